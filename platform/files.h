@@ -1,0 +1,2 @@
+#pragma once
+// File-system operations that saving posts needs.

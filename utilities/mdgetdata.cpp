@@ -1,0 +1,1 @@
+#include "utilities/mdgetdata.h"

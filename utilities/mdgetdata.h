@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace mdgetdata {
+
+// Downloads the page at the address and decodes its body from GBK. The status code and the
+// declared character set are not looked at. Throws platform::HttpError when the fetch fails.
+std::u16string FetchPageText(std::u16string_view address);
+
+} // namespace mdgetdata
