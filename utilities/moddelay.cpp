@@ -4,6 +4,7 @@
 #include "platform/event_pump.h"
 #include "platform/quit_request.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace moddelay {
@@ -16,10 +17,15 @@ const WaitPlatform& real_wait_platform() {
 
 bool pump_until(const std::function<bool()>& done, std::uint32_t limit_ms,
                 const WaitPlatform& platform) {
+    if (limit_ms == 0) {
+        return done();
+    }
     const std::uint32_t start = platform.clock_ms();
+    // The clock counts whole milliseconds, so the first one may be almost over when the wait
+    // starts: one tick more keeps the wait from ending short.
     auto remaining = [&]() -> std::uint32_t {
         const std::uint32_t elapsed = platform::ticks_between(start, platform.clock_ms());
-        return elapsed < limit_ms ? limit_ms - elapsed : 0;
+        return elapsed <= limit_ms ? std::max<std::uint32_t>(limit_ms - elapsed, 1) : 0;
     };
     while (remaining() > 0) {
         if (platform.should_stop()) {

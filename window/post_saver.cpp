@@ -1,0 +1,64 @@
+#include "window/post_saver.h"
+
+#include "platform/codepage.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "utilities/modcut.h"
+#include "window/post_file.h"
+
+#include <exception>
+#include <utility>
+
+namespace fs = std::filesystem;
+
+namespace blog {
+namespace {
+
+// The user folder under `base`, created when a listing finds no ordinary files in it (an
+// existing empty folder then merely fails to be created again).
+fs::path prepare_user_folder(const fs::path& base, std::u16string_view user_name) {
+    const fs::path folder = user_name.empty() ? base : base / UserFolderName(user_name);
+    if (!platform::has_ordinary_files(folder)) {
+        platform::create_folder(folder);
+    }
+    return folder;
+}
+
+SaveTarget target_under(const fs::path& base, std::u16string_view user_name) {
+    // Appending an empty element gives the base with exactly one trailing "/", even at the root.
+    std::u16string shown = platform::utf8_to_utf16((base / "").string());
+    shown += user_name;
+    return {prepare_user_folder(base, user_name), std::move(shown)};
+}
+
+} // namespace
+
+PostPieces CutPost(std::u16string_view page) {
+    return {RemoveBlanks(modcut::CutBetween(page, u"<title>", u"_")),
+            modcut::CutBetween(page, u"查看文章", u"类别")};
+}
+
+SaveTarget ChooseSaveFolder(const fs::path& program_folder, std::u16string_view user_name,
+                            const fs::path& home) {
+    // An unknown program folder would otherwise mean the working directory.
+    if (!program_folder.empty()) {
+        SaveTarget beside_program = target_under(program_folder, user_name);
+        if (platform::can_write_in(beside_program.folder)) {
+            return beside_program;
+        }
+    }
+    return target_under(home, user_name);
+}
+
+bool SavePost(const SaveTarget& target, std::size_t number, std::u16string_view page) {
+    // One post's failure is counted by the caller; it must not end the run.
+    try {
+        const PostPieces pieces = CutPost(page);
+        return platform::append_bytes(target.folder / PostFileName(number, pieces.title),
+                                      platform::encode_gbk(pieces.body));
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+} // namespace blog

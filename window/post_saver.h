@@ -1,0 +1,34 @@
+#pragma once
+// Saving one downloaded post: its title and body cut out of the page, the body appended in GBK
+// to a file named after the post's number and title, in the folder chosen for the user.
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace blog {
+
+struct PostPieces {
+    std::u16string title; // blanks already removed
+    std::u16string body;
+};
+
+// The title between "<title>" and "_", the body between "查看文章" and "类别".
+PostPieces CutPost(std::u16string_view page);
+
+struct SaveTarget {
+    std::filesystem::path folder; // where the files go
+    std::u16string shown;         // that folder as the user is told about it
+};
+
+// The user-name folder beside the program, created when it holds no ordinary files; when that
+// cannot be written to (a read-only installation), the same folder under the home folder.
+SaveTarget ChooseSaveFolder(const std::filesystem::path& program_folder,
+                            std::u16string_view user_name, const std::filesystem::path& home);
+
+// Appends the post's body to its file in the target folder; false when the write failed. An
+// empty page (a failed download) still creates the empty-titled file, with nothing in it.
+bool SavePost(const SaveTarget& target, std::size_t number, std::u16string_view page);
+
+} // namespace blog
