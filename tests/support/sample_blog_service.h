@@ -1,8 +1,11 @@
 #pragma once
 // Runs tools/sample_blog on a free loopback port for the length of a test and points this
 // process's http_proxy at it, so that http://hi.baidu.com/... reaches the sample service.
+// Start it before any thread or web process that reads the environment.
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testing_support {
@@ -10,19 +13,26 @@ namespace testing_support {
 class SampleBlogService {
 public:
     // `arguments` are the service's own options, for example {"--posts", "25", "--per-page", "10"}.
+    // std::runtime_error when the service does not report its port within ten seconds.
     explicit SampleBlogService(std::vector<std::string> arguments = {});
-    ~SampleBlogService(); // SIGTERM, then waits; restores http_proxy as it was
+    ~SampleBlogService(); // stop(), then restores http_proxy, no_proxy and NO_PROXY as they were
     SampleBlogService(const SampleBlogService&) = delete;
     SampleBlogService& operator=(const SampleBlogService&) = delete;
 
     int port() const { return m_port; }
     std::string proxy_url() const; // "http://127.0.0.1:PORT"
 
+    // SIGTERM, then waits; SIGKILL when the service has not ended within five seconds. Returns
+    // the wait status (see waitpid), the same on later calls.
+    int stop();
+
 private:
     int m_pid = -1;
     int m_port = 0;
-    bool m_had_proxy = false;
-    std::string m_previous_proxy;
+    int m_stdout = -1; // read end of the service's stdout, kept open so it never gets SIGPIPE
+    int m_wait_status = 0;
+    // Environment variables as they were before the service started (nullopt: unset).
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved_environment;
 };
 
 } // namespace testing_support

@@ -1,0 +1,119 @@
+#include "tools/sample_blog/routes.h"
+#include "platform/text.h"
+
+#include <charconv>
+#include <vector>
+
+namespace sample_blog {
+namespace {
+
+// "http://host/a/b?q" and "/a/b?q" both give "/a/b".
+std::string_view path_of(std::string_view target) {
+    target = target.substr(0, target.find('?'));
+    constexpr std::string_view scheme = "http://";
+    if (target.starts_with(scheme)) {
+        const auto slash = target.find('/', scheme.size());
+        return slash == std::string_view::npos ? "/" : target.substr(slash);
+    }
+    return target;
+}
+
+std::vector<std::string_view> segments_of(std::string_view path) {
+    std::vector<std::string_view> segments;
+    while (path.starts_with('/')) {
+        path.remove_prefix(1);
+        const auto end = path.find('/');
+        segments.push_back(path.substr(0, end));
+        path = end == std::string_view::npos ? std::string_view() : path.substr(end);
+    }
+    if (!segments.empty() && segments.back().empty()) {
+        segments.pop_back(); // a trailing slash names the same page
+    }
+    return segments;
+}
+
+bool parse_index(std::string_view text, int& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && error == std::errc() && end == text.data() + text.size() && value >= 0;
+}
+
+Reply page(std::u16string html) {
+    return Reply{Reply::Kind::gbk, 200, std::move(html), {}};
+}
+Reply not_found() {
+    return Reply{Reply::Kind::gbk, 404, not_found_page(), {}};
+}
+
+Reply fixed_page(std::string_view name) {
+    if (name == "empty") {
+        return page(u"");
+    }
+    if (name == "utf8") {
+        return Reply{Reply::Kind::utf8, 200, utf8_sample_page(), {}};
+    }
+    if (name == "hang") {
+        return Reply{Reply::Kind::hang, 200, u"", {}};
+    }
+    return not_found(); // "missing" and anything else
+}
+
+Reply list_page(const SampleBlog& blog, std::string_view index, const ServiceOptions& options) {
+    int k = 0;
+    if (!parse_index(index, k) || k > blog.last_page_index()) {
+        return not_found();
+    }
+    Reply reply = page(blog.list_page(k).html);
+    if (const auto slow = options.slow_pages.find(k); slow != options.slow_pages.end()) {
+        reply.delay = slow->second;
+    }
+    return reply;
+}
+
+Reply post_page(const SampleBlog& blog, std::string_view file, const ServiceOptions& options) {
+    constexpr std::string_view suffix = ".html";
+    if (!file.ends_with(suffix)) {
+        return not_found();
+    }
+    file.remove_suffix(suffix.size());
+    const auto number = blog.post_number(platform::utf8_to_utf16(file));
+    if (!number || options.missing_posts.contains(*number)) {
+        return not_found();
+    }
+    return page(blog.post_page(*number).html);
+}
+
+Reply route(const std::vector<std::string_view>& segments, const ServiceOptions& options) {
+    if (segments.size() == 2 && segments[0] == "_sample") {
+        return fixed_page(segments[1]);
+    }
+    if (segments.empty() || segments[0].empty()) {
+        return not_found();
+    }
+    const SampleBlog blog(platform::utf8_to_utf16(segments[0]), options.blog);
+    if (segments.size() == 1) {
+        return page(blog.home_page().html);
+    }
+    if (segments[1] != "blog") {
+        return not_found();
+    }
+    if (segments.size() == 2) {
+        return list_page(blog, "0", options);
+    }
+    if (segments.size() == 4 && segments[2] == "index") {
+        return list_page(blog, segments[3], options);
+    }
+    if (segments.size() == 4 && segments[2] == "item") {
+        return post_page(blog, segments[3], options);
+    }
+    return not_found();
+}
+
+} // namespace
+
+Reply answer(std::string_view target, const ServiceOptions& options) {
+    Reply reply = route(segments_of(path_of(target)), options);
+    reply.delay += options.latency;
+    return reply;
+}
+
+} // namespace sample_blog

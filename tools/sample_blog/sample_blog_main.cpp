@@ -1,0 +1,122 @@
+// A stand-in for the 百度空间 blog service on 127.0.0.1, reached through an HTTP proxy setting.
+// Prints "listening on 127.0.0.1:PORT" once it takes connections; stops on SIGTERM or SIGINT.
+
+#include "platform/text.h"
+#include "tools/sample_blog/gbk_encoder.h"
+#include "tools/sample_blog/routes.h"
+#include "tools/sample_blog/service_options.h"
+#include "tools/sample_blog/stop_flag.h"
+
+#include <httplib.h>
+
+#include <atomic>
+#include <csignal>
+#include <iostream>
+#include <pthread.h>
+#include <thread>
+
+namespace {
+
+using sample_blog::Reply;
+
+// Enough that requests left hanging on purpose do not hold up the others.
+constexpr std::size_t worker_threads = 16;
+// An idle keep-alive connection holds a worker, and stopping waits for every worker.
+constexpr time_t keep_alive_seconds = 1;
+constexpr int service_unavailable = 503;
+
+// Closing the connection spares the stop a wait for it to fall idle.
+void refuse_while_stopping(httplib::Response& response) {
+    response.status = service_unavailable;
+    response.set_header("Connection", "close");
+}
+
+void serve(const Reply& reply, sample_blog::StopFlag& stop, httplib::Response& response) {
+    if (!stop.sleep_for(reply.delay)) {
+        refuse_while_stopping(response);
+        return;
+    }
+    switch (reply.kind) {
+    case Reply::Kind::hang:
+        stop.wait();
+        refuse_while_stopping(response);
+        return;
+    case Reply::Kind::utf8:
+        response.set_content(platform::utf16_to_utf8(reply.html), "text/html; charset=utf-8");
+        break;
+    case Reply::Kind::gbk:
+        response.set_content(sample_blog::encode_gbk(reply.html), "text/html; charset=gbk");
+        break;
+    }
+    response.status = reply.status;
+}
+
+sigset_t stop_signals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    return signals;
+}
+
+// Waits for a stop signal, then wakes the sleeping handlers and stops the server. The server
+// ignores stop() before it runs, so a signal that comes early waits for it to start.
+void stop_on_signal(const sigset_t& signals, httplib::Server& server, sample_blog::StopFlag& stop,
+                    const std::atomic<bool>& listen_returned) {
+    int signal_number = 0;
+    sigwait(&signals, &signal_number);
+    stop.raise();
+    while (!listen_returned) {
+        if (server.is_running()) {
+            server.stop();
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    sample_blog::ServiceOptions options;
+    try {
+        options = sample_blog::parse_options(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::invalid_argument& error) {
+        std::cerr << "sample_blog: " << error.what() << "\n" << sample_blog::k_usage;
+        return 2;
+    }
+
+    // Blocked before any thread starts, so only the signal thread ever receives them.
+    const sigset_t signals = stop_signals();
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    sample_blog::StopFlag stop;
+    httplib::Server server;
+    server.new_task_queue = [] { return new httplib::ThreadPool(worker_threads); };
+    server.set_keep_alive_timeout(keep_alive_seconds);
+    server.Get(R"(.*)", [&](const httplib::Request& request, httplib::Response& response) {
+        serve(sample_blog::answer(request.path, options), stop, response);
+    });
+
+    const int port = options.port == 0
+                         ? server.bind_to_any_port("127.0.0.1")
+                         : (server.bind_to_port("127.0.0.1", options.port) ? options.port : -1);
+    if (port < 0) {
+        std::cerr << "sample_blog: cannot listen on 127.0.0.1:" << options.port << "\n";
+        return 1;
+    }
+
+    std::atomic<bool> listen_returned = false;
+    std::thread stopper(stop_on_signal, std::cref(signals), std::ref(server), std::ref(stop),
+                        std::cref(listen_returned));
+    std::cout << "listening on 127.0.0.1:" << port << std::endl;
+    const bool listened = server.listen_after_bind();
+    listen_returned = true;
+    if (!listened) {
+        std::cerr << "sample_blog: the server stopped on an error\n";
+        pthread_kill(stopper.native_handle(), SIGTERM); // the stopper still waits for a signal
+    }
+    stopper.join();
+    return listened ? 0 : 1;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The sample blog service's command line.
+
+#include "tools/sample_blog/blog_model.h"
+
+#include <chrono>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace sample_blog {
+
+struct ServiceOptions {
+    int port = 0; // 0: any free port
+    BlogOptions blog;
+    std::chrono::milliseconds latency{0};                // before every answer
+    std::set<int> missing_posts;                         // post numbers that answer 404
+    std::map<int, std::chrono::milliseconds> slow_pages; // list page -> extra delay
+};
+
+inline constexpr const char* k_usage =
+    "usage: sample_blog [--port N] [--posts N] [--per-page N] [--latency-ms N]\n"
+    "                   [--not-found N]... [--slow-page K=MS]...\n"
+    "                   [--pager-variant normal|missing-last|missing-next|reversed|no-number]\n";
+
+// std::invalid_argument, with a message naming the option, for anything it cannot read.
+ServiceOptions parse_options(const std::vector<std::string>& arguments);
+
+} // namespace sample_blog
