@@ -1,0 +1,285 @@
+#include "platform/page_downloads.h"
+
+#include "platform/http_options.h"
+
+#include <stdexcept>
+#include <utility>
+
+#include <glib-unix.h>
+
+namespace platform {
+
+namespace {
+
+// The multi handle may come before any easy handle, which would otherwise do this.
+void initialise_curl_once() {
+    static const CURLcode result = curl_global_init(CURL_GLOBAL_DEFAULT);
+    if (result != CURLE_OK) {
+        throw HttpError(std::string("libcurl could not start: ") + curl_easy_strerror(result));
+    }
+}
+
+int curl_events(GIOCondition condition) {
+    int events = 0;
+    // A hang-up still leaves data to read; curl finds the end of the stream by reading.
+    if ((condition & (G_IO_IN | G_IO_HUP)) != 0) {
+        events |= CURL_CSELECT_IN;
+    }
+    if ((condition & G_IO_OUT) != 0) {
+        events |= CURL_CSELECT_OUT;
+    }
+    if ((condition & G_IO_ERR) != 0) {
+        events |= CURL_CSELECT_ERR;
+    }
+    return events;
+}
+
+} // namespace
+
+PageDownloads::PageDownloads(std::vector<std::string> urls, std::size_t max_parallel,
+                             Finished on_finished, HttpLimits limits)
+    : m_urls(std::move(urls)), m_max_parallel(max_parallel), m_on_finished(std::move(on_finished)),
+      m_limits(limits), m_context(g_main_context_ref_thread_default()) {
+    if (m_max_parallel == 0) {
+        throw std::invalid_argument("PageDownloads: at least one download must run at a time");
+    }
+    initialise_curl_once();
+    m_multi.reset(curl_multi_init());
+    if (!m_multi) {
+        throw HttpError("libcurl could not create a multi handle");
+    }
+    CURLM* multi = m_multi.get();
+    curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &PageDownloads::on_socket);
+    curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, this);
+    curl_multi_setopt(multi, CURLMOPT_TIMERFUNCTION, &PageDownloads::on_timer);
+    curl_multi_setopt(multi, CURLMOPT_TIMERDATA, this);
+    curl_multi_setopt(multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, static_cast<long>(m_max_parallel));
+    start_more();
+}
+
+PageDownloads::~PageDownloads() {
+    *m_alive = false;
+    cancel();
+}
+
+void PageDownloads::cancel() {
+    m_cancelled = true;
+    m_outcomes.clear();
+    if (m_multi) {
+        for (auto& entry : m_running) {
+            curl_multi_remove_handle(m_multi.get(), entry.first);
+        }
+        m_running.clear();
+        // Closing the connection cache must not call back into a half-torn-down object.
+        curl_multi_setopt(m_multi.get(), CURLMOPT_SOCKETFUNCTION,
+                          static_cast<curl_socket_callback>(nullptr));
+        curl_multi_setopt(m_multi.get(), CURLMOPT_TIMERFUNCTION,
+                          static_cast<curl_multi_timer_callback>(nullptr));
+        m_multi.reset();
+    }
+    m_watches.clear();
+    m_timer.reset();
+    m_delivery.reset();
+}
+
+void PageDownloads::rethrow_failure() const {
+    if (m_failure) {
+        std::rethrow_exception(m_failure);
+    }
+}
+
+void PageDownloads::fail(std::exception_ptr failure) {
+    m_failure = std::move(failure);
+    cancel();
+}
+
+int PageDownloads::on_socket(CURL*, curl_socket_t socket, int what, void* self, void*) {
+    try {
+        static_cast<PageDownloads*>(self)->watch_socket(socket, what);
+        return 0;
+    } catch (...) {
+        return -1; // curl then fails every transfer, which is reported as such
+    }
+}
+
+int PageDownloads::on_timer(CURLM*, long timeout_ms, void* self) {
+    try {
+        static_cast<PageDownloads*>(self)->set_timer(timeout_ms);
+        return 0;
+    } catch (...) {
+        return -1;
+    }
+}
+
+gboolean PageDownloads::on_socket_ready(gint fd, GIOCondition condition, gpointer self) {
+    auto* downloads = static_cast<PageDownloads*>(self);
+    try {
+        if ((condition & G_IO_NVAL) != 0) {
+            // Closed behind our back: stop polling it rather than spin.
+            downloads->m_watches.erase(fd);
+            return G_SOURCE_CONTINUE;
+        }
+        downloads->act(fd, curl_events(condition));
+    } catch (...) {
+        downloads->fail(std::current_exception());
+    }
+    // This source may have been replaced or destroyed meanwhile; GLib copes with either.
+    return G_SOURCE_CONTINUE;
+}
+
+gboolean PageDownloads::on_timeout(gpointer self) {
+    auto* downloads = static_cast<PageDownloads*>(self);
+    try {
+        // Dropped first, so that a timer curl sets from inside the action survives.
+        downloads->m_timer.reset();
+        downloads->act(CURL_SOCKET_TIMEOUT, 0);
+    } catch (...) {
+        downloads->fail(std::current_exception());
+    }
+    return G_SOURCE_REMOVE;
+}
+
+gboolean PageDownloads::on_deliver(gpointer self) {
+    auto* downloads = static_cast<PageDownloads*>(self);
+    downloads->m_delivery.reset();
+    try {
+        downloads->deliver();
+    } catch (...) {
+        downloads->fail(std::current_exception());
+    }
+    return G_SOURCE_REMOVE;
+}
+
+void PageDownloads::watch_socket(curl_socket_t socket, int what) {
+    if (what == CURL_POLL_REMOVE) {
+        m_watches.erase(socket);
+        return;
+    }
+    int condition = 0;
+    if ((what & CURL_POLL_IN) != 0) {
+        condition |= G_IO_IN;
+    }
+    if ((what & CURL_POLL_OUT) != 0) {
+        condition |= G_IO_OUT;
+    }
+    Source source(g_unix_fd_source_new(socket, static_cast<GIOCondition>(condition)));
+    g_source_set_callback(source.get(), G_SOURCE_FUNC(&PageDownloads::on_socket_ready), this,
+                          nullptr);
+    g_source_attach(source.get(), m_context.get());
+    m_watches[socket] = std::move(source);
+}
+
+void PageDownloads::set_timer(long timeout_ms) {
+    if (timeout_ms < 0) {
+        m_timer.reset();
+        return;
+    }
+    Source timer(g_timeout_source_new(static_cast<guint>(timeout_ms)));
+    g_source_set_callback(timer.get(), &PageDownloads::on_timeout, this, nullptr);
+    g_source_attach(timer.get(), m_context.get());
+    m_timer = std::move(timer);
+}
+
+void PageDownloads::schedule_delivery() {
+    if (m_delivery) {
+        return;
+    }
+    Source idle(g_idle_source_new());
+    g_source_set_callback(idle.get(), &PageDownloads::on_deliver, this, nullptr);
+    g_source_attach(idle.get(), m_context.get());
+    m_delivery = std::move(idle);
+}
+
+void PageDownloads::start_more() {
+    while (!m_cancelled && m_running.size() < m_max_parallel && m_next < m_urls.size()) {
+        start(m_next++);
+    }
+}
+
+void PageDownloads::start(std::size_t index) {
+    if (!try_start(index)) {
+        // Reported from the main context like any other failure, never from in here.
+        m_outcomes.push_back(Outcome{index, std::nullopt});
+        schedule_delivery();
+    }
+}
+
+bool PageDownloads::try_start(std::size_t index) {
+    try {
+        auto transfer = std::make_unique<Transfer>();
+        transfer->index = index;
+        transfer->easy = make_curl_easy();
+        CURL* handle = transfer->easy.get();
+        configure_get(handle, m_urls[index], m_limits);
+        collect_body(handle, transfer->body);
+        const auto entry = m_running.emplace(handle, std::move(transfer)).first;
+        if (curl_multi_add_handle(m_multi.get(), handle) == CURLM_OK) {
+            return true;
+        }
+        m_running.erase(entry);
+        return false;
+    } catch (const HttpError&) {
+        return false;
+    }
+}
+
+bool PageDownloads::act(curl_socket_t socket, int events) {
+    if (!m_multi) {
+        return true;
+    }
+    int still_running = 0;
+    curl_multi_socket_action(m_multi.get(), socket, events, &still_running);
+    collect_finished();
+    start_more();
+    return deliver();
+}
+
+void PageDownloads::collect_finished() {
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(m_multi.get(), &queued)) {
+        if (message->msg != CURLMSG_DONE) {
+            continue;
+        }
+        CURL* handle = message->easy_handle;
+        const CURLcode result = message->data.result; // `message` dies with the removal
+        const auto found = m_running.find(handle);
+        if (found == m_running.end()) {
+            continue;
+        }
+        Outcome outcome{found->second->index, std::nullopt};
+        if (result == CURLE_OK) {
+            outcome.body = std::move(found->second->body);
+        }
+        curl_multi_remove_handle(m_multi.get(), handle);
+        m_running.erase(found);
+        m_outcomes.push_back(std::move(outcome));
+    }
+}
+
+bool PageDownloads::deliver() {
+    if (m_delivering) {
+        // A callback further up the stack is running a nested loop; its loop drains the queue.
+        return true;
+    }
+    const std::shared_ptr<bool> alive = m_alive;
+    m_delivering = true;
+    while (!m_cancelled && !m_outcomes.empty()) {
+        Outcome outcome = std::move(m_outcomes.front());
+        m_outcomes.pop_front();
+        ++m_finished;
+        try {
+            m_on_finished(outcome.index, std::move(outcome.body));
+        } catch (...) {
+            if (*alive) {
+                fail(std::current_exception());
+            }
+        }
+        if (!*alive) {
+            return false;
+        }
+    }
+    m_delivering = false;
+    return true;
+}
+
+} // namespace platform

@@ -1,0 +1,116 @@
+#pragma once
+// Downloads a list of pages a few at a time without blocking the thread: libcurl's multi
+// interface runs from the GLib main context of the thread that made the object, so the window
+// stays live while the caller waits in a nested loop.
+
+#include "platform/http.h"
+#include "platform/http_options.h"
+
+#include <cstddef>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <curl/curl.h>
+#include <glib.h>
+
+namespace platform {
+
+class PageDownloads {
+public:
+    // `body` is the raw body whatever the status code, or nullopt when no response could be had.
+    using Finished = std::function<void(std::size_t index, std::optional<std::string> body)>;
+
+    // Starts the addresses in list order, at most `max_parallel` (at least 1) at a time.
+    // `on_finished` runs from the main context, once per address, in the order the downloads end.
+    // It may call cancel() or destroy this object.
+    PageDownloads(std::vector<std::string> urls, std::size_t max_parallel, Finished on_finished,
+                  HttpLimits limits = {});
+    ~PageDownloads();
+    PageDownloads(const PageDownloads&) = delete;
+    PageDownloads& operator=(const PageDownloads&) = delete;
+
+    std::size_t finished_count() const { return m_finished; }
+    std::size_t running_count() const { return m_running.size(); }
+    // Every address has been reported, or the rest was cancelled.
+    bool done() const { return m_cancelled || m_finished == m_urls.size(); }
+    // Aborts the running transfers; no callback comes afterwards.
+    void cancel();
+    // When `on_finished` threw (or the bookkeeping ran out of memory), the rest was cancelled;
+    // this rethrows that exception. It is lost if `on_finished` also destroyed this object.
+    void rethrow_failure() const;
+
+private:
+    struct MultiDeleter {
+        void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+    };
+    struct SourceDeleter {
+        void operator()(GSource* source) const {
+            g_source_destroy(source);
+            g_source_unref(source);
+        }
+    };
+    struct ContextDeleter {
+        void operator()(GMainContext* context) const { g_main_context_unref(context); }
+    };
+    using Multi = std::unique_ptr<CURLM, MultiDeleter>;
+    using Source = std::unique_ptr<GSource, SourceDeleter>;
+    using Context = std::unique_ptr<GMainContext, ContextDeleter>;
+
+    struct Transfer {
+        std::size_t index = 0;
+        CurlEasy easy;
+        std::string body;
+    };
+    struct Outcome {
+        std::size_t index = 0;
+        std::optional<std::string> body;
+    };
+
+    static int on_socket(CURL* easy, curl_socket_t socket, int what, void* self, void* socket_data);
+    static int on_timer(CURLM* multi, long timeout_ms, void* self);
+    static gboolean on_socket_ready(gint fd, GIOCondition condition, gpointer self);
+    static gboolean on_timeout(gpointer self);
+    static gboolean on_deliver(gpointer self);
+
+    void watch_socket(curl_socket_t socket, int what);
+    void set_timer(long timeout_ms);
+    void schedule_delivery();
+    void start_more();
+    void start(std::size_t index);
+    bool try_start(std::size_t index);
+    void collect_finished();
+    // Runs curl on `socket` and reports what ended. False when `on_finished` destroyed us.
+    bool act(curl_socket_t socket, int events);
+    bool deliver();
+    void fail(std::exception_ptr failure);
+
+    std::vector<std::string> m_urls;
+    std::size_t m_max_parallel;
+    Finished m_on_finished;
+    HttpLimits m_limits;
+    Context m_context;
+
+    std::size_t m_next = 0;
+    std::size_t m_finished = 0;
+    bool m_cancelled = false;
+    bool m_delivering = false;
+    std::exception_ptr m_failure;
+    // Shared with the callbacks running now, so they notice when `on_finished` destroys us.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+
+    // Declared before the multi handle: the multi's callbacks reach into these.
+    std::map<CURL*, std::unique_ptr<Transfer>> m_running;
+    std::deque<Outcome> m_outcomes;
+    std::map<curl_socket_t, Source> m_watches;
+    Source m_timer;
+    Source m_delivery;
+    Multi m_multi;
+};
+
+} // namespace platform
