@@ -45,13 +45,17 @@ std::size_t append_body(char* data, std::size_t size, std::size_t count, void* b
 
 } // namespace
 
-CurlEasy make_curl_easy() {
+void start_curl_once() {
     // A function-local static runs the global set-up once, even with several threads.
     static const CurlGlobal global;
     if (global.result() != CURLE_OK) {
         throw HttpError(std::string("Could not start libcurl: ") +
                         curl_easy_strerror(global.result()));
     }
+}
+
+CurlEasy make_curl_easy() {
+    start_curl_once();
     CurlEasy handle(curl_easy_init());
     if (!handle) {
         throw HttpError("Could not create a libcurl handle");

@@ -15,6 +15,9 @@ struct CurlEasyDeleter {
 };
 using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
 
+// libcurl's global set-up, once per process; HttpError when it fails.
+void start_curl_once();
+
 // A new easy handle; initialises libcurl once per process first. Throws HttpError on failure.
 CurlEasy make_curl_easy();
 

@@ -11,14 +11,6 @@ namespace platform {
 
 namespace {
 
-// The multi handle may come before any easy handle, which would otherwise do this.
-void initialise_curl_once() {
-    static const CURLcode result = curl_global_init(CURL_GLOBAL_DEFAULT);
-    if (result != CURLE_OK) {
-        throw HttpError(std::string("libcurl could not start: ") + curl_easy_strerror(result));
-    }
-}
-
 int curl_events(GIOCondition condition) {
     int events = 0;
     // A hang-up still leaves data to read; curl finds the end of the stream by reading.
@@ -43,7 +35,7 @@ PageDownloads::PageDownloads(std::vector<std::string> urls, std::size_t max_para
     if (m_max_parallel == 0) {
         throw std::invalid_argument("PageDownloads: at least one download must run at a time");
     }
-    initialise_curl_once();
+    start_curl_once();
     m_multi.reset(curl_multi_init());
     if (!m_multi) {
         throw HttpError("libcurl could not create a multi handle");
@@ -249,6 +241,7 @@ void PageDownloads::collect_finished() {
         Outcome outcome{found->second->index, std::nullopt};
         if (result == CURLE_OK) {
             outcome.body = std::move(found->second->body);
+            curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &outcome.status);
         }
         curl_multi_remove_handle(m_multi.get(), handle);
         m_running.erase(found);
@@ -268,7 +261,7 @@ bool PageDownloads::deliver() {
         m_outcomes.pop_front();
         ++m_finished;
         try {
-            m_on_finished(outcome.index, std::move(outcome.body));
+            m_on_finished(outcome.index, std::move(outcome.body), outcome.status);
         } catch (...) {
             if (*alive) {
                 fail(std::current_exception());

@@ -23,8 +23,10 @@ namespace platform {
 
 class PageDownloads {
 public:
-    // `body` is the raw body whatever the status code, or nullopt when no response could be had.
-    using Finished = std::function<void(std::size_t index, std::optional<std::string> body)>;
+    // `body` is the raw body whatever the status code, or nullopt when no response could be had;
+    // `status` is the HTTP status code, 0 without a response.
+    using Finished =
+        std::function<void(std::size_t index, std::optional<std::string> body, long status)>;
 
     // Starts the addresses in list order, at most `max_parallel` (at least 1) at a time.
     // `on_finished` runs from the main context, once per address, in the order the downloads end.
@@ -70,6 +72,7 @@ private:
     struct Outcome {
         std::size_t index = 0;
         std::optional<std::string> body;
+        long status = 0;
     };
 
     static int on_socket(CURL* easy, curl_socket_t socket, int what, void* self, void* socket_data);

@@ -38,6 +38,7 @@ constexpr std::uint32_t generous_limit_ms = 60000;
 struct Report {
     std::size_t index = 0;
     std::optional<std::string> body;
+    long status = 0;
     std::size_t running = 0; // transfers still running when the report came
 };
 
@@ -49,8 +50,9 @@ public:
         : m_react(std::move(react)),
           m_downloads(std::make_unique<PageDownloads>(
               std::move(urls), max_parallel,
-              [this](std::size_t index, std::optional<std::string> body) {
-                  m_reports.push_back({index, std::move(body), m_downloads->running_count()});
+              [this](std::size_t index, std::optional<std::string> body, long status) {
+                  m_reports.push_back(
+                      {index, std::move(body), status, m_downloads->running_count()});
                   if (m_react) {
                       m_react(*this);
                   }
@@ -229,11 +231,13 @@ TEST(PageDownloadsFromTheSampleService, EachPostOnceWithTheBodyABlockingGetRetur
         EXPECT_EQ(*report.body, platform::http_get(urls[report.index])) << urls[report.index];
         EXPECT_LE(report.running, 4U);
     }
-    const auto body_of = [&](std::size_t index) {
-        return std::find_if(recorder.reports().begin(), recorder.reports().end(),
-                            [&](const Report& report) { return report.index == index; })
-            ->body.value();
+    const auto report_of = [&](std::size_t index) {
+        return *std::find_if(recorder.reports().begin(), recorder.reports().end(),
+                             [&](const Report& report) { return report.index == index; });
     };
+    const auto body_of = [&](std::size_t index) { return report_of(index).body.value(); };
+    EXPECT_EQ(report_of(not_found).status, 404);
+    EXPECT_EQ(report_of(0).status, 200);
     // The error page comes back like any page; an empty body is not a failure.
     EXPECT_NE(platform::decode_gbk(body_of(not_found)).find(sample_blog::k_not_found_text),
               std::u16string::npos);
@@ -323,7 +327,7 @@ TEST(PageDownloadsFailures, AnAddressCurlRefusesIsReportedLaterFromTheMainContex
 }
 
 TEST(PageDownloadsFailures, ABadLimitOrAnEmptyListIsHandled) {
-    EXPECT_THROW(PageDownloads({"http://127.0.0.1/"}, 0, [](std::size_t, auto) {}),
+    EXPECT_THROW(PageDownloads({"http://127.0.0.1/"}, 0, [](std::size_t, auto, long) {}),
                  std::invalid_argument);
     Recorder recorder({}, 4);
     EXPECT_TRUE(recorder.downloads()->done());
