@@ -8,7 +8,6 @@
 namespace sample_blog {
 namespace {
 
-constexpr std::u16string_view line_end = u"\r\n";
 // "默认分类" in GBK, percent-encoded, as the service wrote its category addresses.
 constexpr std::u16string_view default_category = u"%C4%AC%C8%CF%B7%D6%C0%E0";
 constexpr int home_page_posts = 3;

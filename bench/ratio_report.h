@@ -1,0 +1,20 @@
+#pragma once
+// A main for benchmark programs that compare two ways of doing one job: after the usual table it
+// prints how many times longer the slower way took.
+
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// Two benchmarks by function name; the ratio is slow's wall time per iteration over fast's.
+struct Comparison {
+    std::string slow;
+    std::string fast;
+};
+
+// Runs the benchmarks the command line selects, then prints one "ratio" line per comparison
+// whose two sides both ran. Returns the exit status for main.
+int run_with_ratios(int argc, char** argv, const std::vector<Comparison>& comparisons);
+
+} // namespace bench
