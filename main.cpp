@@ -1,0 +1,23 @@
+#include "platform/unhandled_error.h"
+#include "resources/version.h"
+#include "window/form1.h"
+
+#include <gtkmm/application.h>
+
+#include <memory>
+
+int main(int argc, char* argv[]) {
+    auto application =
+        Gtk::Application::create(version::application_id, Gio::Application::Flags::NON_UNIQUE);
+    // The window outlives the main loop, so handlers still on the stack when it closes unwind
+    // into a live object.
+    std::unique_ptr<Form1> form;
+    application->signal_activate().connect([&] {
+        platform::guarded([&] {
+            form = std::make_unique<Form1>();
+            application->add_window(*form);
+            form->set_visible(true);
+        });
+    });
+    return application->run(argc, argv);
+}

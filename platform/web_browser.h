@@ -1,0 +1,59 @@
+#pragma once
+// The embedded browser: a WebKitGTK web view with the few operations the window needs. Pages
+// shown are untrusted, so the view keeps WebKit's default settings.
+
+#include <sigc++/signal.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Gtk {
+class Widget;
+}
+
+namespace platform {
+
+class WebBrowser {
+public:
+    using LinksRead = std::function<void(std::optional<std::vector<std::u16string>>)>;
+
+    WebBrowser();
+    ~WebBrowser();
+    WebBrowser(const WebBrowser&) = delete;
+    WebBrowser& operator=(const WebBrowser&) = delete;
+
+    Gtk::Widget& widget();
+
+    // Both start loading the address and return at once; a load still running is replaced.
+    void Navigate2(std::u16string_view address);
+    void Navigate(std::u16string_view address);
+
+    // Raised when the main frame has finished a load: pages the program asked for, pages the
+    // user reached by following a link, and error pages. A load replaced by another before it
+    // finished raises nothing.
+    sigc::signal<void()>& signal_DocumentComplete();
+
+    // Reads the current top-level document's links (anchors and areas with an address), each
+    // resolved to an absolute address, in document order. Answers later, on the main loop, with
+    // nullopt when they cannot be read. Not answered at all once the browser is gone.
+    void read_links(LinksRead done);
+
+    // The address of the page shown or being loaded; empty before the first load.
+    std::u16string current_address() const;
+
+    // How many navigations the program has started.
+    std::uint64_t navigation_serial() const;
+    // The navigation_serial() that was current when the last completed load began.
+    std::uint64_t completed_serial() const;
+
+private:
+    struct State;
+    std::shared_ptr<State> m_state;
+};
+
+} // namespace platform

@@ -1,0 +1,84 @@
+#include "tests/gui/form1_fixture.h"
+
+#include "platform/message_box.h"
+#include "platform/quit_request.h"
+#include "platform/shell.h"
+#include "platform/text.h"
+#include "utilities/moddelay.h"
+
+#include <giomm/listmodel.h>
+#include <gtkmm/stringobject.h>
+#include <webkit/webkit.h>
+
+namespace gui_testing {
+namespace {
+
+// WebKit's network process keeps the environment it started with, so a later service on
+// another port is made known to it directly.
+void point_browser_at(const testing_support::SampleBlogService& service) {
+    WebKitNetworkProxySettings* settings =
+        webkit_network_proxy_settings_new(service.proxy_url().c_str(), nullptr);
+    webkit_network_session_set_proxy_settings(webkit_network_session_get_default(),
+                                              WEBKIT_NETWORK_PROXY_MODE_CUSTOM, settings);
+    webkit_network_proxy_settings_free(settings);
+}
+
+} // namespace
+
+Form1Fixture::Form1Fixture(std::vector<std::string> service_arguments)
+    : m_service_arguments(std::move(service_arguments)) {}
+
+void Form1Fixture::SetUp() {
+    platform::reset_quit_request();
+    m_service = std::make_unique<testing_support::SampleBlogService>(m_service_arguments);
+    point_browser_at(*m_service);
+    platform::set_message_box_handler([this](std::u16string_view text, std::u16string_view title) {
+        boxes.push_back({std::u16string(text), std::u16string(title)});
+        if (on_box) {
+            on_box(boxes.back());
+        }
+    });
+    platform::set_shell_handler(
+        [this](std::u16string_view address) { opened.emplace_back(address); });
+    m_form = std::make_unique<Form1>();
+    m_form->set_visible(true);
+}
+
+void Form1Fixture::TearDown() {
+    if (m_form) {
+        m_form->set_visible(false);
+        m_form.reset();
+    }
+    platform::set_message_box_handler({});
+    platform::set_shell_handler({});
+    m_service.reset();
+    platform::reset_quit_request();
+}
+
+bool Form1Fixture::wait_until(const std::function<bool()>& done, double seconds) {
+    return moddelay::pump_until(done, static_cast<std::uint32_t>(seconds * 1000));
+}
+
+bool Form1Fixture::wait_for_collected(double seconds) {
+    return wait_until(
+        [this] { return form().collected_serial() == form().WebBrowser1.navigation_serial(); },
+        seconds);
+}
+
+void click(Gtk::Button& button) {
+    if (button.is_sensitive()) {
+        g_signal_emit_by_name(button.gobj(), "clicked");
+    }
+}
+
+std::vector<std::u16string> list1_rows(Form1& form) {
+    std::vector<std::u16string> rows;
+    const auto model = std::dynamic_pointer_cast<Gio::ListModel>(form.List1.get_model());
+    for (guint i = 0; model && i < model->get_n_items(); ++i) {
+        const auto row = std::dynamic_pointer_cast<Gtk::StringObject>(model->get_object(i));
+        rows.push_back(row ? platform::utf8_to_utf16(row->get_string().raw()) : u"?");
+    }
+    return rows;
+}
+
+} // namespace gui_testing

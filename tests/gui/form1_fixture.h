@@ -1,0 +1,58 @@
+#pragma once
+// A shown Form1 whose browser reaches the sample blog service, with message boxes and the
+// shell recorded instead of shown or started.
+
+#include "tests/support/sample_blog_service.h"
+#include "window/form1.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace gui_testing {
+
+struct RecordedBox {
+    std::u16string text;
+    std::u16string title;
+};
+
+class Form1Fixture : public testing::Test {
+protected:
+    // `service_arguments` are the sample service's options, e.g. {"--posts", "25"}.
+    explicit Form1Fixture(std::vector<std::string> service_arguments = {});
+
+    void SetUp() override;
+    void TearDown() override;
+
+    Form1& form() { return *m_form; }
+    testing_support::SampleBlogService& service() { return *m_service; }
+
+    // Serves events until `done` holds; false when `seconds` pass first.
+    static bool wait_until(const std::function<bool()>& done, double seconds);
+
+    // Waits until List1 has taken in the links of the page the browser was last sent to.
+    bool wait_for_collected(double seconds = 20);
+
+    // Message boxes shown so far, and what runs when one is shown (after it is recorded).
+    std::vector<RecordedBox> boxes;
+    std::function<void(const RecordedBox&)> on_box;
+    // Addresses handed to the shell so far.
+    std::vector<std::u16string> opened;
+
+private:
+    std::vector<std::string> m_service_arguments;
+    std::unique_ptr<testing_support::SampleBlogService> m_service;
+    std::unique_ptr<Form1> m_form;
+};
+
+// A click as the user makes it: nothing happens on an insensitive button. The handler runs
+// before this returns.
+void click(Gtk::Button& button);
+
+// List1's rows as the list view's model holds them.
+std::vector<std::u16string> list1_rows(Form1& form);
+
+} // namespace gui_testing

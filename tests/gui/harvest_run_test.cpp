@@ -1,0 +1,188 @@
+#include "tests/gui/form1_fixture.h"
+
+#include "platform/quit_request.h"
+#include "platform/text.h"
+#include "tools/sample_blog/blog_model.h"
+#include "window/blog_address.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+using gui_testing::click;
+using gui_testing::Form1Fixture;
+using gui_testing::list1_rows;
+using gui_testing::RecordedBox;
+using platform::utf16_to_utf8;
+using platform::utf8_to_utf16;
+
+namespace {
+
+constexpr std::u16string_view hint_text = u"若无法自动获取全部日志，请手动点击[下一页]";
+constexpr std::u16string_view bad_address_text = u"请填写正确的百度空间地址或者检查网络是否连接！";
+
+std::u16string text_of(const Gtk::Label& label) {
+    return utf8_to_utf16(label.get_text().raw());
+}
+
+// The posts of list pages 0 to `last`, each once, where first found.
+std::vector<std::u16string> posts_of_pages(const sample_blog::SampleBlog& blog, int last) {
+    std::vector<std::u16string> posts;
+    for (int k = 0; k <= last; ++k) {
+        for (const std::u16string& address : blog.list_page(k).post_links) {
+            if (std::find(posts.begin(), posts.end(), address) == posts.end()) {
+                posts.push_back(address);
+            }
+        }
+    }
+    return posts;
+}
+
+double seconds_since(gint64 start) {
+    return double(g_get_monotonic_time() - start) / 1e6;
+}
+
+class HarvestTest : public Form1Fixture {
+protected:
+    explicit HarvestTest(std::vector<std::string> service_arguments = {"--posts", "25",
+                                                                       "--per-page", "10"})
+        : Form1Fixture(std::move(service_arguments)) {}
+
+    void harvest(std::u16string_view address) {
+        form().txtblog.set_text(utf16_to_utf8(address));
+        click(form().Command1);
+    }
+};
+
+class HarvestPagerTest : public HarvestTest, public testing::WithParamInterface<const char*> {
+protected:
+    HarvestPagerTest()
+        : HarvestTest({"--posts", "25", "--per-page", "10", "--pager-variant", GetParam()}) {}
+};
+
+class SlowPageTest : public HarvestTest {
+protected:
+    SlowPageTest() : HarvestTest({"--posts", "15", "--per-page", "10", "--slow-page", "1=6500"}) {}
+};
+
+} // namespace
+
+TEST_F(HarvestTest, WalksEveryListPageAndGathersEachPostOnce) {
+    const sample_blog::SampleBlog blog(u"someone", {.posts = 25, .per_page = 10});
+    bool checked_during_run = false;
+    on_box = [&](const RecordedBox&) {
+        EXPECT_FALSE(form().Command1.get_sensitive());
+        EXPECT_EQ(form().Command1.get_label(), "正在获取文章链接");
+        EXPECT_TRUE(form().Timer1.enabled());
+        EXPECT_EQ(form().list1_count(), 0u);
+        checked_during_run = true;
+    };
+    harvest(u"http://hi.baidu.com/someone");
+
+    EXPECT_TRUE(checked_during_run);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, hint_text);
+    EXPECT_EQ(boxes[0].title, u"Pellumo");
+    // Noise (comments, send links) rejected; the friends' posts on each page kept.
+    const std::vector<std::u16string> expected = posts_of_pages(blog, 2);
+    EXPECT_EQ(form().list1_items(), expected);
+    EXPECT_EQ(list1_rows(form()), expected);
+    EXPECT_EQ(text_of(form().Label1), u"共获取" + platform::decimal(expected.size()) + u"文章链接");
+    EXPECT_EQ(text_of(form().Label2), u"共有2页数");
+    EXPECT_EQ(text_of(form().Label3), u"正在获取第3页的文章链接");
+    EXPECT_TRUE(form().Command1.get_sensitive());
+    EXPECT_EQ(form().Command1.get_label(), "获取文章链接");
+    EXPECT_FALSE(form().Timer1.enabled());
+}
+
+TEST_F(HarvestTest, AShortAddressIsReportedAndTheRunStillEnds) {
+    const gint64 start = g_get_monotonic_time();
+    harvest(u"http://hi.baidu.com"); // 19 characters
+
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, bad_address_text);
+    EXPECT_EQ(boxes[1].title, u"错误提示");
+    // Page 0 of the empty user name is visited, once, for its four seconds.
+    EXPECT_EQ(form().WebBrowser1.current_address(), u"http://hi.baidu.com//blog/index/0");
+    EXPECT_EQ(text_of(form().Label3), u"正在获取第1页的文章链接");
+    EXPECT_GE(seconds_since(start), 4.0);
+    EXPECT_LT(seconds_since(start), 8.0 + 30.0);
+    EXPECT_TRUE(form().Command1.get_sensitive());
+}
+
+TEST_F(HarvestTest, AnAddressOfExactlyTwentyCharactersIsAccepted) {
+    harvest(u"http://hi.baidu.com/");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, hint_text);
+    EXPECT_EQ(form().WebBrowser1.current_address(), u"http://hi.baidu.com//blog/index/0");
+}
+
+TEST_F(HarvestTest, AnUnreachableServiceIsReportedAndTheRunStillEnds) {
+    // The page count is fetched outside the browser; send that fetch to a closed port.
+    const char* previous = std::getenv("http_proxy");
+    const std::string saved = previous ? previous : "";
+    setenv("http_proxy", "http://127.0.0.1:9", 1);
+    harvest(u"http://hi.baidu.com/someone");
+    setenv("http_proxy", saved.c_str(), 1);
+
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, bad_address_text);
+    EXPECT_EQ(boxes[1].title, u"错误提示");
+    EXPECT_EQ(text_of(form().Label2), u"");
+    EXPECT_EQ(text_of(form().Label3), u"正在获取第1页的文章链接");
+    EXPECT_TRUE(form().Command1.get_sensitive());
+}
+
+TEST_F(HarvestTest, ASecondRunStartsFromAnEmptyListAndTheClockGoesOn) {
+    harvest(u"http://hi.baidu.com/another");
+    const long long after_first = form().ElapsedSeconds;
+    EXPECT_GE(after_first, 10); // three list pages of four seconds; ticks may fall behind
+    ASSERT_GT(form().list1_count(), 0u);
+
+    std::size_t count_at_start = 1;
+    on_box = [&](const RecordedBox&) { count_at_start = form().list1_count(); };
+    harvest(u"http://hi.baidu.com/someone");
+    EXPECT_EQ(count_at_start, 0u);
+    const sample_blog::SampleBlog blog(u"someone", {.posts = 25, .per_page = 10});
+    EXPECT_EQ(form().list1_items(), posts_of_pages(blog, 2));
+    EXPECT_GT(form().ElapsedSeconds, after_first + 10);
+    EXPECT_EQ(text_of(form().Label4),
+              u"已用时间" + platform::decimal(form().ElapsedSeconds) + u"秒");
+}
+
+TEST_F(HarvestTest, ClosingTheWindowMidRunEndsTheRunCleanly) {
+    const gint64 start = g_get_monotonic_time();
+    // Close once the walk is under way.
+    g_timeout_add(
+        5000,
+        [](gpointer form) -> gboolean {
+            static_cast<Form1*>(form)->close();
+            return G_SOURCE_REMOVE;
+        },
+        &form());
+    harvest(u"http://hi.baidu.com/someone");
+    EXPECT_TRUE(platform::quit_requested());
+    EXPECT_LT(seconds_since(start), 10.0); // not the whole 12-second walk
+    EXPECT_FALSE(form().get_visible());
+    wait_until([] { return false; }, 0.2); // the deferred close runs without touching the run
+}
+
+TEST_P(HarvestPagerTest, AnUnreadablePagerMeansOnlyPageZero) {
+    harvest(u"http://hi.baidu.com/someone");
+    const sample_blog::SampleBlog blog(u"someone", {.posts = 25, .per_page = 10});
+    ASSERT_EQ(boxes.size(), 1u) << "no error box for a readable first page";
+    EXPECT_EQ(text_of(form().Label2), u"");
+    EXPECT_EQ(text_of(form().Label3), u"正在获取第1页的文章链接");
+    EXPECT_EQ(form().list1_items(), posts_of_pages(blog, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, HarvestPagerTest,
+                         testing::Values("missing-last", "missing-next", "reversed", "no-number"));
+
+TEST_F(SlowPageTest, AListPageSlowerThanFourSecondsIsStillGathered) {
+    harvest(u"http://hi.baidu.com/someone");
+    const sample_blog::SampleBlog blog(u"someone", {.posts = 15, .per_page = 10});
+    EXPECT_EQ(text_of(form().Label2), u"共有1页数");
+    EXPECT_EQ(form().list1_items(), posts_of_pages(blog, 1));
+}

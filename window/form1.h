@@ -1,0 +1,102 @@
+#pragma once
+// The program's only window: its controls, their layout and the handlers the platform calls.
+
+#include "platform/interval_timer.h"
+#include "platform/web_browser.h"
+#include "window/fixed_size.h"
+#include "window/link_collector.h"
+#include "window/tab_order_fixed.h"
+
+#include <gtkmm/button.h>
+#include <gtkmm/entry.h>
+#include <gtkmm/label.h>
+#include <gtkmm/listview.h>
+#include <gtkmm/scrolledwindow.h>
+#include <gtkmm/singleselection.h>
+#include <gtkmm/stringlist.h>
+#include <gtkmm/window.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class Form1 : public Gtk::Window {
+public:
+    Form1();
+    ~Form1() override;
+
+    // While one of these lives an operation is running: closing the window then only asks the
+    // operation to stop, and the window really closes when the last scope ends.
+    class BusyScope {
+    public:
+        explicit BusyScope(Form1& form);
+        ~BusyScope();
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        Form1& m_form;
+    };
+
+    // Controls, under their given names.
+    FixedSize<Gtk::Entry> txtblog;
+    Gtk::Button Command1;
+    Gtk::Button Command2;
+    platform::WebBrowser WebBrowser1;
+    FixedSize<Gtk::Label> Label1;
+    FixedSize<Gtk::Label> Label2;
+    FixedSize<Gtk::Label> Label3;
+    FixedSize<Gtk::Label> Label4;
+    FixedSize<Gtk::Label> Label5;
+    Gtk::ListView List1;
+    platform::IntervalTimer Timer1;
+
+    // Seconds counted by Timer1; never reset while the window lives.
+    long long ElapsedSeconds = 0;
+    // Posts downloaded at once while saving; 1 saves one after another.
+    std::size_t save_parallel_downloads = 4;
+
+    // List1's items, which are post addresses.
+    std::size_t list1_count() const { return m_post_links.size(); }
+    const std::u16string& list1_item(std::size_t index) const { return m_post_links.at(index); }
+    const std::vector<std::u16string>& list1_items() const { return m_post_links.items(); }
+    // Appends the post links among `links` that are not listed yet, as the collector does.
+    void list1_add_links(const std::vector<std::u16string>& links);
+    void list1_clear();
+    std::optional<std::size_t> list1_selected() const;
+    void list1_select(std::size_t index);
+
+    // Handlers.
+    void Timer1_Timer();
+    void List1_DblClick();
+    void Label5_Click();
+    void LinkCollector();
+    void HarvestRun();
+    void SaveRun();
+
+    // WebBrowser1.completed_serial() as it was at the DocumentComplete whose links were last
+    // added to List1.
+    std::uint64_t collected_serial() const { return m_collected_serial; }
+    bool busy() const { return m_busy > 0; }
+
+protected:
+    bool on_close_request() override;
+
+private:
+    void build_layout();
+    void connect_handlers();
+    void Form_Load();
+    void add_collected_links(const std::optional<std::vector<std::u16string>>& links);
+    void close_after_operations();
+
+    TabOrderFixed m_client;
+    Gtk::ScrolledWindow m_list1_scroller;
+    Glib::RefPtr<Gtk::StringList> m_list1_model;
+    Glib::RefPtr<Gtk::SingleSelection> m_list1_selection;
+    window::PostLinkList m_post_links;
+    std::uint64_t m_collected_serial = 0;
+    int m_busy = 0;
+    bool m_saving = false;
+};

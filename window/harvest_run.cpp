@@ -1,0 +1,88 @@
+#include "window/form1.h"
+
+#include "platform/http.h"
+#include "platform/message_box.h"
+#include "platform/quit_request.h"
+#include "platform/text.h"
+#include "utilities/mdgetdata.h"
+#include "utilities/moddelay.h"
+#include "window/blog_address.h"
+#include "window/page_count.h"
+
+#include <cstdint>
+
+namespace {
+
+// Every list page gets at least this long, so the blog service is not hammered.
+constexpr int list_page_wait_seconds = 4;
+// A page still loading after that is given this much longer before the walk moves on.
+constexpr std::uint32_t slow_page_grace_ms = 30000;
+
+constexpr std::u16string_view hint_text = u"若无法自动获取全部日志，请手动点击[下一页]";
+constexpr std::u16string_view bad_address_text = u"请填写正确的百度空间地址或者检查网络是否连接！";
+constexpr std::u16string_view bad_address_title = u"错误提示";
+
+std::u16string typed_address(const Gtk::Entry& box) {
+    return platform::utf8_to_utf16(box.get_text().raw());
+}
+
+// The blog's first list page; nothing when the address has no user name part or the page
+// cannot be had, which the error box then tells the user.
+std::optional<std::u16string> fetch_first_list_page(std::u16string_view address) {
+    if (!blog::HasUserNamePart(address)) {
+        return std::nullopt;
+    }
+    try {
+        return mdgetdata::FetchPageText(blog::FirstListPageAddress(blog::UserName(address)));
+    } catch (const platform::HttpError&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+void Form1::HarvestRun() {
+    // Clicks during a save are ignored: the save owns the window until it ends.
+    if (m_saving) {
+        return;
+    }
+    const BusyScope busy(*this);
+    list1_clear();
+    Timer1.set_enabled(true);
+    WebBrowser1.Navigate2(typed_address(txtblog));
+    Command1.set_label(platform::utf16_to_utf8(u"正在获取文章链接"));
+    Command1.set_sensitive(false);
+    platform::MsgBox(hint_text);
+    if (platform::quit_requested()) {
+        return;
+    }
+
+    const std::u16string address = typed_address(txtblog);
+    const std::u16string user_name = blog::UserName(address);
+    const std::optional<std::u16string> first_page = fetch_first_list_page(address);
+    if (!first_page) {
+        platform::MsgBox(bad_address_text, bad_address_title);
+    }
+    int last_page_index = 0;
+    if (const std::optional<int> read = harvest::LastPageIndexFrom(first_page.value_or(u""))) {
+        last_page_index = *read;
+        Label2.set_text(
+            platform::utf16_to_utf8(u"共有" + platform::decimal(last_page_index) + u"页数"));
+    }
+
+    for (int k = 0; k <= last_page_index && !platform::quit_requested(); ++k) {
+        WebBrowser1.Navigate(blog::ListPageAddress(user_name, k));
+        const std::uint64_t navigation = WebBrowser1.navigation_serial();
+        Label3.set_text(
+            platform::utf16_to_utf8(u"正在获取第" + platform::decimal(k + 1) + u"页的文章链接"));
+        moddelay::DelaySeconds(list_page_wait_seconds);
+        // Moving on would replace a page that is still loading, and its posts would be lost.
+        moddelay::pump_until([&] { return collected_serial() >= navigation; }, slow_page_grace_ms);
+    }
+    if (platform::quit_requested()) {
+        return;
+    }
+    Command1.set_sensitive(true);
+    Command1.set_label(platform::utf16_to_utf8(u"获取文章链接"));
+    Timer1.set_enabled(false);
+}

@@ -1,0 +1,87 @@
+#include "window/form1.h"
+
+#include "platform/codepage.h"
+#include "platform/files.h"
+#include "platform/message_box.h"
+#include "platform/page_downloads.h"
+#include "platform/quit_request.h"
+#include "platform/shell.h"
+#include "platform/text.h"
+#include "utilities/moddelay.h"
+#include "window/blog_address.h"
+#include "window/post_saver.h"
+
+#include <cstdint>
+
+namespace {
+
+constexpr std::u16string_view saving_caption = u"正在保存";
+constexpr std::uint32_t wait_slice_ms = 60000;
+
+std::vector<std::string> addresses_of(const std::vector<std::u16string>& posts) {
+    std::vector<std::string> addresses;
+    addresses.reserve(posts.size());
+    for (const std::u16string& post : posts) {
+        addresses.push_back(platform::utf16_to_utf8(post));
+    }
+    return addresses;
+}
+
+bool is_error_status(long status) {
+    return status >= 400;
+}
+
+} // namespace
+
+void Form1::SaveRun() {
+    // The window stays live while saving; a second save or a harvest must wait for this one.
+    if (m_saving) {
+        return;
+    }
+    const BusyScope busy(*this);
+    m_saving = true;
+    Command2.set_label(platform::utf16_to_utf8(saving_caption));
+
+    const std::u16string user_name =
+        blog::UserName(platform::utf8_to_utf16(txtblog.get_text().raw()));
+    const blog::SaveTarget target =
+        blog::ChooseSaveFolder(platform::program_folder(), user_name, platform::home_folder());
+    // What the collector adds from now on belongs to the next save.
+    const std::vector<std::u16string> posts = list1_items();
+
+    std::size_t saved_or_failed = 0;
+    std::size_t failures = 0;
+    platform::PageDownloads downloads(
+        addresses_of(posts), save_parallel_downloads,
+        [&](std::size_t index, std::optional<std::string> body, long status) {
+            // A failed download still gets its (empty) file, as it always has; it is counted.
+            const std::u16string page = body ? platform::decode_gbk(*body) : std::u16string();
+            const bool written = blog::SavePost(target, index + 1, page);
+            if (!body || is_error_status(status) || !written) {
+                ++failures;
+            }
+            ++saved_or_failed;
+            Command2.set_label(platform::utf16_to_utf8(
+                std::u16string(saving_caption) +
+                platform::decimal(static_cast<long long>(saved_or_failed)) + u"/" +
+                platform::decimal(static_cast<long long>(posts.size()))));
+        });
+    while (!downloads.done() && !platform::quit_requested()) {
+        moddelay::pump_until([&] { return downloads.done(); }, wait_slice_ms);
+    }
+    m_saving = false;
+    downloads.rethrow_failure();
+    if (platform::quit_requested()) {
+        return;
+    }
+
+    platform::MsgBox(u"保存完毕");
+    if (failures > 0) {
+        platform::MsgBox(u"有" + platform::decimal(static_cast<long long>(failures)) +
+                         u"篇文章保存失败");
+    }
+    platform::MsgBox(u"文章已保存于 " + target.shown);
+    platform::MsgBox(u"欢迎再次使用");
+    platform::open_in_background(blog::HomeAddress);
+    Command2.set_label(platform::utf16_to_utf8(u"保存文章"));
+}
