@@ -14,8 +14,8 @@ void process_pending_events() {
 void wait_for_events(std::uint32_t timeout_ms) {
     // A timeout source bounds the blocking iteration; it wakes the context and does nothing.
     GSource* wake = g_timeout_source_new(timeout_ms);
-    g_source_set_callback(wake, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr,
-                          nullptr);
+    g_source_set_callback(
+        wake, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
     g_source_attach(wake, g_main_context_default());
     g_main_context_iteration(g_main_context_default(), TRUE);
     g_source_destroy(wake);

@@ -5,8 +5,14 @@ namespace {
 bool g_quit_requested = false;
 }
 
-void request_quit() { g_quit_requested = true; }
-bool quit_requested() { return g_quit_requested; }
-void reset_quit_request() { g_quit_requested = false; }
+void request_quit() {
+    g_quit_requested = true;
+}
+bool quit_requested() {
+    return g_quit_requested;
+}
+void reset_quit_request() {
+    g_quit_requested = false;
+}
 
 } // namespace platform

@@ -4,7 +4,9 @@
 
 namespace blog {
 
-bool HasUserNamePart(std::u16string_view address) { return address.size() >= ServiceBase.size(); }
+bool HasUserNamePart(std::u16string_view address) {
+    return address.size() >= ServiceBase.size();
+}
 
 std::u16string UserName(std::u16string_view address) {
     if (!HasUserNamePart(address)) {
