@@ -33,9 +33,6 @@ export LANG=zh_CN.UTF-8
 export NO_AT_BRIDGE=1
 status=0
 
-echo "== Tests (unit, integration, gui)"
-(cd build && ctest --output-on-failure) || status=1
-
 echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -L 'unit|integration') || status=1
@@ -44,5 +41,9 @@ if [[ -d build-fuzz ]]; then
   echo "== Short fuzz runs"
   bash tools/fuzz.sh build-fuzz 5 || status=1
 fi
+
+# The whole suite last, so that its summary closes the output.
+echo "== Tests (unit, integration, gui)"
+(cd build && ctest --output-on-failure) || status=1
 
 exit $status
