@@ -8,6 +8,7 @@
 
 #include "fuzz/fuzz_input.h"
 #include "platform/codepage.h"
+#include "platform/text.h"
 
 #include <array>
 #include <cstdio>
@@ -19,12 +20,6 @@ constexpr char16_t replacement = 0xFFFD;
 
 bool is_lead(unsigned char byte) {
     return byte >= 0x81 && byte <= 0xFE;
-}
-bool is_high_surrogate(char16_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-bool is_low_surrogate(char16_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
 }
 
 class GbkTable {
@@ -103,10 +98,11 @@ std::string expected_encode(std::u16string_view text) {
     std::string bytes;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
-        if (is_high_surrogate(c) && i + 1 < text.size() && is_low_surrogate(text[i + 1])) {
-            bytes += reference(0x10000 + ((char32_t(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+        if (platform::is_high_surrogate(c) && i + 1 < text.size() &&
+            platform::is_low_surrogate(text[i + 1])) {
+            bytes += reference(platform::code_point_of(c, text[i + 1]));
             ++i;
-        } else if (is_high_surrogate(c) || is_low_surrogate(c)) {
+        } else if (platform::is_high_surrogate(c) || platform::is_low_surrogate(c)) {
             bytes += reference(replacement);
         } else if (const std::string& gbk = table().bytes_of(c); !gbk.empty()) {
             bytes += gbk;

@@ -1,5 +1,7 @@
 #include "platform/codepage.h"
 
+#include "platform/text.h"
+
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -46,12 +48,6 @@ private:
 bool is_lead_byte(unsigned char byte) {
     return byte >= 0x81 && byte <= 0xFE;
 }
-bool is_high_surrogate(char16_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-bool is_low_surrogate(char16_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
 
 // How many bytes of an undefined sequence make one U+FFFD. An unmapped pair counts as one
 // character, but an ASCII byte after a lead byte starts the next character and is kept.
@@ -68,7 +64,7 @@ std::size_t undefined_length(std::string_view rest) {
 std::pair<char32_t, std::size_t> unencodable_at(std::u16string_view rest) {
     const char16_t c = rest[0];
     if (is_high_surrogate(c) && rest.size() >= 2 && is_low_surrogate(rest[1])) {
-        return {0x10000 + ((char32_t(c) - 0xD800) << 10) + (rest[1] - 0xDC00), 2};
+        return {code_point_of(c, rest[1]), 2};
     }
     if (is_high_surrogate(c) || is_low_surrogate(c)) {
         return {0xFFFD, 1};

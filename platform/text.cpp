@@ -66,13 +66,6 @@ void append_utf8(std::string& out, char32_t cp) {
     }
 }
 
-bool is_high_surrogate(char16_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-bool is_low_surrogate(char16_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
-
 } // namespace
 
 std::u16string utf8_to_utf16(std::string_view utf8) {
@@ -96,7 +89,7 @@ std::string utf16_to_utf8(std::u16string_view utf16) {
     for (std::size_t i = 0; i < utf16.size(); ++i) {
         const char16_t c = utf16[i];
         if (is_high_surrogate(c) && i + 1 < utf16.size() && is_low_surrogate(utf16[i + 1])) {
-            append_utf8(out, 0x10000 + ((char32_t(c) - 0xD800) << 10) + (utf16[i + 1] - 0xDC00));
+            append_utf8(out, code_point_of(c, utf16[i + 1]));
             ++i;
         } else if (is_high_surrogate(c) || is_low_surrogate(c)) {
             append_utf8(out, replacement);

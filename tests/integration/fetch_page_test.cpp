@@ -1,12 +1,12 @@
 #include "platform/codepage.h"
 #include "platform/http.h"
 #include "platform/text.h"
+#include "tests/support/loopback_server.h"
 #include "tests/support/sample_blog_service.h"
 #include "tools/sample_blog/blog_model.h"
 #include "utilities/mdgetdata.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -83,38 +83,28 @@ private:
 // Serves redirects on loopback; reached directly, not through the sample service.
 class RedirectServer {
 public:
-    RedirectServer() {
-        m_server.Get("/moved", [](const httplib::Request&, httplib::Response& response) {
-            response.set_redirect("/target");
-        });
-        m_server.Get("/target", [](const httplib::Request&, httplib::Response& response) {
-            response.set_content("\xB5\xBD\xC1\xCB", "text/html; charset=gbk"); // 到了
-        });
-        m_server.Get("/to_file", [](const httplib::Request&, httplib::Response& response) {
-            response.set_redirect("file:///etc/passwd");
-        });
-        m_server.Get("/loop", [](const httplib::Request&, httplib::Response& response) {
-            response.set_redirect("/loop");
-        });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    }
-    ~RedirectServer() {
-        m_server.stop();
-        m_thread.join();
-    }
-    RedirectServer(const RedirectServer&) = delete;
-    RedirectServer& operator=(const RedirectServer&) = delete;
+    RedirectServer()
+        : m_server([](httplib::Server& server) {
+              server.Get("/moved", [](const httplib::Request&, httplib::Response& response) {
+                  response.set_redirect("/target");
+              });
+              server.Get("/target", [](const httplib::Request&, httplib::Response& response) {
+                  response.set_content("\xB5\xBD\xC1\xCB", "text/html; charset=gbk"); // 到了
+              });
+              server.Get("/to_file", [](const httplib::Request&, httplib::Response& response) {
+                  response.set_redirect("file:///etc/passwd");
+              });
+              server.Get("/loop", [](const httplib::Request&, httplib::Response& response) {
+                  response.set_redirect("/loop");
+              });
+          }) {}
 
     std::u16string address(std::string_view path) const {
-        return platform::utf8_to_utf16("http://127.0.0.1:" + std::to_string(m_port)) +
-               platform::utf8_to_utf16(path);
+        return platform::utf8_to_utf16(m_server.base_url() + std::string(path));
     }
 
 private:
-    httplib::Server m_server;
-    int m_port = 0;
-    std::thread m_thread;
+    testing_support::LoopbackServer m_server;
 };
 
 class FetchPage : public testing::Test {

@@ -3,12 +3,12 @@
 #include "platform/codepage.h"
 #include "platform/http.h"
 #include "platform/text.h"
+#include "tests/support/loopback_server.h"
 #include "tests/support/sample_blog_service.h"
 #include "tools/sample_blog/blog_model.h"
 #include "utilities/moddelay.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -158,29 +158,22 @@ private:
 // Answers /page/N with "page N" after a delay and records how many requests it served at once.
 class CountingServer {
 public:
-    explicit CountingServer(std::chrono::milliseconds delay) {
-        m_server.Get(R"(/page/(\d+))",
-                     [this, delay](const httplib::Request& request, httplib::Response& response) {
-                         const int now = ++m_in_flight;
-                         int seen = m_most_in_flight.load();
-                         while (now > seen && !m_most_in_flight.compare_exchange_weak(seen, now)) {
-                         }
-                         std::this_thread::sleep_for(delay);
-                         --m_in_flight;
-                         response.set_content("page " + request.matches[1].str(), "text/plain");
-                     });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    }
-    ~CountingServer() {
-        m_server.stop();
-        m_thread.join();
-    }
-    CountingServer(const CountingServer&) = delete;
-    CountingServer& operator=(const CountingServer&) = delete;
+    explicit CountingServer(std::chrono::milliseconds delay)
+        : m_server([this, delay](httplib::Server& server) {
+              server.Get(R"(/page/(\d+))", [this, delay](const httplib::Request& request,
+                                                         httplib::Response& response) {
+                  const int now = ++m_in_flight;
+                  int seen = m_most_in_flight.load();
+                  while (now > seen && !m_most_in_flight.compare_exchange_weak(seen, now)) {
+                  }
+                  std::this_thread::sleep_for(delay);
+                  --m_in_flight;
+                  response.set_content("page " + request.matches[1].str(), "text/plain");
+              });
+          }) {}
 
     std::string url(std::size_t page) const {
-        return "http://127.0.0.1:" + std::to_string(m_port) + "/page/" + std::to_string(page);
+        return m_server.base_url() + "/page/" + std::to_string(page);
     }
     std::vector<std::string> urls(std::size_t count) const {
         std::vector<std::string> all;
@@ -192,11 +185,9 @@ public:
     int most_in_flight() const { return m_most_in_flight.load(); }
 
 private:
-    httplib::Server m_server;
     std::atomic<int> m_in_flight{0};
     std::atomic<int> m_most_in_flight{0};
-    int m_port = 0;
-    std::thread m_thread;
+    testing_support::LoopbackServer m_server; // last: its handlers use the counters
 };
 
 void expect_each_index_once(const std::vector<Report>& reports, std::size_t count) {
