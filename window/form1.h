@@ -42,8 +42,8 @@ public:
 
     // Controls, under their given names.
     FixedSize<Gtk::Entry> txtblog;
-    Gtk::Button Command1;
-    Gtk::Button Command2;
+    FixedSize<Gtk::Button> Command1;
+    FixedSize<Gtk::Button> Command2;
     platform::WebBrowser WebBrowser1;
     FixedSize<Gtk::Label> Label1;
     FixedSize<Gtk::Label> Label2;

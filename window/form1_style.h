@@ -36,6 +36,10 @@ window.form1 entry {
   padding-left: 2px;
   padding-right: 2px;
 }
+/* The save's running count has to fit the button's width. */
+#Command2.progress {
+  font-size: 9pt;
+}
 #List1 {
   background-color: #E0E0E0;
   font-size: 12pt;

@@ -41,6 +41,7 @@ void Form1::SaveRun() {
     const BusyScope busy(*this);
     m_saving = true;
     Command2.set_label(platform::utf16_to_utf8(saving_caption));
+    Command2.add_css_class("progress");
 
     const std::u16string user_name =
         blog::UserName(platform::utf8_to_utf16(txtblog.get_text().raw()));
@@ -83,5 +84,6 @@ void Form1::SaveRun() {
     platform::MsgBox(u"文章已保存于 " + target.shown);
     platform::MsgBox(u"欢迎再次使用");
     platform::open_in_background(blog::HomeAddress);
+    Command2.remove_css_class("progress");
     Command2.set_label(platform::utf16_to_utf8(u"保存文章"));
 }

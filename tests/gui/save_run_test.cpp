@@ -11,6 +11,7 @@
 #include <glib.h>
 #include <glibmm/main.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -217,6 +218,7 @@ TEST_F(SlowSaveTest, TheWindowStaysLiveShowsProgressAndIgnoresClicks) {
     int ticks = 0;
     bool clicked = false;
     std::string caption_at_first_box;
+    int widest = 0;
     on_box = [&](const RecordedBox&) {
         if (caption_at_first_box.empty()) {
             caption_at_first_box = form().Command2.get_label();
@@ -226,6 +228,7 @@ TEST_F(SlowSaveTest, TheWindowStaysLiveShowsProgressAndIgnoresClicks) {
         [&] {
             ++ticks;
             captions.push_back(form().Command2.get_label());
+            widest = std::max(widest, form().get_width());
             if (!clicked && ticks == 3) {
                 clicked = true;
                 click(form().Command1); // no harvest may start
@@ -252,6 +255,7 @@ TEST_F(SlowSaveTest, TheWindowStaysLiveShowsProgressAndIgnoresClicks) {
                            }),
               captions.end());
     EXPECT_EQ(caption_at_first_box, "正在保存" + total + "/" + total);
+    EXPECT_EQ(widest, 740); // the count fits the button; the window keeps its size
     EXPECT_EQ(boxes.size(), 3u);
     EXPECT_EQ(files_in(user_folder()), expected_files(posts));
     EXPECT_EQ(form().Command1.get_label(), "获取文章链接");
