@@ -7,7 +7,6 @@
 #include "window/post_file.h"
 
 #include <exception>
-#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -25,10 +24,11 @@ fs::path prepare_user_folder(const fs::path& base, std::u16string_view user_name
 }
 
 SaveTarget target_under(const fs::path& base, std::u16string_view user_name) {
+    // The user is told the folder the files really went to, with the name as it was made safe.
     // Appending an empty element gives the base with exactly one trailing "/", even at the root.
-    std::u16string shown = platform::utf8_to_utf16((base / "").string());
-    shown += user_name;
-    return {prepare_user_folder(base, user_name), std::move(shown)};
+    const std::u16string shown =
+        platform::utf8_to_utf16((base / "").string() + UserFolderName(user_name));
+    return {prepare_user_folder(base, user_name), shown};
 }
 
 } // namespace
