@@ -52,9 +52,9 @@ std::optional<std::vector<std::u16string>> links_from(JSCValue* answer) {
 } // namespace
 
 struct WebBrowser::State {
-    WebKitWebView* view = nullptr; // our own reference
-    Gtk::Widget* widget = nullptr; // wrapper, owned by the view
-    GCancellable* reads = nullptr; // cancelled when the browser goes, so no answer arrives
+    GObjectRef<WebKitWebView> view; // our own reference
+    Gtk::Widget* widget = nullptr;  // wrapper, owned by the view
+    GObjectRef<GCancellable> reads; // cancelled when the browser goes, so no answer arrives
     sigc::signal<void()> document_complete;
     std::uint64_t navigation_serial = 0;
     std::uint64_t loading_serial = 0;
@@ -127,19 +127,17 @@ void WebBrowser::State::on_links_evaluated(GObject* source, GAsyncResult* result
 WebBrowser::WebBrowser() : m_state(std::make_shared<State>()) {
     GtkWidget* view = webkit_web_view_new();
     g_object_ref_sink(view);
-    m_state->view = WEBKIT_WEB_VIEW(view);
+    m_state->view.reset(WEBKIT_WEB_VIEW(view));
     m_state->widget = Glib::wrap(view);
-    m_state->reads = g_cancellable_new();
+    m_state->reads.reset(g_cancellable_new());
     g_signal_connect(view, "load-changed", G_CALLBACK(State::on_load_changed), m_state.get());
     g_signal_connect(view, "load-failed", G_CALLBACK(State::on_load_failed), m_state.get());
     g_signal_connect(view, "create", G_CALLBACK(State::on_create), m_state.get());
 }
 
 WebBrowser::~WebBrowser() {
-    g_cancellable_cancel(m_state->reads);
-    g_object_unref(m_state->reads);
-    g_signal_handlers_disconnect_by_data(m_state->view, m_state.get());
-    g_object_unref(m_state->view);
+    g_cancellable_cancel(m_state->reads.get());
+    g_signal_handlers_disconnect_by_data(m_state->view.get(), m_state.get());
 }
 
 Gtk::Widget& WebBrowser::widget() {
@@ -148,7 +146,7 @@ Gtk::Widget& WebBrowser::widget() {
 
 void WebBrowser::Navigate2(std::u16string_view address) {
     ++m_state->navigation_serial;
-    webkit_web_view_load_uri(m_state->view, utf16_to_utf8(address).c_str());
+    webkit_web_view_load_uri(m_state->view.get(), utf16_to_utf8(address).c_str());
 }
 
 void WebBrowser::Navigate(std::u16string_view address) {
@@ -161,13 +159,13 @@ sigc::signal<void()>& WebBrowser::signal_DocumentComplete() {
 
 void WebBrowser::read_links(LinksRead done) {
     auto request = std::make_unique<State::LinksRequest>(m_state, std::move(done));
-    webkit_web_view_evaluate_javascript(m_state->view, links_script, -1, links_world, nullptr,
-                                        m_state->reads, State::on_links_evaluated,
+    webkit_web_view_evaluate_javascript(m_state->view.get(), links_script, -1, links_world, nullptr,
+                                        m_state->reads.get(), State::on_links_evaluated,
                                         request.release());
 }
 
 std::u16string WebBrowser::current_address() const {
-    const char* uri = webkit_web_view_get_uri(m_state->view);
+    const char* uri = webkit_web_view_get_uri(m_state->view.get());
     return uri ? utf8_to_utf16(uri) : std::u16string();
 }
 
