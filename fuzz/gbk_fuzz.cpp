@@ -10,7 +10,7 @@
 #include "platform/codepage.h"
 #include "platform/text.h"
 
-#include <array>
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 
@@ -18,47 +18,33 @@ namespace {
 
 constexpr char16_t replacement = 0xFFFD;
 
-bool is_lead(unsigned char byte) {
+bool is_lead(unsigned byte) {
     return byte >= 0x81 && byte <= 0xFE;
 }
 
-class GbkTable {
-public:
-    GbkTable() : m_pairs(0x100 * 0x100, replacement), m_bytes(0x10000) {
-        for (unsigned byte = 0; byte < 0x100; ++byte) {
-            if (!is_lead(byte)) {
-                m_single[byte] = learn(std::string(1, char(byte)));
+struct GbkTable {
+    // Each single byte, and each lead byte << 8 | trail byte, as it decodes on its own.
+    std::vector<char16_t> decoded = std::vector<char16_t>(0x10000, replacement);
+    // Each character's bytes; empty when GBK cannot hold it.
+    std::vector<std::string> encoded = std::vector<std::string>(0x10000);
+
+    GbkTable() {
+        for (unsigned code = 0; code < 0x10000; ++code) {
+            // A lead byte alone is undefined; with any byte after it, it may be a pair.
+            const bool single = code < 0x100;
+            if (single ? is_lead(code) : !is_lead(code >> 8)) {
                 continue;
             }
-            // A lead byte alone is undefined; with any byte after it, it may be a pair.
-            m_single[byte] = replacement;
-            for (unsigned trail = 0; trail < 0x100; ++trail) {
-                m_pairs[byte << 8 | trail] = learn(std::string{char(byte), char(trail)});
+            const std::string bytes =
+                single ? std::string(1, char(code)) : std::string{char(code >> 8), char(code)};
+            const std::u16string text = platform::decode_gbk(bytes);
+            if (text.size() == 1 && text[0] != replacement) {
+                fuzz::require(encoded[text[0]].empty(), "no two sequences decode to one character");
+                encoded[text[0]] = bytes;
+                decoded[code] = text[0];
             }
         }
     }
-
-    char16_t single(unsigned char byte) const { return m_single[byte]; }
-    char16_t pair(unsigned char lead, unsigned char trail) const {
-        return m_pairs[unsigned(lead) << 8 | trail];
-    }
-    // Empty when GBK cannot hold the character.
-    const std::string& bytes_of(char16_t c) const { return m_bytes[c]; }
-
-private:
-    char16_t learn(const std::string& bytes) {
-        const std::u16string text = platform::decode_gbk(bytes);
-        if (text.size() != 1 || text[0] == replacement) {
-            return replacement;
-        }
-        fuzz::require(m_bytes[text[0]].empty(), "no two byte sequences decode to one character");
-        m_bytes[text[0]] = bytes;
-        return text[0];
-    }
-
-    std::array<char16_t, 0x100> m_single{};
-    std::vector<char16_t> m_pairs;
-    std::vector<std::string> m_bytes;
 };
 
 const GbkTable& table() {
@@ -66,23 +52,20 @@ const GbkTable& table() {
     return instance;
 }
 
-// An undefined pair is one U+FFFD, but an ASCII byte after a lead byte starts the next character;
-// a lead byte at the end is one U+FFFD.
+// An undefined pair is one U+FFFD, but a byte below 0x80 after a lead byte starts the next
+// character; a lead byte at the end is one U+FFFD.
 std::u16string expected_decode(std::string_view bytes) {
     std::u16string text;
-    for (std::size_t i = 0; i < bytes.size();) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
-        if (is_lead(byte) && i + 1 < bytes.size()) {
-            const auto trail = static_cast<unsigned char>(bytes[i + 1]);
-            const char16_t c = table().pair(byte, trail);
-            if (c != replacement || trail >= 0x80) {
-                text += c;
-                i += 2;
-                continue;
-            }
+        const auto trail = static_cast<unsigned char>(i + 1 < bytes.size() ? bytes[i + 1] : 0);
+        const char16_t pair = table().decoded[byte << 8 | trail];
+        if (is_lead(byte) && i + 1 < bytes.size() && (pair != replacement || trail >= 0x80)) {
+            text += pair;
+            ++i;
+        } else {
+            text += table().decoded[byte];
         }
-        text += table().single(byte);
-        ++i;
     }
     return text;
 }
@@ -100,51 +83,34 @@ std::string expected_encode(std::u16string_view text) {
         const char16_t c = text[i];
         if (platform::is_high_surrogate(c) && i + 1 < text.size() &&
             platform::is_low_surrogate(text[i + 1])) {
-            bytes += reference(platform::code_point_of(c, text[i + 1]));
-            ++i;
+            bytes += reference(platform::code_point_of(c, text[++i]));
         } else if (platform::is_high_surrogate(c) || platform::is_low_surrogate(c)) {
             bytes += reference(replacement);
-        } else if (const std::string& gbk = table().bytes_of(c); !gbk.empty()) {
-            bytes += gbk;
         } else {
-            bytes += reference(c);
+            bytes += table().encoded[c].empty() ? reference(c) : table().encoded[c];
         }
     }
     return bytes;
 }
 
-bool all_in_gbk(std::u16string_view text) {
-    for (const char16_t c : text) {
-        if (table().bytes_of(c).empty()) {
-            return false;
-        }
-    }
-    return true;
-}
-
-void check_decode(std::string_view bytes) {
-    const std::u16string text = platform::decode_gbk(bytes);
-    fuzz::require(text == expected_decode(bytes), "decoding reads character by character");
-    if (text.find(replacement) == std::u16string::npos) {
-        fuzz::require(platform::encode_gbk(text) == bytes, "valid GBK encodes back to its bytes");
-    }
-}
-
-void check_encode(std::u16string_view text) {
-    const std::string bytes = platform::encode_gbk(text);
-    fuzz::require(bytes == expected_encode(text), "encoding writes character by character");
-    const std::u16string back = platform::decode_gbk(bytes);
-    fuzz::require(back.find(replacement) == std::u16string::npos,
-                  "encoded text always decodes cleanly");
-    if (all_in_gbk(text)) {
-        fuzz::require(back == text, "text within GBK decodes back to itself");
-    }
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    check_decode(std::string_view(reinterpret_cast<const char*>(data), size));
-    check_encode(fuzz::utf16_from(data, size));
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const std::u16string decoded = platform::decode_gbk(bytes);
+    fuzz::require(decoded == expected_decode(bytes), "decoding reads character by character");
+    fuzz::require(decoded.find(replacement) != std::u16string::npos ||
+                      platform::encode_gbk(decoded) == bytes,
+                  "valid GBK encodes back to its bytes");
+
+    const std::u16string text = fuzz::utf16_from(data, size);
+    const std::string encoded = platform::encode_gbk(text);
+    fuzz::require(encoded == expected_encode(text), "encoding writes character by character");
+    const std::u16string back = platform::decode_gbk(encoded);
+    fuzz::require(back.find(replacement) == std::u16string::npos,
+                  "encoded text always decodes cleanly");
+    const bool within_gbk = std::all_of(text.begin(), text.end(),
+                                        [](char16_t c) { return !table().encoded[c].empty(); });
+    fuzz::require(!within_gbk || back == text, "text within GBK decodes back to itself");
     return 0;
 }

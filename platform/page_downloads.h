@@ -37,7 +37,6 @@ public:
     PageDownloads(const PageDownloads&) = delete;
     PageDownloads& operator=(const PageDownloads&) = delete;
 
-    std::size_t finished_count() const { return m_finished; }
     std::size_t running_count() const { return m_running.size(); }
     // Every address has been reported, or the rest was cancelled.
     bool done() const { return m_cancelled || m_finished == m_urls.size(); }

@@ -79,7 +79,6 @@ public:
     // WebBrowser1.completed_serial() as it was at the DocumentComplete whose links were last
     // added to List1.
     std::uint64_t collected_serial() const { return m_collected_serial; }
-    bool busy() const { return m_busy > 0; }
 
 protected:
     bool on_close_request() override;

@@ -10,8 +10,13 @@
 #include <gtkmm/stringobject.h>
 #include <webkit/webkit.h>
 
+#include <algorithm>
+
 namespace gui_testing {
-namespace {
+
+bool wait_until(const std::function<bool()>& done, double seconds) {
+    return moddelay::pump_until(done, static_cast<std::uint32_t>(seconds * 1000));
+}
 
 // WebKit's network process keeps the environment it started with, so a later service on
 // another port is made known to it directly.
@@ -23,8 +28,6 @@ void point_browser_at(const testing_support::SampleBlogService& service) {
     webkit_network_proxy_settings_free(settings);
 }
 
-} // namespace
-
 Form1Fixture::Form1Fixture(std::vector<std::string> service_arguments)
     : m_service_arguments(std::move(service_arguments)) {}
 
@@ -35,7 +38,7 @@ void Form1Fixture::SetUp() {
     platform::set_message_box_handler([this](std::u16string_view text, std::u16string_view title) {
         boxes.push_back({std::u16string(text), std::u16string(title)});
         if (on_box) {
-            on_box(boxes.back());
+            on_box();
         }
     });
     platform::set_shell_handler(
@@ -55,14 +58,18 @@ void Form1Fixture::TearDown() {
     platform::reset_quit_request();
 }
 
-bool Form1Fixture::wait_until(const std::function<bool()>& done, double seconds) {
-    return moddelay::pump_until(done, static_cast<std::uint32_t>(seconds * 1000));
-}
-
 bool Form1Fixture::wait_for_collected(double seconds) {
     return wait_until(
         [this] { return form().collected_serial() == form().WebBrowser1.navigation_serial(); },
         seconds);
+}
+
+std::vector<std::u16string> Form1Fixture::box_texts() const {
+    std::vector<std::u16string> texts;
+    for (const RecordedBox& box : boxes) {
+        texts.push_back(box.text);
+    }
+    return texts;
 }
 
 void click(Gtk::Button& button) {
@@ -79,6 +86,22 @@ std::vector<std::u16string> list1_rows(Form1& form) {
         rows.push_back(row ? platform::utf8_to_utf16(row->get_string().raw()) : u"?");
     }
     return rows;
+}
+
+std::u16string text_of(const Gtk::Label& label) {
+    return platform::utf8_to_utf16(label.get_text().raw());
+}
+
+std::vector<std::u16string> first_copies(const std::vector<std::vector<std::u16string>>& pages) {
+    std::vector<std::u16string> kept;
+    for (const auto& page : pages) {
+        for (const auto& address : page) {
+            if (std::find(kept.begin(), kept.end(), address) == kept.end()) {
+                kept.push_back(address);
+            }
+        }
+    }
+    return kept;
 }
 
 } // namespace gui_testing

@@ -1,6 +1,6 @@
 #pragma once
 // A shown Form1 whose browser reaches the sample blog service, with message boxes and the
-// shell recorded instead of shown or started.
+// shell recorded instead of shown or started, and helpers for the tests of the window.
 
 #include "tests/support/sample_blog_service.h"
 #include "window/form1.h"
@@ -19,6 +19,12 @@ struct RecordedBox {
     std::u16string title;
 };
 
+// Serves events until `done` holds; false when `seconds` pass first.
+bool wait_until(const std::function<bool()>& done, double seconds);
+
+// Sends the browsers' requests to the service, whatever port it took.
+void point_browser_at(const testing_support::SampleBlogService& service);
+
 class Form1Fixture : public testing::Test {
 protected:
     // `service_arguments` are the sample service's options, e.g. {"--posts", "25"}.
@@ -28,17 +34,14 @@ protected:
     void TearDown() override;
 
     Form1& form() { return *m_form; }
-    testing_support::SampleBlogService& service() { return *m_service; }
-
-    // Serves events until `done` holds; false when `seconds` pass first.
-    static bool wait_until(const std::function<bool()>& done, double seconds);
 
     // Waits until List1 has taken in the links of the page the browser was last sent to.
     bool wait_for_collected(double seconds = 20);
 
     // Message boxes shown so far, and what runs when one is shown (after it is recorded).
     std::vector<RecordedBox> boxes;
-    std::function<void(const RecordedBox&)> on_box;
+    std::vector<std::u16string> box_texts() const;
+    std::function<void()> on_box;
     // Addresses handed to the shell so far.
     std::vector<std::u16string> opened;
 
@@ -54,5 +57,10 @@ void click(Gtk::Button& button);
 
 // List1's rows as the list view's model holds them.
 std::vector<std::u16string> list1_rows(Form1& form);
+
+std::u16string text_of(const Gtk::Label& label);
+
+// The addresses of the pages in order, each kept where first found, as List1 keeps them.
+std::vector<std::u16string> first_copies(const std::vector<std::vector<std::u16string>>& pages);
 
 } // namespace gui_testing
