@@ -27,9 +27,3 @@ TEST(Utf8, LoneSurrogatesBecomeReplacementCharacters) {
     EXPECT_EQ(utf16_to_utf8(lone), "a\xEF\xBF\xBD"
                                    "b\xEF\xBF\xBD");
 }
-
-TEST(Decimal, WritesPlainDigits) {
-    EXPECT_EQ(platform::decimal(0), u"0");
-    EXPECT_EQ(platform::decimal(-12), u"-12");
-    EXPECT_EQ(platform::decimal(32768), u"32768");
-}
