@@ -39,7 +39,7 @@ echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 
 if [[ -d build-fuzz ]]; then
   echo "== Short fuzz runs"
-  bash tools/fuzz.sh build-fuzz 5 || status=1
+  bash tools/fuzz.sh build-fuzz --runs 30000 || status=1
 fi
 
 # The whole suite last, so that its summary closes the output.
