@@ -1,3 +1,4 @@
+#include "platform/app_icon.h"
 #include "platform/unhandled_error.h"
 #include "resources/version.h"
 #include "window/form1.h"
@@ -14,6 +15,7 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<Form1> form;
     application->signal_activate().connect([&] {
         platform::guarded([&] {
+            platform::install_app_icon();
             form = std::make_unique<Form1>();
             application->add_window(*form);
             form->set_visible(true);

@@ -10,6 +10,8 @@ packages=(
   clang libclang-rt-14-dev clang-format
   xvfb openbox xdotool x11-utils imagemagick
   fonts-noto-cjk locales
+  librsvg2-bin libglib2.0-dev-bin
+  dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()
