@@ -21,5 +21,7 @@ int main(int argc, char* argv[]) {
             form->set_visible(true);
         });
     });
-    return application->run(argc, argv);
+    // The program takes no arguments. Left to GApplication, an unknown option or an address
+    // (taken for a file to open) would end the program before its window opens.
+    return application->run(argc > 0 ? 1 : 0, argv);
 }

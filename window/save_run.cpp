@@ -9,6 +9,7 @@
 #include "platform/text.h"
 #include "utilities/moddelay.h"
 #include "window/blog_address.h"
+#include "window/button_caption.h"
 #include "window/post_saver.h"
 
 #include <cstdint>
@@ -62,10 +63,10 @@ void Form1::SaveRun() {
                 ++failures;
             }
             ++saved_or_failed;
-            Command2.set_label(platform::utf16_to_utf8(
-                std::u16string(saving_caption) +
+            const std::u16string count =
                 platform::decimal(static_cast<long long>(saved_or_failed)) + u"/" +
-                platform::decimal(static_cast<long long>(posts.size()))));
+                platform::decimal(static_cast<long long>(posts.size()));
+            window::ShowFittingCaption(Command2, std::u16string(saving_caption) + count, count);
         });
     while (!downloads.done() && !platform::quit_requested()) {
         moddelay::pump_until([&] { return downloads.done(); }, wait_slice_ms);
