@@ -3,11 +3,14 @@
 #include "resources/version.h"
 #include "window/form1.h"
 
+#include <glib.h>
 #include <gtkmm/application.h>
 
 #include <memory>
 
 int main(int argc, char* argv[]) {
+    // The window's class must match the desktop entry whatever name started the program.
+    g_set_prgname("pellumo");
     auto application =
         Gtk::Application::create(version::application_id, Gio::Application::Flags::NON_UNIQUE);
     // The window outlives the main loop, so handlers still on the stack when it closes unwind
