@@ -216,6 +216,9 @@ TEST_F(SaveTest, WritesOneGbkFilePerPostNumberedByItsPlaceAndReports) {
     }
     EXPECT_EQ(opened, Texts{std::u16string(blog::HomeAddress)});
     EXPECT_EQ(form().Command2.get_label(), "保存文章");
+
+    save(); // appends a second copy to each file
+    EXPECT_EQ(files_in(user_folder()), expected_files(posts, 2));
 }
 
 TEST_F(SaveTest, AnEmptyListSavesNothingAndStillReports) {
@@ -303,17 +306,6 @@ TEST_F(SaveTest, WhenNoFolderCanBeWrittenItSaysSoAndDownloadsNothing) {
     EXPECT_EQ(posts.requests(), 0);
     EXPECT_TRUE(opened.empty());
     EXPECT_EQ(form().Command2.get_label(), "保存文章");
-}
-
-TEST_F(SlowSaveTest, ParallelDownloadsAndOneAtATimeWriteTheSameAndASecondSaveAppends) {
-    list_page(0);
-    list_page(1);
-    const std::vector<std::u16string> posts = form().list1_items();
-    save();
-    EXPECT_EQ(files_in(user_folder()), expected_files(posts));
-    form().save_parallel_downloads = 1;
-    save();
-    EXPECT_EQ(files_in(user_folder()), expected_files(posts, 2));
 }
 
 TEST_F(SlowSaveTest, TheWindowStaysLiveShowsProgressAndIgnoresClicks) {
