@@ -43,11 +43,22 @@ void Form1::SaveRun() {
     m_saving = true;
     Command2.set_label(platform::utf16_to_utf8(saving_caption));
     Command2.add_css_class("progress");
+    const auto restore_caption = [this] {
+        Command2.remove_css_class("progress");
+        Command2.set_label(platform::utf16_to_utf8(u"保存文章"));
+    };
 
     const std::u16string user_name =
         blog::UserName(platform::utf8_to_utf16(txtblog.get_text().raw()));
     const blog::SaveTarget target =
         blog::ChooseSaveFolder(platform::program_folder(), user_name, platform::home_folder());
+    if (!target.writable) {
+        // Nothing is downloaded that could not be kept, and no success is claimed.
+        platform::MsgBox(u"无法保存文章：文件夹无法写入 " + target.shown);
+        m_saving = false;
+        restore_caption();
+        return;
+    }
     // What the collector adds from now on belongs to the next save.
     const std::vector<std::u16string> posts = list1_items();
 
@@ -58,8 +69,8 @@ void Form1::SaveRun() {
         [&](std::size_t index, std::optional<std::string> body, long status) {
             // A failed download still gets its (empty) file, as it always has; it is counted.
             const std::u16string page = body ? platform::decode_gbk(*body) : std::u16string();
-            const bool written = blog::SavePost(target, index + 1, page);
-            if (!body || is_error_status(status) || !written) {
+            const bool saved = blog::SavePost(target, index + 1, page);
+            if (!body || is_error_status(status) || !saved) {
                 ++failures;
             }
             ++saved_or_failed;
@@ -85,6 +96,5 @@ void Form1::SaveRun() {
     platform::MsgBox(u"文章已保存于 " + target.shown);
     platform::MsgBox(u"欢迎再次使用");
     platform::open_in_background(blog::HomeAddress);
-    Command2.remove_css_class("progress");
-    Command2.set_label(platform::utf16_to_utf8(u"保存文章"));
+    restore_caption();
 }

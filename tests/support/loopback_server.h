@@ -3,6 +3,7 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
@@ -22,6 +23,7 @@ public:
 private:
     httplib::Server m_server;
     int m_port = 0;
+    std::atomic<bool> m_listen_returned = false;
     std::thread m_thread;
 };
 
