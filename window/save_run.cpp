@@ -8,6 +8,7 @@
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "utilities/moddelay.h"
+#include "window/backup_folder.h"
 #include "window/blog_address.h"
 #include "window/button_caption.h"
 #include "window/post_saver.h"
@@ -50,8 +51,8 @@ void Form1::SaveRun() {
 
     const std::u16string user_name =
         blog::UserName(platform::utf8_to_utf16(txtblog.get_text().raw()));
-    const blog::SaveTarget target =
-        blog::ChooseSaveFolder(platform::program_folder(), user_name, platform::home_folder());
+    const blog::SaveTarget target = blog::ChooseSaveFolder(
+        blog::BackupFolder(platform::program_folder()), user_name, platform::home_folder());
     if (!target.writable) {
         // Nothing is downloaded that could not be kept, and no success is claimed.
         platform::MsgBox(u"无法保存文章：文件夹无法写入 " + target.shown);
