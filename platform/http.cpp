@@ -74,6 +74,7 @@ Reception::Reception(const HttpLimits& limits) : m_limits(limits) {}
 
 void Reception::attach(CURL* handle) {
     m_handle = handle;
+    m_started = std::chrono::steady_clock::now();
     set_option(handle, CURLOPT_WRITEFUNCTION, &Reception::on_data);
     set_option(handle, CURLOPT_WRITEDATA, static_cast<void*>(this));
     set_option(handle, CURLOPT_ERRORBUFFER, static_cast<char*>(m_error));
@@ -111,24 +112,28 @@ bool Reception::append(const char* data, std::size_t length) {
     return true;
 }
 
+bool Reception::too_large(CURLcode result) const {
+    return m_too_large || result == CURLE_FILESIZE_EXCEEDED;
+}
+
 FetchFailure Reception::failure(CURLcode result) const {
     if (result == CURLE_OK) {
         return FetchFailure::none;
     }
-    if (m_too_large || result == CURLE_FILESIZE_EXCEEDED) {
+    if (too_large(result)) {
         return FetchFailure::too_large;
     }
     if (result != CURLE_OPERATION_TIMEDOUT) {
         return FetchFailure::error;
     }
-    // One code covers the total limit, the stall limit and the connect time-out.
-    curl_off_t total_us = 0;
-    curl_off_t connected_us = 0;
-    curl_easy_getinfo(m_handle, CURLINFO_TOTAL_TIME_T, &total_us);
-    curl_easy_getinfo(m_handle, CURLINFO_CONNECT_TIME_T, &connected_us);
-    if (total_us >= static_cast<curl_off_t>(m_limits.total_seconds) * 1000000) {
+    // One code covers the total limit, the stall limit and the connect time-out. Our clock
+    // started before curl's, so it has run at least as long; curl's own total time can lag.
+    if (std::chrono::steady_clock::now() - m_started >=
+        std::chrono::seconds(m_limits.total_seconds)) {
         return FetchFailure::too_long;
     }
+    curl_off_t connected_us = 0;
+    curl_easy_getinfo(m_handle, CURLINFO_CONNECT_TIME_T, &connected_us);
     return connected_us > 0 ? FetchFailure::stalled : FetchFailure::error;
 }
 
@@ -136,7 +141,7 @@ std::string Reception::error_text(CURLcode result) const {
     if (result == CURLE_OK) {
         return {};
     }
-    if (failure(result) == FetchFailure::too_large) {
+    if (too_large(result)) {
         return "the body passed the limit of " + std::to_string(m_limits.max_body_bytes) + " bytes";
     }
     return m_error[0] != '\0' ? m_error : curl_easy_strerror(result);

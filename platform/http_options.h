@@ -2,6 +2,7 @@
 // How every GET of the program is set up, shared by the blocking fetch and any transfer run
 // through curl's multi interface, so both follow the same rules.
 
+#include <chrono>
 #include <curl/curl.h>
 #include <memory>
 #include <string>
@@ -47,11 +48,13 @@ private:
     static std::size_t on_data(char* data, std::size_t size, std::size_t count,
                                void* self) noexcept;
     bool append(const char* data, std::size_t length);
+    bool too_large(CURLcode result) const;
 
     CURL* m_handle = nullptr;
     HttpLimits m_limits;
     std::string m_body;
     bool m_too_large = false;
+    std::chrono::steady_clock::time_point m_started;
     char m_error[CURL_ERROR_SIZE] = {};
 };
 
