@@ -127,8 +127,9 @@ FetchFailure Reception::failure(CURLcode result) const {
         return FetchFailure::error;
     }
     // One code covers the total limit, the stall limit and the connect time-out. Our clock
-    // started before curl's, so it has run at least as long; curl's own total time can lag.
-    if (std::chrono::steady_clock::now() - m_started >=
+    // starts before curl's; curl's own total time can lag, and it may fire a little early.
+    constexpr auto early = std::chrono::milliseconds(250);
+    if (std::chrono::steady_clock::now() - m_started + early >=
         std::chrono::seconds(m_limits.total_seconds)) {
         return FetchFailure::too_long;
     }
