@@ -65,7 +65,7 @@ Reply fixed_page(const std::vector<std::string_view>& segments) {
         return Reply{.kind = Reply::Kind::long_post, .chunked = true};
     }
     if (name == "trickle") {
-        return Reply{.kind = Reply::Kind::trickle, .chunked = true};
+        return Reply{.kind = Reply::Kind::trickle, .length = k_trickle_length, .chunked = true};
     }
     if (name == "requests") {
         return Reply{.kind = Reply::Kind::requests};
