@@ -26,7 +26,8 @@ bool in_query_set(unsigned char byte, bool special) {
 }
 
 bool in_path_set(unsigned char byte) {
-    return in_query_set(byte, false) || byte == '?' || byte == '`' || byte == '{' || byte == '}';
+    return in_query_set(byte, false) || byte == '?' || byte == '^' || byte == '`' || byte == '{' ||
+           byte == '}';
 }
 
 void append_encoded(std::string& out, unsigned char byte) {
