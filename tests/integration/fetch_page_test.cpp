@@ -9,15 +9,10 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <cstdlib>
-#include <netinet/in.h>
-#include <stdexcept>
 #include <string>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 using mdgetdata::FetchPageText;
 using platform::FetchFailure;
@@ -29,35 +24,6 @@ namespace {
 // The loopback servers below are reached directly whatever proxy the caller has; the sample
 // service overrides this while it runs.
 [[maybe_unused]] const int g_direct = setenv("no_proxy", "127.0.0.1", 1);
-
-// A loopback address whose port is bound but not listening, so connecting to it is refused.
-struct RefusingAddress {
-    RefusingAddress() {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            throw std::runtime_error("no loopback port to refuse");
-        }
-        url = u"http://127.0.0.1:" + platform::decimal(ntohs(address.sin_port)) + u"/u/blog";
-    }
-    ~RefusingAddress() { close(fd); }
-    RefusingAddress(const RefusingAddress&) = delete;
-
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    std::u16string url;
-};
-
-TEST(FetchPage, BodiesComeBackDecodedFromGbkWhateverTheStatusOrDeclaredCharset) {
-    const testing_support::SampleBlogService service;
-    EXPECT_EQ(FetchPageText(u"http://hi.baidu.com/_sample/missing"), sample_blog::not_found_page());
-    EXPECT_EQ(FetchPageText(u"http://hi.baidu.com/_sample/empty"), u"");
-    const std::u16string utf8 = FetchPageText(u"http://hi.baidu.com/_sample/utf8");
-    EXPECT_EQ(utf8, platform::decode_gbk(platform::utf16_to_utf8(sample_blog::utf8_sample_page())));
-    EXPECT_EQ(utf8.find(sample_blog::k_utf8_sample_text), std::u16string::npos);
-}
 
 constexpr std::size_t one_mib = 1024 * 1024;
 
@@ -155,8 +121,8 @@ TEST(FetchPage, OnlyHttpIsFetchedOrFollowedAndNoResponseRaises) {
     EXPECT_THROW(FetchPageText(base + u"/loop"), HttpError);
     // A readable file: without the protocol rule this would come back as text.
     EXPECT_THROW(FetchPageText(u"file:///etc/passwd"), HttpError);
-    const RefusingAddress refusing;
-    EXPECT_THROW(FetchPageText(refusing.url), HttpError);
+    const testing_support::LoopbackSocket refusing(false);
+    EXPECT_THROW(FetchPageText(platform::utf8_to_utf16(refusing.url)), HttpError);
 }
 
 } // namespace

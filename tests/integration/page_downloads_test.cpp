@@ -9,14 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -78,43 +72,6 @@ struct Recorder {
     std::unique_ptr<PageDownloads> downloads;
 };
 
-// A loopback TCP socket: bound only (connections are refused) or listening without ever
-// accepting (connections open, requests get no answer).
-struct LoopbackSocket {
-    explicit LoopbackSocket(bool listening) : fd(socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-            (listening && listen(fd, 8) != 0)) {
-            throw std::runtime_error("cannot set up a loopback socket");
-        }
-        url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
-    }
-    ~LoopbackSocket() { close(fd); }
-    LoopbackSocket(const LoopbackSocket&) = delete;
-    LoopbackSocket& operator=(const LoopbackSocket&) = delete;
-
-    // Takes a waiting connection and reads until the peer closes it; false when it stays open.
-    bool next_connection_gets_closed() const {
-        const int connection = accept(fd, nullptr, nullptr);
-        timeval patience{10, 0};
-        setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
-        char buffer[4096];
-        ssize_t got = 0;
-        while ((got = recv(connection, buffer, sizeof buffer, 0)) > 0) {
-        }
-        const bool closed = got == 0 || errno == ECONNRESET;
-        close(connection);
-        return closed;
-    }
-
-    int fd;
-    std::string url;
-};
-
 // Answers /page/N with "page N" after a delay and records the most requests it served at once.
 struct CountingServer {
     explicit CountingServer(std::chrono::milliseconds delay)
@@ -147,7 +104,7 @@ TEST(PageDownloads, EachAddressOnceWithWhatABlockingGetSeesOrNoBodyAndTheReason)
     const testing_support::SampleBlogService service(
         {"--posts", "8", "--latency-ms", "100", "--not-found", "5"});
     setenv("no_proxy", "127.0.0.1", 1); // the service puts it back as it was
-    const LoopbackSocket refusing(false);
+    const testing_support::LoopbackSocket refusing(false);
     struct Expected {
         std::string url;
         long status;
@@ -207,7 +164,7 @@ TEST(PageDownloads, NeverMoreThanTheLimitAtOnceAndOneAtATimeInListOrder) {
 }
 
 TEST(PageDownloads, CancelAbortsHangingTransfersAndSilencesCallbacks) {
-    const LoopbackSocket silent(true);
+    const testing_support::LoopbackSocket silent(true);
     Recorder recorder({silent.url, silent.url, silent.url}, 2);
     PageDownloads& downloads = *recorder.downloads;
     recorder.pump_for(300);
