@@ -4,6 +4,8 @@
 
 #include "platform/request_address.h"
 
+#include <algorithm>
+
 namespace platform {
 namespace {
 
@@ -100,10 +102,11 @@ bool Reception::append(const char* data, std::size_t length) {
     }
     const std::size_t needed = m_body.size() + length;
     if (needed > m_body.capacity()) {
-        // Capacities are the limit halved some times, each at least double the last, so that
-        // the string's own doubling never takes a body near the limit to twice the limit.
+        // Capacities are the limit halved some times, each at least double the last: the
+        // string then takes them as asked, where its own doubling could reach twice the limit.
+        const std::size_t wanted = std::max(needed, 2 * m_body.capacity());
         std::size_t capacity = limit;
-        while (capacity / 2 >= needed) {
+        while (capacity / 2 >= wanted) {
             capacity /= 2;
         }
         m_body.reserve(capacity);
