@@ -1,8 +1,8 @@
 #include "tests/support/loopback_server.h"
 
-#include <chrono>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <netinet/in.h>
 #include <stdexcept>
 #include <sys/socket.h>
