@@ -92,11 +92,16 @@ void Form1::LinkCollector() {
 }
 
 void Form1::collect_links(std::uint64_t serial) {
-    // The links are read after the event, so remember which load this answer belongs to.
-    WebBrowser1.read_links([this, serial](std::optional<std::vector<std::u16string>> links) {
-        add_collected_links(links);
-        m_collected_serial = std::max(m_collected_serial, serial);
-    });
+    // The links are read after the event, so remember which load this answer belongs to, and
+    // which list: a page that completed before the list was cleared belongs to the old list.
+    const std::uint64_t list_generation = m_list1_generation;
+    WebBrowser1.read_links(
+        [this, serial, list_generation](std::optional<std::vector<std::u16string>> links) {
+            if (list_generation == m_list1_generation) {
+                add_collected_links(links);
+            }
+            m_collected_serial = std::max(m_collected_serial, serial);
+        });
 }
 
 void Form1::add_collected_links(const std::optional<std::vector<std::u16string>>& links) {
@@ -119,6 +124,7 @@ void Form1::list1_add_links(const std::vector<std::u16string>& links) {
 }
 
 void Form1::list1_clear() {
+    ++m_list1_generation;
     m_post_links.clear();
     m_list1_model->splice(0, m_list1_model->get_n_items(), {});
 }

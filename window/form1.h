@@ -111,6 +111,8 @@ private:
     Glib::RefPtr<Gtk::SingleSelection> m_list1_selection;
     window::PostLinkList m_post_links;
     std::uint64_t m_collected_serial = 0;
+    // Raised by every clear of List1.
+    std::uint64_t m_list1_generation = 0;
     int m_busy = 0;
     bool m_input_blocked = false;
     bool m_saving = false;
