@@ -125,6 +125,11 @@ void WebBrowser::State::load_finished() {
         }
         return;
     }
+    if (loading_serial < navigation_serial) {
+        // The program has already asked for another page, which replaces this one: a finish
+        // that crossed that request on its way does not count.
+        return;
+    }
     completed_serial = loading_serial;
     ended_serial = loading_serial;
     guarded([this] { document_complete.emit(); });
