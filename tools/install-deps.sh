@@ -9,6 +9,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   xvfb openbox xdotool x11-utils imagemagick
+  libgumbo-dev
   fonts-noto-cjk locales
 )
 
