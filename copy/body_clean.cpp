@@ -196,12 +196,14 @@ std::size_t raw_noscript_end(const std::string& buffer, std::size_t from, std::s
 }
 
 bool is_runnable_attribute(const GumboAttribute& attribute) {
-    std::string name = lower(attribute.name);
-    if (const std::size_t colon = name.rfind(':'); colon != std::string::npos) {
-        name.erase(0, colon + 1); // xlink:href
+    const std::string name = lower(attribute.name);
+    if (name.rfind("on", 0) == 0 || name == "srcset") {
+        return true;
     }
-    return name.rfind("on", 0) == 0 || name == "srcset" ||
-           (is_one_of(address_attributes, name) && IsRunnableAddress(attribute.value));
+    // xlink:href and the like hold addresses too.
+    const std::size_t colon = name.rfind(':');
+    const std::string local = colon == std::string::npos ? name : name.substr(colon + 1);
+    return is_one_of(address_attributes, local) && IsRunnableAddress(attribute.value);
 }
 
 struct Findings {

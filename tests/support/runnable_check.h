@@ -11,10 +11,10 @@
 
 namespace check {
 
-inline std::string lowered_without_blanks(std::string_view text) {
+inline std::string lowered(std::string_view text, bool drop_blanks) {
     std::string out;
     for (const char c : text) {
-        if (static_cast<unsigned char>(c) > 0x20) {
+        if (!drop_blanks || static_cast<unsigned char>(c) > 0x20) {
             out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
         }
     }
@@ -43,7 +43,7 @@ inline std::vector<std::string> RunnableParts(std::string_view page) {
             gumbo_tag_from_original_text(&tag);
             const std::string name =
                 element.tag == GUMBO_TAG_UNKNOWN
-                    ? lowered_without_blanks(std::string_view(tag.data ? tag.data : "", tag.length))
+                    ? lowered(std::string_view(tag.data ? tag.data : "", tag.length), false)
                     : gumbo_normalized_tagname(element.tag);
             for (const char* bad : {"script", "iframe", "frame", "frameset", "object", "embed",
                                     "applet", "form", "base", "svg"}) {
@@ -53,8 +53,9 @@ inline std::vector<std::string> RunnableParts(std::string_view page) {
             }
             for (unsigned i = 0; i < element.attributes.length; ++i) {
                 const auto& attribute = *static_cast<GumboAttribute*>(element.attributes.data[i]);
-                const std::string attribute_name = lowered_without_blanks(attribute.name);
-                const std::string value = lowered_without_blanks(attribute.value);
+                const std::string attribute_name = lowered(attribute.name, false);
+                // Browsers ignore blanks and controls around and inside a scheme.
+                const std::string value = lowered(attribute.value, true);
                 if (attribute_name.rfind("on", 0) == 0 || attribute_name == "srcset") {
                     found.push_back("attribute " + attribute_name);
                 }

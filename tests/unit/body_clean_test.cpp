@@ -90,7 +90,7 @@ TEST(CleanPostBody, LeavesNothingRunnableAndNothingOpen) {
              "<a href=\"&#106;avascript:alert(1)\">x</a><a href=\"java&#x09;script:1\">y</a>",
              "<a href=\" java\tscript:1\">y</a><a href=\"javascript&colon;1\">z</a>",
              "<a href=\"vbscript:msgbox\">v</a><a href=\"data:text/html,<script>1</script>\">d</a>",
-             "<img src=x onerror=a onerror=b><img src=x ONERROR=c>",
+             "<img src=x onerror=a onerror=b><img src=x ONERROR=c><img onerror:x=1>",
              "<a href=\"javascript:1\" href=\"javascript:2\">dup</a>",
              "<table><svg><script>x</script></svg><tr><td>c",
              "<svg><g onload=x><script>1</script></svg><math><mi><svg><script>2</script>",
