@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -177,19 +178,25 @@ std::optional<Range> hull_of(const BodyParse& parse, const GumboNode* element) {
 
 // A browser with script enabled reads <noscript> as raw text up to "</noscript"; gumbo reads
 // it as markup. The removal covers both readings.
-std::size_t raw_noscript_end(const std::string& buffer, std::size_t from, std::size_t limit) {
-    const std::string lowered = lower(std::string_view(buffer).substr(0, limit));
-    for (std::size_t at = lowered.find("</noscript", from); at != std::string::npos;
-         at = lowered.find("</noscript", at + 1)) {
-        const std::size_t after = at + 10;
+std::size_t raw_noscript_end(std::string_view buffer, std::size_t from, std::size_t limit) {
+    constexpr std::string_view end_tag = "</noscript";
+    const auto same = [](char a, char b) {
+        return a == b || (a >= 'A' && a <= 'Z' && a - 'A' + 'a' == b);
+    };
+    const std::string_view text = buffer.substr(0, limit);
+    for (auto at = std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
+                               end_tag.begin(), end_tag.end(), same);
+         at != text.end();
+         at = std::search(at + 1, text.end(), end_tag.begin(), end_tag.end(), same)) {
+        const std::size_t after = static_cast<std::size_t>(at - text.begin()) + end_tag.size();
         if (after >= limit) {
             break;
         }
-        const char next = lowered[after];
+        const char next = text[after];
         if (next == ' ' || next == '\t' || next == '\n' || next == '\f' || next == '\r' ||
             next == '/' || next == '>') {
-            const std::size_t close = lowered.find('>', after);
-            return close == std::string::npos || close >= limit ? limit : close + 1;
+            const std::size_t close = text.find('>', after);
+            return close == std::string_view::npos ? limit : close + 1;
         }
     }
     return limit;
@@ -388,6 +395,32 @@ Seal seal_lost_probe(const BodyParse& parse) {
     return seal;
 }
 
+// gumbo rebuilds every formatting element left open inside each new block, so a body that
+// leaves thousands open costs time and memory quadratic in its length. No real post does.
+bool too_costly_to_parse(std::string_view body) {
+    constexpr std::array<std::string_view, 14> formatting{
+        "a",    "b", "big",   "code",   "em",     "font", "i",
+        "nobr", "s", "small", "strike", "strong", "tt",   "u"};
+    constexpr std::ptrdiff_t most_open = 1000;
+    std::ptrdiff_t open = 0;
+    for (std::size_t at = body.find('<'); at != std::string_view::npos;
+         at = body.find('<', at + 1)) {
+        const bool end = at + 1 < body.size() && body[at + 1] == '/';
+        std::size_t name_end = at + 1 + (end ? 1 : 0);
+        std::string name;
+        while (name_end < body.size() && std::isalpha(static_cast<unsigned char>(body[name_end]))) {
+            name += static_cast<char>(std::tolower(static_cast<unsigned char>(body[name_end++])));
+        }
+        if (is_one_of(formatting, name)) {
+            open = end ? std::max<std::ptrdiff_t>(open - 1, 0) : open + 1;
+            if (open > most_open) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 // The body's bytes that are still kept, and where each came from.
 class KeptText {
 public:
@@ -501,7 +534,7 @@ CleanBody CleanPostBody(std::string_view body, std::string_view post_address) {
     CleanBody clean;
     clean.source = std::string(body);
     KeptText kept(clean.source);
-    for (int round = 0; round < max_rounds; ++round) {
+    for (int round = too_costly_to_parse(body) ? max_rounds : 0; round < max_rounds; ++round) {
         const std::string text = kept.text();
         const BodyParse parse(text, clean.closer);
         const Findings findings = find_removals(parse);
