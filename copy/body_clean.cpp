@@ -176,32 +176,6 @@ std::optional<Range> hull_of(const BodyParse& parse, const GumboNode* element) {
     return hull;
 }
 
-// A browser with script enabled reads <noscript> as raw text up to "</noscript"; gumbo reads
-// it as markup. The removal covers both readings.
-std::size_t raw_noscript_end(std::string_view buffer, std::size_t from, std::size_t limit) {
-    constexpr std::string_view end_tag = "</noscript";
-    const auto same = [](char a, char b) {
-        return a == b || (a >= 'A' && a <= 'Z' && a - 'A' + 'a' == b);
-    };
-    const std::string_view text = buffer.substr(0, limit);
-    for (auto at = std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
-                               end_tag.begin(), end_tag.end(), same);
-         at != text.end();
-         at = std::search(at + 1, text.end(), end_tag.begin(), end_tag.end(), same)) {
-        const std::size_t after = static_cast<std::size_t>(at - text.begin()) + end_tag.size();
-        if (after >= limit) {
-            break;
-        }
-        const char next = text[after];
-        if (next == ' ' || next == '\t' || next == '\n' || next == '\f' || next == '\r' ||
-            next == '/' || next == '>') {
-            const std::size_t close = text.find('>', after);
-            return close == std::string_view::npos ? limit : close + 1;
-        }
-    }
-    return limit;
-}
-
 bool is_runnable_attribute(const GumboAttribute& attribute) {
     const std::string name = lower(attribute.name);
     if (name.rfind("on", 0) == 0 || name == "srcset") {
@@ -236,10 +210,6 @@ Findings find_removals(const BodyParse& parse) {
         const std::string name = tag_name(element);
         if (is_one_of(removed_elements, name)) {
             std::optional<Range> hull = hull_of(parse, node);
-            if (hull && name == "noscript") {
-                hull->second = std::max(
-                    hull->second, raw_noscript_end(parse.buffer(), hull->first, parse.body_end()));
-            }
             if (hull && parse.in_body(hull->first)) {
                 // Left open, it takes the rest of the body, and no more.
                 hull->second = std::min(hull->second, parse.body_end());

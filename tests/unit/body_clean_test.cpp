@@ -128,6 +128,9 @@ TEST(CleanPostBody, LeavesNothingRunnableAndNothingOpen) {
 TEST(CleanPostBody, KeepsWhatFollowsARemovedElement) {
     EXPECT_EQ(rendered("a<script>x</script>b<iframe>y</iframe>c<svg><rect/></svg>d"), "abcd");
     EXPECT_EQ(rendered("<p>x<object><param>fallback <b>bold</b></object>after"), "<p>xafter</p>");
+    // What cannot be made safe as markup is shown as its source, whole.
+    EXPECT_EQ(rendered("<isindex action=x>&amp;"),
+              "<pre class=\"raw\">&lt;isindex action=x&gt;&amp;amp;</pre>");
 }
 
 TEST(PicturesOf, NamesEachPictureOnceWhateverItsSpelling) {
