@@ -18,10 +18,10 @@ namespace {
 // What comes before a body in every page: "in body", frameset no longer allowed, inside a
 // container of ours.
 constexpr std::string_view context_prefix = "<!DOCTYPE html><html><head></head><body>x<div>";
-// Placed after the body and its closer: it parses as a fresh element right under our markup
-// only when the body left nothing open. A <span> also brings back formatting elements the body
-// left pending.
-constexpr std::string_view probe = "<span id=\"pellumo-end\"></span>";
+// Placed after the body and its closer: its text and its element land right under our markup
+// only when the body left nothing open. Text shows an open <math>, which the <span> would
+// leave; the <span> brings back formatting elements the body left pending.
+constexpr std::string_view probe = ".<span id=\"pellumo-end\"></span>";
 constexpr int max_rounds = 64;
 
 // Elements dropped with their content: they run code, load or submit to the network, change
@@ -265,7 +265,8 @@ const GumboNode* find_probe(const BodyParse& parse) {
             return !found;
         }
         const auto range = parse.range_of(node->v.element.original_tag);
-        if (range && range->first == parse.probe_at() && node->v.element.tag == GUMBO_TAG_SPAN &&
+        if (range && range->first == parse.probe_at() + 1 &&
+            node->v.element.tag == GUMBO_TAG_SPAN &&
             node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML) {
             found = node;
         }
@@ -274,18 +275,44 @@ const GumboNode* find_probe(const BodyParse& parse) {
     return found;
 }
 
+// The text node that holds the byte at `offset`.
+const GumboNode* text_at(const BodyParse& parse, std::size_t offset) {
+    const GumboNode* found = nullptr;
+    walk(parse.document(), [&](const GumboNode* node) {
+        if (!found && node->type == GUMBO_NODE_TEXT) {
+            const auto range = parse.range_of(node->v.text.original_text);
+            if (range && range->first <= offset && offset < range->second) {
+                found = node;
+            }
+        }
+        return !found;
+    });
+    return found;
+}
+
+// End tags for the body's elements that hold `node`, innermost first; the nearest element of
+// ours, or nothing when there is none.
+const GumboNode* close_up_to_ours(const BodyParse& parse, const GumboNode* node,
+                                  std::string& closer) {
+    const GumboNode* parent = node->parent;
+    for (; parent && !is_ours(parse, parent); parent = parent->parent) {
+        if (parent->type == GUMBO_NODE_DOCUMENT) {
+            return nullptr;
+        }
+        closer += end_tag(parent);
+    }
+    return parent;
+}
+
 Seal seal_found_probe(const BodyParse& parse, const GumboNode* probe_node) {
     Seal seal;
-    const GumboNode* parent = probe_node->parent;
-    for (; parent && !is_ours(parse, parent) && parent->type != GUMBO_NODE_DOCUMENT;
-         parent = parent->parent) {
-        seal.closer += end_tag(parent);
-    }
-    if (!seal.closer.empty()) {
+    const GumboNode* text = text_at(parse, parse.probe_at());
+    if (!text || !close_up_to_ours(parse, text, seal.closer) || !seal.closer.empty()) {
         return seal;
     }
-    if (!parent || parent->type == GUMBO_NODE_DOCUMENT) {
-        return seal; // neither clean nor mendable
+    const GumboNode* parent = close_up_to_ours(parse, probe_node, seal.closer);
+    if (!parent || !seal.closer.empty()) {
+        return seal;
     }
     // Placed before a table the body left open.
     const GumboVector& siblings = children_of(parent);
