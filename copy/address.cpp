@@ -1,5 +1,7 @@
 #include "copy/address.h"
 
+#include "copy/gumbo_document.h"
+
 #include <glib.h>
 
 #include <memory>
@@ -13,10 +15,6 @@ bool is_blank_or_control(char c) {
 
 bool is_alpha(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-char lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // What a browser's address parser works on: no blanks or controls at either end, no tabs or
@@ -58,9 +56,6 @@ std::string escaped(std::string_view address) {
     return out;
 }
 
-struct GFreeDeleter {
-    void operator()(char* text) const { g_free(text); }
-};
 struct ErrorDeleter {
     void operator()(GError* error) const { g_error_free(error); }
 };
@@ -82,7 +77,7 @@ std::string SchemeOf(std::string_view value) {
         if (!fits) {
             return {};
         }
-        scheme += lower(c);
+        scheme += AsciiLower(c);
     }
     return {};
 }
@@ -101,7 +96,7 @@ bool IsRunnableAddress(std::string_view value) {
             break;
         }
         if (!is_blank_or_control(c)) {
-            type += lower(c);
+            type += AsciiLower(c);
         }
     }
     return type.rfind("image/", 0) != 0 || type.rfind("image/svg", 0) == 0;
@@ -111,7 +106,7 @@ std::optional<std::string> ResolveWebAddress(std::string_view base, std::string_
     const std::string form = browser_form(reference);
     const std::string base_text(base);
     GError* raw_error = nullptr;
-    const std::unique_ptr<char, GFreeDeleter> resolved(g_uri_resolve_relative(
+    const GlibText resolved(g_uri_resolve_relative(
         base_text.c_str(), form.c_str(),
         static_cast<GUriFlags>(G_URI_FLAGS_PARSE_RELAXED | G_URI_FLAGS_SCHEME_NORMALIZE),
         &raw_error));
@@ -134,7 +129,7 @@ std::optional<std::string> ResolveWebAddress(std::string_view base, std::string_
     const std::size_t at = address.rfind('@', host_end);
     for (std::size_t i = (at == std::string::npos || at < host) ? host : at + 1; i < host_end;
          ++i) {
-        address[i] = lower(address[i]);
+        address[i] = AsciiLower(address[i]);
     }
     if (host_end == host) {
         return std::nullopt;

@@ -1,6 +1,7 @@
 #include "copy/body_clean.h"
 
 #include "copy/address.h"
+#include "copy/gumbo_document.h"
 #include "copy/html_text.h"
 
 #include <gumbo.h>
@@ -50,18 +51,10 @@ bool is_one_of(const std::array<std::string_view, N>& names, std::string_view na
 std::string lower(std::string_view text) {
     std::string out(text);
     for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
+        c = AsciiLower(c);
     }
     return out;
 }
-
-struct OutputDeleter {
-    void operator()(GumboOutput* output) const {
-        gumbo_destroy_output(&kGumboDefaultOptions, output);
-    }
-};
 
 using Range = std::pair<std::size_t, std::size_t>;
 
@@ -96,9 +89,7 @@ public:
         : m_buffer(std::string(context_prefix) + std::string(body) + std::string(closer) +
                    std::string(probe)),
           m_body_begin(context_prefix.size()), m_body_end(m_body_begin + body.size()),
-          m_probe_at(m_body_end + closer.size()),
-          m_output(
-              gumbo_parse_with_options(&kGumboDefaultOptions, m_buffer.data(), m_buffer.size())) {}
+          m_probe_at(m_body_end + closer.size()), m_output(ParseHtml(m_buffer)) {}
 
     const GumboNode* document() const { return m_output->document; }
 
@@ -125,7 +116,7 @@ private:
     std::size_t m_body_begin;
     std::size_t m_body_end;
     std::size_t m_probe_at;
-    std::unique_ptr<GumboOutput, OutputDeleter> m_output;
+    GumboDocument m_output;
 };
 
 // Calls `visit` for every node under `root` (itself included) in document order; when it
@@ -406,7 +397,7 @@ bool too_costly_to_parse(std::string_view body) {
         std::size_t name_end = at + 1 + (end ? 1 : 0);
         std::string name;
         while (name_end < body.size() && std::isalpha(static_cast<unsigned char>(body[name_end]))) {
-            name += static_cast<char>(std::tolower(static_cast<unsigned char>(body[name_end++])));
+            name += AsciiLower(body[name_end++]);
         }
         if (is_one_of(formatting, name)) {
             open = end ? std::max<std::ptrdiff_t>(open - 1, 0) : open + 1;

@@ -1,5 +1,6 @@
 #include "copy/copy_writer.h"
 
+#include "copy/gumbo_document.h"
 #include "copy/picture.h"
 #include "platform/text.h"
 
@@ -49,9 +50,6 @@ bool ends_with(std::string_view text, std::string_view end) {
 
 struct DateTimeDeleter {
     void operator()(GDateTime* time) const { g_date_time_unref(time); }
-};
-struct GFreeDeleter {
-    void operator()(char* text) const { g_free(text); }
 };
 
 } // namespace
@@ -135,8 +133,7 @@ std::u16string BackupTimeText(std::int64_t unix_seconds) {
     if (!time) {
         return {};
     }
-    const std::unique_ptr<char, GFreeDeleter> text(
-        g_date_time_format(time.get(), "%Y-%m-%d %H:%M:%S"));
+    const GlibText text(g_date_time_format(time.get(), "%Y-%m-%d %H:%M:%S"));
     return text ? platform::utf8_to_utf16(text.get()) : std::u16string();
 }
 

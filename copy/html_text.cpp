@@ -1,17 +1,9 @@
 #include "copy/html_text.h"
 
-#include <gumbo.h>
-
-#include <memory>
+#include "copy/gumbo_document.h"
 
 namespace offline {
 namespace {
-
-struct OutputDeleter {
-    void operator()(GumboOutput* output) const {
-        gumbo_destroy_output(&kGumboDefaultOptions, output);
-    }
-};
 
 const GumboNode* child_element(const GumboNode* node, GumboTag tag) {
     const GumboVector& children = node->v.element.children;
@@ -59,8 +51,7 @@ std::string DecodeTitle(std::string_view raw_title) {
     for (const char c : raw_title) {
         source += c == '<' ? std::string("&lt;") : std::string(1, c);
     }
-    const std::unique_ptr<GumboOutput, OutputDeleter> output(
-        gumbo_parse_with_options(&kGumboDefaultOptions, source.data(), source.size()));
+    const GumboDocument output = ParseHtml(source);
     const GumboNode* head = child_element(output->root, GUMBO_TAG_HEAD);
     const GumboNode* title = head ? child_element(head, GUMBO_TAG_TITLE) : nullptr;
     if (!title || title->v.element.children.length == 0) {
