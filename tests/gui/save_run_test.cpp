@@ -472,34 +472,36 @@ protected:
         ASSERT_EQ(form().list1_count(), 5u);
     }
 
-    // Shows a page of the copy in the program's browser. For each picture: "file" and its width
-    // when it was drawn from disk, "web" when it kept an address on the web; then what a script
-    // of the page would have marked.
-    Texts pictures_shown(const fs::path& page) {
+    // Shows a page of the copy in the program's browser and reads something of it.
+    Texts read_page(const fs::path& page,
+                    const std::function<void(platform::WebBrowser::LinksRead)>& read) {
         platform::WebBrowser& browser = form().WebBrowser1;
         browser.Navigate2(file_address(page));
         const std::uint64_t serial = browser.navigation_serial();
         EXPECT_TRUE(wait_until([&] { return browser.completed_serial() == serial; }, 20));
         std::optional<std::optional<Texts>> answer;
-        browser.read_strings(
-            "Array.from(document.images, i => i.currentSrc.startsWith('file:') ? 'file ' + "
-            "(i.complete ? i.naturalWidth : 'loading') : 'web').concat(['ran:' + "
-            "(document.documentElement.getAttribute('data-ran') || "
-            "document.body.getAttribute('data-ran') || '')])",
-            [&](std::optional<Texts> read) { answer = std::move(read); });
+        read([&](std::optional<Texts> texts) { answer = std::move(texts); });
         EXPECT_TRUE(wait_until([&] { return answer.has_value(); }, 10));
         return answer && *answer ? **answer : Texts{u"unreadable"};
     }
 
+    // For each picture: "file" and its width when it was drawn from disk, "web" when it kept an
+    // address on the web; then what a script of the page would have marked.
+    Texts pictures_shown(const fs::path& page) {
+        return read_page(page, [this](platform::WebBrowser::LinksRead done) {
+            form().WebBrowser1.read_strings(
+                "Array.from(document.images, i => i.currentSrc.startsWith('file:') ? 'file ' + "
+                "(i.complete ? i.naturalWidth : 'loading') : 'web').concat(['ran:' + "
+                "(document.documentElement.getAttribute('data-ran') || "
+                "document.body.getAttribute('data-ran') || '')])",
+                std::move(done));
+        });
+    }
+
     Texts links_of(const fs::path& page) {
-        platform::WebBrowser& browser = form().WebBrowser1;
-        browser.Navigate2(file_address(page));
-        const std::uint64_t serial = browser.navigation_serial();
-        EXPECT_TRUE(wait_until([&] { return browser.completed_serial() == serial; }, 20));
-        std::optional<std::optional<Texts>> answer;
-        browser.read_links([&](std::optional<Texts> read) { answer = std::move(read); });
-        EXPECT_TRUE(wait_until([&] { return answer.has_value(); }, 10));
-        return answer && *answer ? **answer : Texts{u"unreadable"};
+        return read_page(page, [this](platform::WebBrowser::LinksRead done) {
+            form().WebBrowser1.read_links(std::move(done));
+        });
     }
 };
 
@@ -560,7 +562,16 @@ TEST_F(CopyTest, TheSaveWritesABrowsableCopyWithItsPicturesAndLeavesThePostFiles
                local("posts/3.html"), local("posts/4.html"), blog().post_address(5),
                local("posts/2.html"), missing_png, local("posts/3.html"), html_jpg, huge_png}));
     const std::string index = read_file(copy_folder() / "index.html");
-    EXPECT_NE(index.find("HTTP 404"), std::string::npos);
+    const auto occurrences = [&](const std::string& text) {
+        std::size_t count = 0;
+        for (auto at = index.find(text); at != std::string::npos; at = index.find(text, at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    EXPECT_EQ(occurrences("HTTP 404"), 2u); // post 5 and the missing picture
+    EXPECT_EQ(occurrences("text/html"), 1u);
+    EXPECT_EQ(occurrences("超过大小上限"), 1u);
 
     // Posts link to each other's pages in the copy, not to the blog.
     const Texts first = links_of(copy_folder() / "posts/1.html");
