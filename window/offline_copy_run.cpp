@@ -15,12 +15,22 @@ namespace {
 
 constexpr std::uint32_t wait_slice_ms = 60000;
 
+// A page's bounds, but no picture is kept past its own size limit.
+platform::HttpLimits picture_limits() {
+    platform::HttpLimits limits;
+    limits.max_body_bytes = offline::max_picture_bytes;
+    return limits;
+}
+
 // Why a download gave nothing worth keeping; empty when it did.
-std::u16string download_failure(const platform::DownloadResult& result) {
+std::u16string download_failure(const platform::DownloadResult& result,
+                                const platform::HttpLimits& limits) {
     if (!result.body) {
         switch (result.failure) {
         case platform::FetchFailure::too_large:
-            return u"超过大小上限";
+            return u"超过 " +
+                   platform::decimal(static_cast<long long>(limits.max_body_bytes >> 20)) +
+                   u" MB 上限";
         case platform::FetchFailure::too_long:
             return u"下载超时";
         case platform::FetchFailure::stalled:
@@ -41,7 +51,7 @@ std::u16string download_failure(const platform::DownloadResult& result) {
 
 std::u16string PostFailure(const platform::DownloadResult& result, std::u16string_view page,
                            bool written) {
-    std::u16string failure = download_failure(result);
+    std::u16string failure = download_failure(result, platform::HttpLimits{});
     if (failure.empty() && !written) {
         failure = blog::CutPost(page).has_body ? u"文件无法写入" : u"页面中没有文章正文";
     }
@@ -50,7 +60,7 @@ std::u16string PostFailure(const platform::DownloadResult& result, std::u16strin
 
 offline::PictureOutcome StorePicture(const offline::PictureStore& store, std::string_view address,
                                      const platform::DownloadResult& result) {
-    if (std::u16string failure = download_failure(result); !failure.empty()) {
+    if (std::u16string failure = download_failure(result, picture_limits()); !failure.empty()) {
         return {{}, std::move(failure)};
     }
     const offline::PictureCheck check = offline::CheckPicture(result.content_type, *result.body);
@@ -80,8 +90,6 @@ std::optional<offline::PictureOutcomes> FetchPictures(const offline::CopyPlan& p
         return outcomes;
     }
     progress(0, wanted.size());
-    platform::HttpLimits limits;
-    limits.max_body_bytes = offline::max_picture_bytes;
     std::size_t done = 0;
     platform::PageDownloads downloads(
         wanted, parallel,
@@ -89,7 +97,7 @@ std::optional<offline::PictureOutcomes> FetchPictures(const offline::CopyPlan& p
             outcomes[wanted[index]] = StorePicture(store, wanted[index], result);
             progress(++done, wanted.size());
         },
-        limits);
+        picture_limits());
     while (!downloads.done() && !platform::quit_requested()) {
         moddelay::pump_until([&] { return downloads.done(); }, wait_slice_ms);
     }

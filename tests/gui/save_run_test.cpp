@@ -571,7 +571,7 @@ TEST_F(CopyTest, TheSaveWritesABrowsableCopyWithItsPicturesAndLeavesThePostFiles
     };
     EXPECT_EQ(occurrences("HTTP 404"), 2u); // post 5 and the missing picture
     EXPECT_EQ(occurrences("text/html"), 1u);
-    EXPECT_EQ(occurrences("超过大小上限"), 1u);
+    EXPECT_EQ(occurrences("超过 20 MB"), 1u);
 
     // Posts link to each other's pages in the copy, not to the blog.
     const Texts first = links_of(copy_folder() / "posts/1.html");
