@@ -1,5 +1,6 @@
 // Saving 200 posts from the sample blog service with 50 ms latency per request: one download at a
-// time against four at once, each post written when it arrives.
+// time against four at once, each post written when it arrives; then the same with the
+// browsable copy, whose pictures (two a post) are downloaded after the posts.
 //
 //   build/bench/save_bench
 
@@ -10,6 +11,7 @@
 #include "tests/support/sample_blog_service.h"
 #include "tools/sample_blog/blog_model.h"
 #include "utilities/moddelay.h"
+#include "window/offline_copy_run.h"
 #include "window/post_saver.h"
 
 #include <benchmark/benchmark.h>
@@ -25,12 +27,12 @@ constexpr int post_count = 200;
 
 testing_support::SampleBlogService& service() {
     static testing_support::SampleBlogService instance(
-        {"--posts", std::to_string(post_count), "--latency-ms", "50"});
+        {"--posts", std::to_string(post_count), "--latency-ms", "50", "--pictures"});
     return instance;
 }
 
 std::vector<std::string> post_addresses() {
-    const sample_blog::SampleBlog blog(u"someone", {.posts = post_count});
+    const sample_blog::SampleBlog blog(u"someone", {.posts = post_count, .pictures = true});
     std::vector<std::string> addresses;
     for (int number = 1; number <= post_count; ++number) {
         addresses.push_back(platform::utf16_to_utf8(blog.post_address(number)));
@@ -38,13 +40,18 @@ std::vector<std::string> post_addresses() {
     return addresses;
 }
 
-void save_all(std::size_t parallel, const blog::SaveTarget& target) {
+void save_all(std::size_t parallel, const blog::SaveTarget& target, bool copy) {
+    const std::vector<std::string> addresses = post_addresses();
+    std::vector<offline::CopyPost> copy_posts(addresses.size());
     std::size_t failures = 0;
     platform::PageDownloads downloads(
-        post_addresses(), parallel, [&](std::size_t index, std::optional<std::string> body, long) {
-            if (!body || !blog::SavePost(target, index + 1, platform::decode_gbk(*body))) {
-                ++failures;
-            }
+        addresses, parallel, [&](std::size_t index, platform::DownloadResult result) {
+            const std::u16string page = platform::decode_gbk(result.body.value_or(""));
+            const std::u16string failure =
+                window::PostFailure(result, page, blog::SavePost(target, index + 1, page));
+            failures += failure.empty() ? 0 : 1;
+            copy_posts[index] = {platform::utf8_to_utf16(addresses[index]),
+                                 failure.empty() ? std::optional(page) : std::nullopt, failure};
         });
     while (!downloads.done()) {
         moddelay::pump_until([&] { return downloads.done(); }, 60000);
@@ -52,9 +59,13 @@ void save_all(std::size_t parallel, const blog::SaveTarget& target) {
     if (failures != 0) {
         throw std::runtime_error("some posts were not saved");
     }
+    if (copy && !window::WriteOfflineCopy(target.folder, copy_posts, u"someone", parallel,
+                                          [](std::size_t, std::size_t) {})) {
+        throw std::runtime_error("the copy was not written");
+    }
 }
 
-void save_benchmark(benchmark::State& state, std::size_t parallel) {
+void save_benchmark(benchmark::State& state, std::size_t parallel, bool copy = false) {
     service();
     const fs::path folder = fs::temp_directory_path() / "pellumo-save-bench";
     for (auto _ : state) {
@@ -62,7 +73,7 @@ void save_benchmark(benchmark::State& state, std::size_t parallel) {
         fs::remove_all(folder);
         fs::create_directories(folder);
         state.ResumeTiming();
-        save_all(parallel, {folder, u""});
+        save_all(parallel, {folder, u""}, copy);
     }
     fs::remove_all(folder);
     state.counters["posts"] = post_count;
@@ -75,11 +86,22 @@ void BM_SaveFourAtOnce(benchmark::State& state) {
     save_benchmark(state, 4);
 }
 
+void BM_SaveWithCopyOneAtATime(benchmark::State& state) {
+    save_benchmark(state, 1, true);
+}
+void BM_SaveWithCopyFourAtOnce(benchmark::State& state) {
+    save_benchmark(state, 4, true);
+}
+
 BENCHMARK(BM_SaveOneAtATime)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveFourAtOnce)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveWithCopyOneAtATime)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveWithCopyFourAtOnce)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 
 int main(int argc, char** argv) {
-    return bench::run_with_ratios(argc, argv, {{"BM_SaveOneAtATime", "BM_SaveFourAtOnce"}});
+    return bench::run_with_ratios(argc, argv,
+                                  {{"BM_SaveOneAtATime", "BM_SaveFourAtOnce"},
+                                   {"BM_SaveWithCopyOneAtATime", "BM_SaveWithCopyFourAtOnce"}});
 }

@@ -201,7 +201,7 @@ void PageDownloads::start(std::size_t index) {
     if (auto error = try_start(index)) {
         // Reported from the main context like any other failure, never from in here.
         m_outcomes.push_back(
-            Outcome{index, {std::nullopt, 0, FetchFailure::error, std::move(*error)}});
+            Outcome{index, {std::nullopt, 0, FetchFailure::error, std::move(*error), {}}});
         schedule_delivery();
     }
 }
@@ -249,12 +249,18 @@ void PageDownloads::collect_finished() {
             continue;
         }
         Reception& reception = found->second->reception;
-        Outcome outcome{found->second->index,
-                        {std::nullopt, 0, reception.failure(result), reception.error_text(result)}};
+        Outcome outcome{
+            found->second->index,
+            {std::nullopt, 0, reception.failure(result), reception.error_text(result), {}}};
         if (result == CURLE_OK) {
             outcome.result.body = reception.take_body();
         }
         curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &outcome.result.status);
+        const char* content_type = nullptr;
+        if (curl_easy_getinfo(handle, CURLINFO_CONTENT_TYPE, &content_type) == CURLE_OK &&
+            content_type != nullptr) {
+            outcome.result.content_type = content_type;
+        }
         curl_multi_remove_handle(m_multi.get(), handle);
         m_running.erase(found);
         m_outcomes.push_back(std::move(outcome));

@@ -28,7 +28,8 @@ struct DownloadResult {
     std::optional<std::string> body;
     long status = 0; // the HTTP status code, 0 when no response began
     FetchFailure failure = FetchFailure::none;
-    std::string error; // what went wrong, in a few words; empty when nothing did
+    std::string error;        // what went wrong, in a few words; empty when nothing did
+    std::string content_type; // the response's Content-Type as sent; empty when none
 };
 
 class PageDownloads {

@@ -212,10 +212,14 @@ sigc::signal<void()>& WebBrowser::signal_DocumentComplete() {
 }
 
 void WebBrowser::read_links(LinksRead done) {
+    read_strings(links_script, std::move(done));
+}
+
+void WebBrowser::read_strings(std::string_view script, LinksRead done) {
     auto request = std::make_unique<State::LinksRequest>(m_state, std::move(done));
-    webkit_web_view_evaluate_javascript(m_state->view.get(), links_script, -1, links_world, nullptr,
-                                        m_state->reads.get(), State::on_links_evaluated,
-                                        request.release());
+    webkit_web_view_evaluate_javascript(
+        m_state->view.get(), script.data(), static_cast<gssize>(script.size()), links_world,
+        nullptr, m_state->reads.get(), State::on_links_evaluated, request.release());
 }
 
 std::u16string WebBrowser::current_address() const {

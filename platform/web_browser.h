@@ -42,6 +42,10 @@ public:
     // resolved to an absolute address, in document order. Answers later, on the main loop, with
     // nullopt when they cannot be read. Not answered at all once the browser is gone.
     void read_links(LinksRead done);
+    // Runs a script that only reads the current document, in a world of its own so the page's
+    // scripts cannot meddle, and answers as read_links does with the strings of the array the
+    // script gives; nullopt when it gives anything else.
+    void read_strings(std::string_view script, LinksRead done);
 
     // The address of the page shown or being loaded; empty before the first load.
     std::u16string current_address() const;

@@ -9,6 +9,7 @@ packages=(
   libicu-dev googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   xvfb openbox xdotool x11-utils imagemagick
+  libgumbo-dev
   fonts-noto-cjk locales
   librsvg2-bin libglib2.0-dev-bin
   dpkg-dev file lintian desktop-file-utils appstream

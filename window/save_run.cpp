@@ -11,6 +11,7 @@
 #include "window/backup_folder.h"
 #include "window/blog_address.h"
 #include "window/button_caption.h"
+#include "window/offline_copy_run.h"
 #include "window/post_saver.h"
 
 #include <cstdint>
@@ -29,8 +30,10 @@ std::vector<std::string> addresses_of(const std::vector<std::u16string>& posts) 
     return addresses;
 }
 
-bool is_error_status(long status) {
-    return status >= 400;
+// "3/10"
+std::u16string count_of(std::size_t done, std::size_t total) {
+    return platform::decimal(static_cast<long long>(done)) + u"/" +
+           platform::decimal(static_cast<long long>(total));
 }
 
 } // namespace
@@ -65,26 +68,42 @@ void Form1::SaveRun() {
 
     std::size_t saved_or_failed = 0;
     std::size_t failures = 0;
+    std::vector<offline::CopyPost> copy_posts(posts.size());
     platform::PageDownloads downloads(
         addresses_of(posts), save_parallel_downloads,
-        [&](std::size_t index, std::optional<std::string> body, long status) {
+        [&](std::size_t index, platform::DownloadResult result) {
             // A failed download still gets its (empty) file, as it always has; it is counted.
-            const std::u16string page = body ? platform::decode_gbk(*body) : std::u16string();
+            const std::u16string page =
+                result.body ? platform::decode_gbk(*result.body) : std::u16string();
             const bool saved = blog::SavePost(target, index + 1, page);
-            if (!body || is_error_status(status) || !saved) {
+            const std::u16string failure = window::PostFailure(result, page, saved);
+            if (!failure.empty()) {
                 ++failures;
             }
-            ++saved_or_failed;
-            const std::u16string count =
-                platform::decimal(static_cast<long long>(saved_or_failed)) + u"/" +
-                platform::decimal(static_cast<long long>(posts.size()));
+            copy_posts[index] = {posts[index], failure.empty() ? std::optional(page) : std::nullopt,
+                                 failure};
+            const std::u16string count = count_of(++saved_or_failed, posts.size());
             window::ShowFittingCaption(Command2, std::u16string(saving_caption) + count, count);
         });
     while (!downloads.done() && !platform::quit_requested()) {
         moddelay::pump_until([&] { return downloads.done(); }, wait_slice_ms);
     }
+    try {
+        downloads.rethrow_failure();
+        // The browsable copy comes after every post file, and only when there is something in it.
+        if (!posts.empty() && !platform::quit_requested()) {
+            window::WriteOfflineCopy(target.folder, copy_posts, user_name, save_parallel_downloads,
+                                     [this](std::size_t done, std::size_t total) {
+                                         const std::u16string count = count_of(done, total);
+                                         window::ShowFittingCaption(Command2, u"图片" + count,
+                                                                    count);
+                                     });
+        }
+    } catch (...) {
+        m_saving = false;
+        throw;
+    }
     m_saving = false;
-    downloads.rethrow_failure();
     if (platform::quit_requested()) {
         return;
     }

@@ -38,6 +38,7 @@ protected:
     void TearDown() override;
 
     Form1& form() { return *m_form; }
+    testing_support::SampleBlogService& service() { return *m_service; }
 
     // Waits until List1 has taken in the links of the page the browser was last sent to.
     bool wait_for_collected(double seconds = 20);

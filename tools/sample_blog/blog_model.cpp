@@ -98,6 +98,7 @@ std::u16string SampleBlog::list_page_address(int k) const {
 
 std::u16string SampleBlog::post_body(int number) const {
     return u"</div>\r\n<div id=\"blog_text\" class=\"cnt\">\r\n" + post_content(number) +
+           (m_options.pictures ? picture_content(number) : std::u16string()) +
            u"</div>\r\n<div class=\"opt\"><a href=\"" + blog_path() + u"/category/" +
            std::u16string(default_category) + u"\">";
 }

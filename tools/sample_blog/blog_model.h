@@ -38,6 +38,7 @@ struct BlogOptions {
     int posts = 25;
     int per_page = 10;
     PagerVariant pager = PagerVariant::normal;
+    bool pictures = false; // bodies show pictures (blog_pictures.h), scripts and post links
 };
 
 class SampleBlog {
@@ -77,6 +78,8 @@ public:
 
 private:
     std::u16string blog_path() const; // "/user/blog"
+    // What a body shows after its words when the blog has pictures.
+    std::u16string picture_content(int number) const;
     void write_head(PageBuilder& page, std::u16string_view title) const;
     void write_nav(PageBuilder& page) const;
     void write_post_entry(PageBuilder& page, int number) const;

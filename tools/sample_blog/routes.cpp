@@ -1,5 +1,6 @@
 #include "tools/sample_blog/routes.h"
 #include "platform/text.h"
+#include "tools/sample_blog/blog_pictures.h"
 
 #include <charconv>
 #include <vector>
@@ -53,7 +54,35 @@ Reply long_post(std::string_view length, bool chunked) {
     return Reply{.kind = Reply::Kind::long_post, .length = bytes, .chunked = chunked};
 }
 
+Reply picture(std::string_view name) {
+    if (name == "gone.png") {
+        return not_found();
+    }
+    if (name == "page.jpg") {
+        return Reply{.kind = Reply::Kind::utf8, .html = utf8_sample_page()};
+    }
+    if (name == "huge.png") {
+        return Reply{.kind = Reply::Kind::huge_picture, .length = k_huge_picture_bytes};
+    }
+    if (name.ends_with(".gif")) {
+        return Reply{
+            .kind = Reply::Kind::picture, .bytes = sample_gif(), .content_type = "image/gif"};
+    }
+    if (name.ends_with(".png")) {
+        return Reply{
+            .kind = Reply::Kind::picture, .bytes = sample_png(), .content_type = "image/png"};
+    }
+    if (name.ends_with(".jpg")) {
+        return Reply{
+            .kind = Reply::Kind::picture, .bytes = sample_jpeg(), .content_type = "image/jpeg"};
+    }
+    return not_found();
+}
+
 Reply fixed_page(const std::vector<std::string_view>& segments) {
+    if (segments.size() == 3 && segments[1] == "pictures") {
+        return picture(segments[2]);
+    }
     if (segments.size() == 3 && (segments[1] == "large" || segments[1] == "large-chunked")) {
         return long_post(segments[2], segments[1] == "large-chunked");
     }

@@ -17,9 +17,11 @@ struct Reply {
         gbk,
         utf8,
         hang,
-        long_post, // long_post_bytes() of `length` bytes, or without end when `length` is 0
-        trickle,   // a short long_post, one byte every k_trickle_interval
-        requests,  // every request target received so far, as sent, one a line
+        long_post,    // long_post_bytes() of `length` bytes, or without end when `length` is 0
+        trickle,      // a short long_post, one byte every k_trickle_interval
+        requests,     // every request target received so far, as sent, one a line
+        picture,      // `bytes` as `content_type`
+        huge_picture, // a PNG of `length` bytes, made as it is sent
     };
     Kind kind = Kind::gbk;
     int status = 200;
@@ -27,6 +29,8 @@ struct Reply {
     std::chrono::milliseconds delay{0};
     std::size_t length = 0;
     bool chunked = false; // sent without Content-Length
+    std::string_view bytes{};
+    std::string_view content_type{};
 };
 
 inline constexpr std::chrono::milliseconds k_trickle_interval{100};

@@ -2,6 +2,7 @@
 // Prints "listening on 127.0.0.1:PORT" once it takes connections; stops on SIGTERM or SIGINT.
 
 #include "platform/text.h"
+#include "tools/sample_blog/blog_pictures.h"
 #include "tools/sample_blog/gbk_encoder.h"
 #include "tools/sample_blog/long_post.h"
 #include "tools/sample_blog/routes.h"
@@ -10,6 +11,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <iostream>
@@ -83,6 +85,24 @@ void stream_long_post(const Reply& reply, sample_blog::StopFlag& stop,
     }
 }
 
+// A PNG signature, then zeros: enough to look like a picture until its size is seen.
+void send_huge_picture(std::size_t length, sample_blog::StopFlag& stop,
+                       httplib::Response& response) {
+    response.set_content_provider(
+        length, "image/png",
+        [&stop, length](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+            if (stop.raised()) {
+                return false;
+            }
+            std::string bytes(std::min(stream_slice, length - offset), '\0');
+            const std::string_view signature = sample_blog::sample_png().substr(0, 8);
+            for (std::size_t i = offset; i < signature.size() && i - offset < bytes.size(); ++i) {
+                bytes[i - offset] = signature[i];
+            }
+            return sink.write(bytes.data(), bytes.size());
+        });
+}
+
 void serve(const Reply& reply, sample_blog::StopFlag& stop, RequestLog& log,
            httplib::Response& response) {
     if (!stop.sleep_for(reply.delay)) {
@@ -106,6 +126,12 @@ void serve(const Reply& reply, sample_blog::StopFlag& stop, RequestLog& log,
         break;
     case Reply::Kind::requests:
         response.set_content(log.text(), "text/plain");
+        break;
+    case Reply::Kind::picture:
+        response.set_content(std::string(reply.bytes), std::string(reply.content_type));
+        break;
+    case Reply::Kind::huge_picture:
+        send_huge_picture(reply.length, stop, response);
         break;
     }
     response.status = reply.status;

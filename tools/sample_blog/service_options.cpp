@@ -50,6 +50,10 @@ ServiceOptions parse_options(const std::vector<std::string>& arguments) {
     ServiceOptions options;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view option = arguments[i];
+        if (option == "--pictures") {
+            options.blog.pictures = true;
+            continue;
+        }
         if (i + 1 == arguments.size()) {
             throw std::invalid_argument(std::string(option) + ": unknown option or missing value");
         }

@@ -21,7 +21,7 @@ struct ServiceOptions {
 
 inline constexpr const char* k_usage =
     "usage: sample_blog [--port N] [--posts N] [--per-page N] [--latency-ms N]\n"
-    "                   [--not-found N]... [--slow-page K=MS]...\n"
+    "                   [--not-found N]... [--slow-page K=MS]... [--pictures]\n"
     "                   [--pager-variant normal|missing-last|missing-next|reversed|no-number]\n";
 
 // std::invalid_argument, with a message naming the option, for anything it cannot read.

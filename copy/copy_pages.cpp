@@ -1,0 +1,226 @@
+#include "copy/copy_pages.h"
+
+#include "copy/address.h"
+#include "copy/html_text.h"
+#include "platform/text.h"
+#include "utilities/modcut.h"
+
+#include <set>
+
+namespace offline {
+namespace {
+
+constexpr std::string_view style_sheet =
+    "body{max-width:46em;margin:0 auto;padding:1em 1.2em;font:1.05em/1.75 \"Noto Serif CJK "
+    "SC\",\"Noto Sans CJK SC\",serif;color:#222;background:#fcfcf7;overflow-wrap:break-word}"
+    "img{max-width:100%;height:auto}"
+    "h1{font-size:1.6em;line-height:1.3}h2{font-size:1.25em}"
+    "nav{margin:1em 0;font-size:.95em}nav a,nav span{margin-right:1em}"
+    "nav span{color:#999}"
+    ".source,.summary{color:#666;font-size:.9em;word-break:break-all}"
+    "article{border-top:1px solid #ccc;margin-top:2.5em}"
+    "pre.raw{white-space:pre-wrap}"
+    "@media (max-width:600px){body{padding:.6em;font-size:1em}}";
+
+std::string page_start(std::string_view title) {
+    return "<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n"
+           "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+           "img-src 'self' file: data:; style-src 'unsafe-inline'\">\n"
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+           "<title>" +
+           EscapeHtml(title) + "</title>\n<style>" + std::string(style_sheet) +
+           "</style>\n</head>\n<body>\n";
+}
+
+constexpr std::string_view page_end = "</body>\n</html>\n";
+
+std::string shown_title(const PreparedPost& post) {
+    return post.title.empty() ? "（无标题）" : post.title;
+}
+
+// A link to an address on the web, or the address as text when it is not one to follow.
+std::string web_link(std::string_view address) {
+    if (IsRunnableAddress(address)) {
+        return EscapeHtml(address);
+    }
+    return "<a href=\"" + EscapeHtml(address) + "\">" + EscapeHtml(address) + "</a>";
+}
+
+std::string source_line(const PreparedPost& post) {
+    return "<p class=\"source\">原文：" + web_link(post.address) + "</p>\n";
+}
+
+std::string utf8(std::u16string_view text) {
+    return platform::utf16_to_utf8(text);
+}
+
+class Pages {
+public:
+    Pages(const CopyPlan& plan, const PictureOutcomes& pictures)
+        : m_plan(plan), m_pictures(pictures) {
+        for (const PreparedPost& post : plan.posts) {
+            if (!post.saved) {
+                continue;
+            }
+            m_saved.push_back(&post);
+            if (const auto key = ResolveWebAddress(post.address, post.address)) {
+                m_numbers.emplace(SplitFragment(*key).first, post.number);
+            }
+        }
+    }
+
+    std::string post_page(std::size_t k) const {
+        const PreparedPost& post = *m_saved[k];
+        const std::string nav = post_nav(k);
+        return page_start(shown_title(post)) + nav + "<h1>" + EscapeHtml(shown_title(post)) +
+               "</h1>\n" + source_line(post) + "<div class=\"post-body\">\n" +
+               RenderBody(post.body, targets("../images/", "", ".html")) + "\n</div>\n" + nav +
+               std::string(page_end);
+    }
+
+    std::string all_page(std::string_view user) const {
+        std::string page = page_start(std::string(user) + " 的博客 · 全部文章") +
+                           "<nav><a href=\"index.html\">目录</a></nav>\n<h1>" + EscapeHtml(user) +
+                           " 的博客</h1>\n";
+        for (const PreparedPost* post : m_saved) {
+            const std::string number = std::to_string(post->number);
+            page += "<article id=\"post-" + number + "\">\n<h2>" + number + ". " +
+                    EscapeHtml(shown_title(*post)) + "</h2>\n" + source_line(*post) +
+                    "<div class=\"post-body\">\n" +
+                    RenderBody(post->body, targets("images/", "#post-", "")) +
+                    "\n</div>\n</article>\n";
+        }
+        return page + std::string(page_end);
+    }
+
+    std::string index_page(std::string_view user, std::string_view time) const {
+        std::string page = page_start(std::string(user) + " 的博客") + "<h1>" + EscapeHtml(user) +
+                           " 的博客</h1>\n<p class=\"summary\">备份于 " + EscapeHtml(time) +
+                           "，保存了 " + std::to_string(m_saved.size()) + " 篇文章（共 " +
+                           std::to_string(m_plan.posts.size()) +
+                           " 篇）。</p>\n<nav><a href=\"all.html\">全部文章连续阅读</a></nav>\n"
+                           "<h2>文章</h2>\n<ol class=\"posts\">\n";
+        for (const PreparedPost* post : m_saved) {
+            const std::string number = std::to_string(post->number);
+            page += "<li value=\"" + number + "\"><a href=\"posts/" + number + ".html\">" +
+                    EscapeHtml(shown_title(*post)) + "</a></li>\n";
+        }
+        page += "</ol>\n";
+        std::string failed;
+        for (const PreparedPost& post : m_plan.posts) {
+            if (!post.saved) {
+                failed += "<li>第 " + std::to_string(post.number) + " 篇：" +
+                          web_link(post.address) + "（" +
+                          EscapeHtml(post.failure.empty() ? "原因不明" : post.failure) +
+                          "）</li>\n";
+            }
+        }
+        if (!failed.empty()) {
+            page += "<h2>未能保存的文章</h2>\n<ul class=\"failed-posts\">\n" + failed + "</ul>\n";
+        }
+        std::string missing;
+        for (const PreparedPost* post : m_saved) {
+            std::string lines;
+            for (const std::string& address : PicturesOf(post->body)) {
+                const auto found = m_pictures.find(address);
+                if (found == m_pictures.end() || found->second.file_name.empty()) {
+                    const std::string reason =
+                        found == m_pictures.end() ? "未下载" : utf8(found->second.failure);
+                    lines += "<li>" + web_link(address) + "（" + EscapeHtml(reason) + "）</li>\n";
+                }
+            }
+            if (!lines.empty()) {
+                const std::string number = std::to_string(post->number);
+                missing += "<li><a href=\"posts/" + number + ".html\">" + number + ". " +
+                           EscapeHtml(shown_title(*post)) + "</a>\n<ul>\n" + lines + "</ul></li>\n";
+            }
+        }
+        if (!missing.empty()) {
+            page +=
+                "<h2>未能取得的图片</h2>\n<ul class=\"failed-pictures\">\n" + missing + "</ul>\n";
+        }
+        return page + std::string(page_end);
+    }
+
+    std::size_t saved_count() const { return m_saved.size(); }
+    std::size_t number_of(std::size_t k) const { return m_saved[k]->number; }
+
+private:
+    BodyTargets targets(std::string picture_folder, std::string post_prefix,
+                        std::string post_suffix) const {
+        return {[this, picture_folder](const std::string& address) -> std::optional<std::string> {
+                    const auto found = m_pictures.find(address);
+                    if (found == m_pictures.end() || found->second.file_name.empty()) {
+                        return std::nullopt;
+                    }
+                    return picture_folder + found->second.file_name;
+                },
+                [this, post_prefix,
+                 post_suffix](const std::string& address) -> std::optional<std::string> {
+                    const auto found = m_numbers.find(address);
+                    if (found == m_numbers.end()) {
+                        return std::nullopt;
+                    }
+                    return post_prefix + std::to_string(found->second) + post_suffix;
+                }};
+    }
+
+    std::string post_nav(std::size_t k) const {
+        const auto neighbour = [&](bool exists, std::size_t other, std::string_view label) {
+            if (!exists) {
+                return "<span>" + std::string(label) + "</span>";
+            }
+            return "<a href=\"" + std::to_string(m_saved[other]->number) + ".html\">" +
+                   std::string(label) + "</a>";
+        };
+        return "<nav><a href=\"../index.html\">目录</a>" + neighbour(k > 0, k - 1, "上一篇") +
+               neighbour(k + 1 < m_saved.size(), k + 1, "下一篇") + "</nav>\n";
+    }
+
+    const CopyPlan& m_plan;
+    const PictureOutcomes& m_pictures;
+    std::vector<const PreparedPost*> m_saved;
+    std::map<std::string, std::size_t> m_numbers; // post address -> number, saved posts only
+};
+
+} // namespace
+
+CopyPlan PlanCopy(const std::vector<CopyPost>& posts) {
+    CopyPlan plan;
+    std::set<std::string> seen;
+    for (std::size_t i = 0; i < posts.size(); ++i) {
+        const CopyPost& post = posts[i];
+        PreparedPost prepared;
+        prepared.number = i + 1;
+        prepared.address = utf8(post.address);
+        prepared.saved = post.page.has_value();
+        prepared.failure = utf8(post.failure);
+        if (post.page) {
+            prepared.title = DecodeTitle(utf8(modcut::CutBetween(*post.page, u"<title>", u"_")));
+            prepared.body = CleanPostBody(
+                utf8(modcut::CutBetween(*post.page, u"查看文章", u"类别")), prepared.address);
+            for (const std::string& picture : PicturesOf(prepared.body)) {
+                if (seen.insert(picture).second) {
+                    plan.pictures.push_back(picture);
+                }
+            }
+        }
+        plan.posts.push_back(std::move(prepared));
+    }
+    return plan;
+}
+
+CopyPages BuildPages(const CopyPlan& plan, const PictureOutcomes& pictures,
+                     std::u16string_view user_name, std::u16string_view backup_time) {
+    const Pages pages(plan, pictures);
+    CopyPages built;
+    const std::string user = utf8(user_name);
+    built.index = pages.index_page(user, utf8(backup_time));
+    built.all = pages.all_page(user);
+    for (std::size_t k = 0; k < pages.saved_count(); ++k) {
+        built.posts.emplace_back(pages.number_of(k), pages.post_page(k));
+    }
+    return built;
+}
+
+} // namespace offline

@@ -1,0 +1,63 @@
+#pragma once
+// The pages of the offline copy, built from what the save had. For whoever wires the save:
+//
+//   1. After the posts are downloaded: plan = PlanCopy(posts). plan.pictures lists every picture
+//      address the saved posts show, each once.
+//   2. For each of them, PictureStore (copy_writer.h) says whether it is already on disk; the
+//      others are downloaded, checked with CheckPicture (picture.h) and stored. Each ends as a
+//      PictureOutcome: its file name, or why there is none.
+//   3. WriteCopy(user_folder, BuildPages(plan, outcomes, user_name, BackupTimeText(now))).
+//
+// Posts keep their place in the list as their number, as the post files do. A post that was not
+// saved has no page: the index lists it apart, with its address and the reason, and the
+// previous/next links of the other pages pass over it.
+
+#include "copy/body_clean.h"
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace offline {
+
+struct CopyPost {
+    std::u16string address;             // as the list has it
+    std::optional<std::u16string> page; // the page text, when the post was saved
+    std::u16string failure;             // otherwise why not: the HTTP status, a limit, the error
+};
+
+struct PreparedPost {
+    std::size_t number = 0; // place in the list, from 1
+    std::string address;    // UTF-8
+    bool saved = false;
+    std::string title; // decoded, blanks kept
+    CleanBody body;
+    std::string failure;
+};
+
+struct CopyPlan {
+    std::vector<PreparedPost> posts;
+    std::vector<std::string> pictures;
+};
+
+CopyPlan PlanCopy(const std::vector<CopyPost>& posts);
+
+struct PictureOutcome {
+    std::string file_name; // in images/; empty when the picture could not be had
+    std::u16string failure;
+};
+using PictureOutcomes = std::map<std::string, PictureOutcome>;
+
+struct CopyPages {
+    std::string index;
+    std::string all;
+    std::vector<std::pair<std::size_t, std::string>> posts; // number, page
+};
+
+CopyPages BuildPages(const CopyPlan& plan, const PictureOutcomes& pictures,
+                     std::u16string_view user_name, std::u16string_view backup_time);
+
+} // namespace offline

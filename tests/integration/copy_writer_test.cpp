@@ -1,0 +1,131 @@
+#include "copy/copy_writer.h"
+
+#include "copy/picture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace offline;
+
+namespace {
+
+std::string read_bytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_bytes(const fs::path& file, std::string_view bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+// Every file under the folder, by relative path, with its bytes.
+std::map<std::string, std::string> files_under(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            files[fs::relative(entry.path(), folder).string()] = read_bytes(entry.path());
+        }
+    }
+    return files;
+}
+
+std::vector<CopyPost> listed(std::size_t count) {
+    std::vector<CopyPost> posts;
+    for (std::size_t i = 1; i <= count; ++i) {
+        const std::u16string n(1, static_cast<char16_t>(u'0' + i));
+        posts.push_back({u"http://hi.baidu.com/u/blog/item/" + n + u".html",
+                         u"<title>第" + n + u"篇_空间</title>查看文章<img src=/p" + n +
+                             u".png><img src=/shared.png>类别",
+                         {}});
+    }
+    return posts;
+}
+
+CopyPages pages_for(const std::vector<CopyPost>& posts, std::u16string_view time) {
+    const CopyPlan plan = PlanCopy(posts);
+    PictureOutcomes outcomes;
+    for (const std::string& picture : plan.pictures) {
+        outcomes[picture] = {PictureFileName(picture, ".png"), {}};
+    }
+    return BuildPages(plan, outcomes, u"u", time);
+}
+
+class CopyWriterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "pellumo-copy-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_user = pattern;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(m_user, ignored);
+    }
+    fs::path m_user;
+};
+
+} // namespace
+
+TEST_F(CopyWriterTest, SavingAgainGivesTheSameCopyButForTheTime) {
+    write_bytes(m_user / "1 第1篇.html", "original");
+    ASSERT_TRUE(WriteCopy(m_user, pages_for(listed(3), u"2026-01-01 10:00:00")).failed.empty());
+    const auto first = files_under(CopyFolder(m_user));
+    ASSERT_TRUE(WriteCopy(m_user, pages_for(listed(3), u"2026-02-02 20:00:00")).failed.empty());
+    auto second = files_under(CopyFolder(m_user));
+
+    EXPECT_EQ(read_bytes(m_user / "1 第1篇.html"), "original");
+    for (const char* name :
+         {"index.html", "all.html", "posts/1.html", "posts/2.html", "posts/3.html"}) {
+        EXPECT_EQ(first.count(name), 1u) << name;
+    }
+    std::string& index = second.at("index.html");
+    const std::size_t time = index.find("2026-02-02 20:00:00");
+    ASSERT_NE(time, std::string::npos);
+    index.replace(time, 19, "2026-01-01 10:00:00");
+    EXPECT_EQ(second, first);
+}
+
+TEST_F(CopyWriterTest, RemovesPagesNoLongerListedAndHalfWrittenFiles) {
+    ASSERT_TRUE(WriteCopy(m_user, pages_for(listed(4), u"t")).failed.empty());
+    const fs::path copy = CopyFolder(m_user);
+    write_bytes(copy / "images" / (PictureHash("x") + ".png.part"), "half");
+    write_bytes(copy / "posts" / "notes.txt", "mine");
+    ASSERT_TRUE(WriteCopy(m_user, pages_for(listed(2), u"t")).failed.empty());
+
+    const auto files = files_under(copy);
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : files) {
+        names.push_back(name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"all.html", "index.html", "posts/1.html",
+                                               "posts/2.html", "posts/notes.txt"}));
+    EXPECT_EQ(files.at("posts/2.html").find("下一篇</a>"), std::string::npos);
+}
+
+TEST_F(CopyWriterTest, PictureStoreFindsOnlyWholePictures) {
+    const PictureStore store(CopyFolder(m_user));
+    const std::string address = "http://hi.baidu.com/p.png";
+    EXPECT_EQ(store.Existing(address), std::nullopt);
+    fs::create_directories(CopyFolder(m_user) / "images");
+    write_bytes(CopyFolder(m_user) / "images" / (PictureHash(address) + ".gif.part"), "GIF8");
+    EXPECT_EQ(store.Existing(address), std::nullopt);
+
+    const std::string bytes("GIF89a\0\x01", 8);
+    EXPECT_EQ(store.Store(address, ".gif", bytes), PictureHash(address) + ".gif");
+    EXPECT_EQ(store.Existing(address), PictureHash(address) + ".gif");
+    EXPECT_EQ(read_bytes(CopyFolder(m_user) / "images" / (PictureHash(address) + ".gif")), bytes);
+    EXPECT_EQ(store.Existing("http://hi.baidu.com/q.png"), std::nullopt);
+}
+
+TEST(BackupTimeText, IsLocalDateAndTime) {
+    ::setenv("TZ", "Asia/Shanghai", 1);
+    ::tzset();
+    EXPECT_EQ(BackupTimeText(1000000000), u"2001-09-09 09:46:40");
+}

@@ -1,0 +1,110 @@
+#include "copy/copy_pages.h"
+
+#include "tests/support/runnable_check.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace offline;
+
+namespace {
+
+std::u16string page_of(std::u16string_view title, std::u16string_view body) {
+    return u"<html><head><title>" + std::u16string(title) +
+           u"_百度空间</title></head><body><div>查看文章</div>" + std::u16string(body) +
+           u"<div>类别：默认</div></body></html>";
+}
+
+const std::u16string base = u"http://hi.baidu.com/u/blog/item/";
+
+// Four listed posts: the second failed; the first and third share a picture; the third also
+// shows one that could not be had and links to the first.
+std::vector<CopyPost> four_posts() {
+    return {
+        {base + u"a.html",
+         page_of(u"春 天 &amp; &lt;b&gt;", u"<img src=\"/u/pic/shared.png\"><a href=c.html>c</a>"),
+         {}},
+        {base + u"b.html", std::nullopt, u"HTTP 404"},
+        {base + u"c.html",
+         page_of(u"", u"<img src=\"http://hi.baidu.com/u/pic/shared.png\"><img src=\"/gone.gif\">"
+                      u"<a href=\"http://hi.baidu.com/u/blog/item/a.html#top\">a</a>"
+                      u"<a href=\"b.html\">b</a>"),
+         {}},
+        {base + u"d.html", page_of(u"四", u"<p>正文"), {}},
+    };
+}
+
+const PictureOutcomes outcomes{
+    {"http://hi.baidu.com/u/pic/shared.png", {"S.png", {}}},
+    {"http://hi.baidu.com/gone.gif", {{}, u"HTTP 404"}},
+};
+
+std::size_t position(const std::string& page, std::string_view piece) {
+    const std::size_t at = page.find(piece);
+    EXPECT_NE(at, std::string::npos) << "missing: " << piece;
+    return at;
+}
+
+} // namespace
+
+TEST(PlanCopy, ListsEachPictureOnce) {
+    EXPECT_EQ(PlanCopy(four_posts()).pictures,
+              (std::vector<std::string>{"http://hi.baidu.com/u/pic/shared.png",
+                                        "http://hi.baidu.com/gone.gif"}));
+}
+
+TEST(BuildPages, IndexListsPostsInOrderWithTheirNumbersAndWhatFailed) {
+    const CopyPages pages =
+        BuildPages(PlanCopy(four_posts()), outcomes, u"u", u"2026-12-07 08:09:10");
+    const std::string& index = pages.index;
+    position(index, "<h1>u 的博客</h1>");
+    position(index, "备份于 2026-12-07 08:09:10，保存了 3 篇文章（共 4 篇）");
+    const std::size_t first =
+        position(index, "<li value=\"1\"><a href=\"posts/1.html\">春 天 &amp; &lt;b&gt;</a>");
+    const std::size_t third =
+        position(index, "<li value=\"3\"><a href=\"posts/3.html\">（无标题）</a>");
+    const std::size_t fourth = position(index, "<li value=\"4\"><a href=\"posts/4.html\">四</a>");
+    EXPECT_LT(first, third);
+    EXPECT_LT(third, fourth);
+    EXPECT_EQ(index.find("posts/2.html"), std::string::npos);
+    position(index, "第 2 篇：<a href=\"http://hi.baidu.com/u/blog/item/b.html\">"
+                    "http://hi.baidu.com/u/blog/item/b.html</a>（HTTP 404）");
+    const std::size_t missing = position(index, "<h2>未能取得的图片</h2>");
+    EXPECT_LT(position(index, "<a href=\"posts/3.html\">3. （无标题）</a>"),
+              position(index, "http://hi.baidu.com/gone.gif</a>（HTTP 404）"));
+    EXPECT_GT(index.find("posts/3.html\">3."), missing);
+    EXPECT_EQ(index.find("shared.png"), std::string::npos);
+
+    EXPECT_EQ(pages.posts.size(), 3u);
+    EXPECT_EQ(pages.posts[1].first, 3u);
+}
+
+TEST(BuildPages, PostPagesLinkLocallyAndSkipFailedPosts) {
+    const CopyPages pages = BuildPages(PlanCopy(four_posts()), outcomes, u"u", u"t");
+    const std::string& first = pages.posts[0].second;
+    const std::string& third = pages.posts[1].second;
+    position(first, "<title>春 天 &amp; &lt;b&gt;</title>");
+    position(first, "<h1>春 天 &amp; &lt;b&gt;</h1>");
+    position(first, "<img src=\"../images/S.png\"><a href=\"3.html\">c</a>");
+    position(first, "<span>上一篇</span><a href=\"3.html\">下一篇</a>");
+    position(third, "<a href=\"1.html\">上一篇</a><a href=\"4.html\">下一篇</a>");
+    position(
+        third,
+        "<img src=\"../images/S.png\"><img src=\"http://hi.baidu.com/gone.gif\">"
+        "<a href=\"1.html#top\">a</a><a href=\"http://hi.baidu.com/u/blog/item/b.html\">b</a>");
+    position(third, "原文：<a href=\"http://hi.baidu.com/u/blog/item/c.html\">");
+
+    const std::string& all = pages.all;
+    EXPECT_LT(position(all, "<article id=\"post-1\">"), position(all, "<article id=\"post-3\">"));
+    EXPECT_LT(position(all, "<article id=\"post-3\">"), position(all, "<article id=\"post-4\">"));
+    position(all, "<img src=\"images/S.png\"><a href=\"#post-3\">c</a>");
+    EXPECT_EQ(all.find("post-2"), std::string::npos);
+
+    for (const std::string* page : {&pages.index, &pages.all, &first, &third}) {
+        position(*page, "<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n<meta "
+                        "http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+                        "img-src 'self' file: data:; style-src 'unsafe-inline'\">");
+        EXPECT_EQ(check::RunnableParts(*page), std::vector<std::string>());
+    }
+}

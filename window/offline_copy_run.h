@@ -1,0 +1,45 @@
+#pragma once
+// The save's browsable copy: what the save learned of each post, the pictures downloaded beside
+// the posts, and the copy written into the user folder once the post files are all written.
+// No GTK: the save shows the progress through a callback.
+
+#include "copy/copy_pages.h"
+#include "copy/copy_writer.h"
+#include "platform/page_downloads.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace window {
+
+// Why the save counts a download as failed; empty when it counts it as saved. `written` is what
+// blog::SavePost said, `page` the decoded page it was given.
+std::u16string PostFailure(const platform::DownloadResult& result, std::u16string_view page,
+                           bool written);
+
+// A downloaded picture checked and stored, or why it could not be.
+offline::PictureOutcome StorePicture(const offline::PictureStore& store, std::string_view address,
+                                     const platform::DownloadResult& result);
+
+using PictureProgress = std::function<void(std::size_t done, std::size_t total)>;
+
+// Downloads the plan's pictures that are not already whole in the store, at most `parallel` at
+// a time, and stores them. `progress` hears of each one finished. Nothing when the program was
+// asked to quit meanwhile.
+std::optional<offline::PictureOutcomes> FetchPictures(const offline::CopyPlan& plan,
+                                                      const offline::PictureStore& store,
+                                                      std::size_t parallel,
+                                                      const PictureProgress& progress);
+
+// Builds the copy of these posts, in list order, into the user folder, rebuilding what an
+// earlier save left there. False when the program was asked to quit before it was written.
+bool WriteOfflineCopy(const std::filesystem::path& user_folder,
+                      const std::vector<offline::CopyPost>& posts, std::u16string_view user_name,
+                      std::size_t parallel, const PictureProgress& progress);
+
+} // namespace window
