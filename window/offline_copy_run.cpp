@@ -9,6 +9,7 @@
 #include <glib.h>
 
 #include <cstdint>
+#include <exception>
 
 namespace window {
 namespace {
@@ -108,22 +109,28 @@ std::optional<offline::PictureOutcomes> FetchPictures(const offline::CopyPlan& p
     return outcomes;
 }
 
-bool WriteOfflineCopy(const std::filesystem::path& user_folder,
-                      const std::vector<offline::CopyPost>& posts, std::u16string_view user_name,
-                      std::size_t parallel, const PictureProgress& progress) {
-    const offline::CopyPlan plan = offline::PlanCopy(posts);
-    const offline::PictureStore store(offline::CopyFolder(user_folder));
-    const std::optional<offline::PictureOutcomes> pictures =
-        FetchPictures(plan, store, parallel, progress);
-    if (!pictures) {
-        return false;
+CopyResult WriteOfflineCopy(const std::filesystem::path& user_folder,
+                            const std::vector<offline::CopyPost>& posts,
+                            std::u16string_view user_name, std::size_t parallel,
+                            const PictureProgress& progress) {
+    // The post files are what was asked for, and they are all written by now: a copy that
+    // cannot be made is reported, never allowed to end the program.
+    try {
+        const offline::CopyPlan plan = offline::PlanCopy(posts);
+        const offline::PictureStore store(offline::CopyFolder(user_folder));
+        const std::optional<offline::PictureOutcomes> pictures =
+            FetchPictures(plan, store, parallel, progress);
+        if (!pictures) {
+            return CopyResult::stopped;
+        }
+        const std::int64_t now = g_get_real_time() / G_USEC_PER_SEC;
+        const offline::CopyWriteResult written =
+            offline::WriteCopy(user_folder, offline::BuildPages(plan, *pictures, user_name,
+                                                                offline::BackupTimeText(now)));
+        return written.failed.empty() ? CopyResult::written : CopyResult::incomplete;
+    } catch (const std::exception&) {
+        return CopyResult::incomplete;
     }
-    const std::int64_t now = g_get_real_time() / G_USEC_PER_SEC;
-    // A page that cannot be written leaves the copy short; the post files are what was asked
-    // for, and they are all written by now.
-    offline::WriteCopy(
-        user_folder, offline::BuildPages(plan, *pictures, user_name, offline::BackupTimeText(now)));
-    return true;
 }
 
 } // namespace window

@@ -36,10 +36,17 @@ std::optional<offline::PictureOutcomes> FetchPictures(const offline::CopyPlan& p
                                                       std::size_t parallel,
                                                       const PictureProgress& progress);
 
+enum class CopyResult {
+    written,
+    incomplete, // some of the copy could not be written
+    stopped,    // the program was asked to quit before it was written
+};
+
 // Builds the copy of these posts, in list order, into the user folder, rebuilding what an
-// earlier save left there. False when the program was asked to quit before it was written.
-bool WriteOfflineCopy(const std::filesystem::path& user_folder,
-                      const std::vector<offline::CopyPost>& posts, std::u16string_view user_name,
-                      std::size_t parallel, const PictureProgress& progress);
+// earlier save left there.
+CopyResult WriteOfflineCopy(const std::filesystem::path& user_folder,
+                            const std::vector<offline::CopyPost>& posts,
+                            std::u16string_view user_name, std::size_t parallel,
+                            const PictureProgress& progress);
 
 } // namespace window

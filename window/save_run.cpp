@@ -88,16 +88,17 @@ void Form1::SaveRun() {
     while (!downloads.done() && !platform::quit_requested()) {
         moddelay::pump_until([&] { return downloads.done(); }, wait_slice_ms);
     }
+    window::CopyResult copy = window::CopyResult::written;
     try {
         downloads.rethrow_failure();
         // The browsable copy comes after every post file, and only when there is something in it.
         if (!posts.empty() && !platform::quit_requested()) {
-            window::WriteOfflineCopy(target.folder, copy_posts, user_name, save_parallel_downloads,
-                                     [this](std::size_t done, std::size_t total) {
-                                         const std::u16string count = count_of(done, total);
-                                         window::ShowFittingCaption(Command2, u"图片" + count,
-                                                                    count);
-                                     });
+            copy = window::WriteOfflineCopy(
+                target.folder, copy_posts, user_name, save_parallel_downloads,
+                [this](std::size_t done, std::size_t total) {
+                    const std::u16string count = count_of(done, total);
+                    window::ShowFittingCaption(Command2, u"图片" + count, count);
+                });
         }
     } catch (...) {
         m_saving = false;
@@ -112,6 +113,9 @@ void Form1::SaveRun() {
     if (failures > 0) {
         platform::MsgBox(u"有" + platform::decimal(static_cast<long long>(failures)) +
                          u"篇文章保存失败");
+    }
+    if (copy == window::CopyResult::incomplete) {
+        platform::MsgBox(u"离线浏览副本未能完整写入");
     }
     platform::MsgBox(u"文章已保存于 " + target.shown);
     platform::MsgBox(u"欢迎再次使用");

@@ -94,3 +94,18 @@ TEST(PictureFetch, KeepsEachRasterPictureOnceSaysWhyOthersFailedAndFetchesNothin
     EXPECT_NE(again.find("gone.png"), std::string::npos);
     fs::remove_all(folder);
 }
+
+TEST(OfflineCopy, ACopyThatCannotBeWrittenIsReportedAndEndsNothing) {
+    std::string pattern = (fs::temp_directory_path() / "pellumo-copy-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const fs::path folder = pattern;
+    // A file where the copy's folder should be: nothing of the copy can be written.
+    std::ofstream(folder / "离线浏览") << "in the way";
+    const std::vector<offline::CopyPost> posts{{u"http://hi.baidu.com/someone/blog/item/1.html",
+                                                u"<title>One_blog</title>查看文章<p>body</p>类别",
+                                                u""}};
+    EXPECT_EQ(window::WriteOfflineCopy(folder, posts, u"someone", 4, {}),
+              window::CopyResult::incomplete);
+    EXPECT_EQ(read_bytes(folder / "离线浏览"), "in the way");
+    fs::remove_all(folder);
+}
