@@ -18,6 +18,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -42,7 +43,7 @@ std::vector<std::string> post_addresses() {
 
 void save_all(std::size_t parallel, const blog::SaveTarget& target, bool copy) {
     const std::vector<std::string> addresses = post_addresses();
-    std::vector<offline::CopyPost> copy_posts(addresses.size());
+    std::vector<offline::PreparedPost> copy_posts(addresses.size());
     std::size_t failures = 0;
     platform::PageDownloads downloads(
         addresses, parallel, [&](std::size_t index, platform::DownloadResult result) {
@@ -50,8 +51,9 @@ void save_all(std::size_t parallel, const blog::SaveTarget& target, bool copy) {
             const std::u16string failure =
                 window::PostFailure(result, page, blog::SavePost(target, index + 1, page));
             failures += failure.empty() ? 0 : 1;
-            copy_posts[index] = {platform::utf8_to_utf16(addresses[index]),
-                                 failure.empty() ? std::optional(page) : std::nullopt, failure};
+            copy_posts[index] = offline::PreparePost(
+                index + 1, {platform::utf8_to_utf16(addresses[index]),
+                            failure.empty() ? std::optional(page) : std::nullopt, failure});
         });
     while (!downloads.done()) {
         moddelay::pump_until([&] { return downloads.done(); }, 60000);
@@ -59,8 +61,9 @@ void save_all(std::size_t parallel, const blog::SaveTarget& target, bool copy) {
     if (failures != 0) {
         throw std::runtime_error("some posts were not saved");
     }
-    if (copy && !window::WriteOfflineCopy(target.folder, copy_posts, u"someone", parallel,
-                                          [](std::size_t, std::size_t) {})) {
+    if (copy &&
+        window::WriteOfflineCopy(target.folder, std::move(copy_posts), u"someone", parallel,
+                                 [](std::size_t, std::size_t) {}) != window::CopyResult::written) {
         throw std::runtime_error("the copy was not written");
     }
 }

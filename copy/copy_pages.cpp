@@ -185,20 +185,25 @@ private:
 
 } // namespace
 
-CopyPlan PlanCopy(const std::vector<CopyPost>& posts) {
+PreparedPost PreparePost(std::size_t number, const CopyPost& post) {
+    PreparedPost prepared;
+    prepared.number = number;
+    prepared.address = utf8(post.address);
+    prepared.saved = post.page.has_value();
+    prepared.failure = utf8(post.failure);
+    if (post.page) {
+        prepared.title = DecodeTitle(utf8(modcut::CutBetween(*post.page, u"<title>", u"_")));
+        prepared.body = CleanPostBody(utf8(modcut::CutBetween(*post.page, u"查看文章", u"类别")),
+                                      prepared.address);
+    }
+    return prepared;
+}
+
+CopyPlan PlanCopy(std::vector<PreparedPost> posts) {
     CopyPlan plan;
     std::set<std::string> seen;
-    for (std::size_t i = 0; i < posts.size(); ++i) {
-        const CopyPost& post = posts[i];
-        PreparedPost prepared;
-        prepared.number = i + 1;
-        prepared.address = utf8(post.address);
-        prepared.saved = post.page.has_value();
-        prepared.failure = utf8(post.failure);
-        if (post.page) {
-            prepared.title = DecodeTitle(utf8(modcut::CutBetween(*post.page, u"<title>", u"_")));
-            prepared.body = CleanPostBody(
-                utf8(modcut::CutBetween(*post.page, u"查看文章", u"类别")), prepared.address);
+    for (PreparedPost& prepared : posts) {
+        if (prepared.saved) {
             for (const std::string& picture : PicturesOf(prepared.body)) {
                 if (seen.insert(picture).second) {
                     plan.pictures.push_back(picture);
@@ -208,6 +213,15 @@ CopyPlan PlanCopy(const std::vector<CopyPost>& posts) {
         plan.posts.push_back(std::move(prepared));
     }
     return plan;
+}
+
+CopyPlan PlanCopy(const std::vector<CopyPost>& posts) {
+    std::vector<PreparedPost> prepared;
+    prepared.reserve(posts.size());
+    for (std::size_t i = 0; i < posts.size(); ++i) {
+        prepared.push_back(PreparePost(i + 1, posts[i]));
+    }
+    return PlanCopy(std::move(prepared));
 }
 
 CopyPages BuildPages(const CopyPlan& plan, const PictureOutcomes& pictures,

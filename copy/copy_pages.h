@@ -45,6 +45,11 @@ struct CopyPlan {
 
 CopyPlan PlanCopy(const std::vector<CopyPost>& posts);
 
+// The same in two steps, so that a save can keep each post's cut and cleaned text instead of
+// its whole page until the copy is built. `number` is the post's place in the list, from 1.
+PreparedPost PreparePost(std::size_t number, const CopyPost& post);
+CopyPlan PlanCopy(std::vector<PreparedPost> posts);
+
 struct PictureOutcome {
     std::string file_name; // in images/; empty when the picture could not be had
     std::u16string failure;

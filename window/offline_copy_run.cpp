@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <utility>
 
 namespace window {
 namespace {
@@ -110,13 +111,12 @@ std::optional<offline::PictureOutcomes> FetchPictures(const offline::CopyPlan& p
 }
 
 CopyResult WriteOfflineCopy(const std::filesystem::path& user_folder,
-                            const std::vector<offline::CopyPost>& posts,
-                            std::u16string_view user_name, std::size_t parallel,
-                            const PictureProgress& progress) {
+                            std::vector<offline::PreparedPost> posts, std::u16string_view user_name,
+                            std::size_t parallel, const PictureProgress& progress) {
     // The post files are what was asked for, and they are all written by now: a copy that
     // cannot be made is reported, never allowed to end the program.
     try {
-        const offline::CopyPlan plan = offline::PlanCopy(posts);
+        const offline::CopyPlan plan = offline::PlanCopy(std::move(posts));
         const offline::PictureStore store(offline::CopyFolder(user_folder));
         const std::optional<offline::PictureOutcomes> pictures =
             FetchPictures(plan, store, parallel, progress);

@@ -45,8 +45,7 @@ enum class CopyResult {
 // Builds the copy of these posts, in list order, into the user folder, rebuilding what an
 // earlier save left there.
 CopyResult WriteOfflineCopy(const std::filesystem::path& user_folder,
-                            const std::vector<offline::CopyPost>& posts,
-                            std::u16string_view user_name, std::size_t parallel,
-                            const PictureProgress& progress);
+                            std::vector<offline::PreparedPost> posts, std::u16string_view user_name,
+                            std::size_t parallel, const PictureProgress& progress);
 
 } // namespace window

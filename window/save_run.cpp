@@ -15,6 +15,7 @@
 #include "window/post_saver.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace {
 
@@ -68,7 +69,8 @@ void Form1::SaveRun() {
 
     std::size_t saved_or_failed = 0;
     std::size_t failures = 0;
-    std::vector<offline::CopyPost> copy_posts(posts.size());
+    // Each post's cut and cleaned text, not its whole page, waits for the copy.
+    std::vector<offline::PreparedPost> copy_posts(posts.size());
     platform::PageDownloads downloads(
         addresses_of(posts), save_parallel_downloads,
         [&](std::size_t index, platform::DownloadResult result) {
@@ -80,8 +82,9 @@ void Form1::SaveRun() {
             if (!failure.empty()) {
                 ++failures;
             }
-            copy_posts[index] = {posts[index], failure.empty() ? std::optional(page) : std::nullopt,
-                                 failure};
+            copy_posts[index] = offline::PreparePost(
+                index + 1,
+                {posts[index], failure.empty() ? std::optional(page) : std::nullopt, failure});
             const std::u16string count = count_of(++saved_or_failed, posts.size());
             window::ShowFittingCaption(Command2, std::u16string(saving_caption) + count, count);
         });
@@ -94,7 +97,7 @@ void Form1::SaveRun() {
         // The browsable copy comes after every post file, and only when there is something in it.
         if (!posts.empty() && !platform::quit_requested()) {
             copy = window::WriteOfflineCopy(
-                target.folder, copy_posts, user_name, save_parallel_downloads,
+                target.folder, std::move(copy_posts), user_name, save_parallel_downloads,
                 [this](std::size_t done, std::size_t total) {
                     const std::u16string count = count_of(done, total);
                     window::ShowFittingCaption(Command2, u"图片" + count, count);

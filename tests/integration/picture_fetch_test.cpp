@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <unistd.h>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -101,10 +102,10 @@ TEST(OfflineCopy, ACopyThatCannotBeWrittenIsReportedAndEndsNothing) {
     const fs::path folder = pattern;
     // A file where the copy's folder should be: nothing of the copy can be written.
     std::ofstream(folder / "离线浏览") << "in the way";
-    const std::vector<offline::CopyPost> posts{{u"http://hi.baidu.com/someone/blog/item/1.html",
-                                                u"<title>One_blog</title>查看文章<p>body</p>类别",
-                                                u""}};
-    EXPECT_EQ(window::WriteOfflineCopy(folder, posts, u"someone", 4, {}),
+    std::vector<offline::PreparedPost> posts{
+        offline::PreparePost(1, {u"http://hi.baidu.com/someone/blog/item/1.html",
+                                 u"<title>One_blog</title>查看文章<p>body</p>类别", u""})};
+    EXPECT_EQ(window::WriteOfflineCopy(folder, std::move(posts), u"someone", 4, {}),
               window::CopyResult::incomplete);
     EXPECT_EQ(read_bytes(folder / "离线浏览"), "in the way");
     fs::remove_all(folder);
