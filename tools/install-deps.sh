@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   xvfb openbox xdotool x11-utils imagemagick
   fonts-noto-cjk locales
+  nlohmann-json3-dev
 )
 
 missing=()
