@@ -110,9 +110,6 @@ ArchivePoliteness::Next ArchivePoliteness::end(ArchiveRequest& request,
     }
     request.running = false;
     --m_running;
-    if (m_blocked) {
-        return Next::Blocked;
-    }
     if (answer.status == 429) {
         m_seen_429 = true;
     }
@@ -125,6 +122,9 @@ ArchivePoliteness::Next ArchivePoliteness::end(ArchiveRequest& request,
     if (answer.status != 0 && !asks_for_a_pause(answer.status)) {
         m_failures_in_a_row = 0;
         return Next::Done;
+    }
+    if (m_blocked) {
+        return Next::Blocked;
     }
     ++m_failures_in_a_row;
     std::int64_t pause_ms = m_limits.first_backoff_ms;

@@ -84,7 +84,7 @@ public:
         Done,    // a final answer (2xx, 3xx, 4xx other than 429): use it
         Retry,   // ask again; the attempt counts
         Failed,  // 429, 5xx or no answer on the last allowed attempt
-        Blocked, // refused after a 429: stop every request
+        Blocked, // refused after a 429, or no good answer once blocked: stop every request
     };
 
     explicit ArchivePoliteness(const PolitenessClock& clock, PolitenessLimits limits = {});
