@@ -122,8 +122,8 @@ TEST(ArchivePoliteness, PausesEveryRequestForTheServersRetryAfter) {
     EXPECT_EQ(politeness.pause_seconds_left(), 7);
     clock.set(2000);
     EXPECT_EQ(politeness.pause_seconds_left(), 7); // 6.5 s, rounded up
-    // The other request, answered well meanwhile, neither ends nor shortens the pause.
-    EXPECT_EQ(politeness.end(second, status(200)), Next::Done);
+    // A shorter pause asked for meanwhile does not cut the longer one short.
+    EXPECT_EQ(politeness.end(second, status(503, "1")), Next::Retry);
     EXPECT_EQ(politeness.ask().go, Go::At);
     EXPECT_EQ(politeness.ask().at_ms, 8500);
 
