@@ -102,6 +102,10 @@ std::optional<Authority> take_authority(std::u16string_view& text, std::u16strin
     return parts;
 }
 
+std::u16string joined(const Authority& authority) {
+    return authority.port.empty() ? authority.host : authority.host + u':' + authority.port;
+}
+
 // "<scheme>://web.archive.org[:port]/web/<timestamp>[<flag>]/" taken off the front of `text`.
 struct CapturePrefix {
     std::u16string archive;
@@ -118,10 +122,7 @@ std::optional<CapturePrefix> take_capture_prefix(std::u16string_view& text) {
         return std::nullopt;
     }
     CapturePrefix prefix;
-    prefix.archive = *scheme + u"://" + authority->host;
-    if (!authority->port.empty()) {
-        prefix.archive += u':' + authority->port;
-    }
+    prefix.archive = *scheme + u"://" + joined(*authority);
     std::size_t digits = 0;
     while (digits < text.size() && is_digit(text[digits])) {
         ++digits;
@@ -229,17 +230,12 @@ std::u16string canonical_original(std::u16string_view address) {
         scheme = ascii_lowered(rest.substr(0, separator));
         rest.remove_prefix(separator + 3);
     }
-    const std::size_t end = std::min(rest.find_first_of(u"/?#"), rest.size());
-    std::u16string_view host = rest.substr(0, end);
-    const std::u16string_view path = rest.substr(end);
-    const std::size_t colon = host.rfind(u':');
-    if (colon != std::u16string_view::npos) {
-        const std::u16string_view port = host.substr(colon + 1);
-        if (port.empty() || port == default_port(scheme)) {
-            host = host.substr(0, colon);
-        }
+    std::u16string_view path = rest;
+    if (const std::optional<Authority> authority = take_authority(path, scheme)) {
+        return joined(*authority) + std::u16string(path);
     }
-    return ascii_lowered(host) + std::u16string(path);
+    // A port that is no port: only the host's case is made alike.
+    return ascii_lowered(rest.substr(0, rest.size() - path.size())) + std::u16string(path);
 }
 
 std::u16string post_identity(std::u16string_view link) {
