@@ -22,6 +22,11 @@
 
 namespace archive {
 
+// What the window shows: the box when the archive blocks us, and the caption's word while a
+// pause runs (followed by the seconds left).
+inline constexpr std::u16string_view BlockedMessage = u"网页时光机暂时拒绝访问，请一小时后再试";
+inline constexpr std::u16string_view WaitingCaption = u"等待";
+
 // Where the time comes from; tests give a fake one.
 class PolitenessClock {
 public:
