@@ -66,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string folder = blog::UserFolderName(title);
     check_safe_name(folder);
-    fuzz::require(folder.empty() == title.empty(), "only an empty user name gives no folder");
+    fuzz::require(folder.empty() == (title.find_first_not_of(u"/\\") == std::u16string::npos),
+                  "only a user name of nothing but trailing slashes gives no folder");
 
     const std::u16string unblanked = blog::RemoveBlanks(title);
     fuzz::require(unblanked.find(u' ') == std::u16string::npos, "no blank is left");

@@ -1,9 +1,10 @@
-// GBK both ways, against a table read from glibc's CP936 one character at a time.
+// GBK both ways, against a table read from the program's own decoder one character at a time,
+// and against ICU's windows-936-2000 converter reading the whole input.
 //
-// On Debian 12's glibc the mapping is one to one: every byte sequence that decodes without
-// U+FFFD (the 128 ASCII bytes, 0x80 as the euro sign and 21,791 lead-trail pairs) encodes back to
-// the same bytes, and no two of them decode to the same character. So decoding then encoding
-// valid GBK gives the bytes back exactly. The table checks this again when it is built. GBK holds
+// Windows code page 936 is one to one: every byte sequence that decodes without U+FFFD (the 128
+// ASCII bytes, 0x80 and 0xFF on their own and 23,940 lead-trail pairs) encodes back to the same
+// bytes, and no two of them decode to the same character. So decoding then encoding valid input
+// gives the bytes back exactly. The table checks this again when it is built. The code page holds
 // no character beyond U+FFFF.
 
 #include "fuzz/fuzz_input.h"
@@ -12,7 +13,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string_view>
+#include <unicode/ucnv.h>
 
 namespace {
 
@@ -52,21 +55,46 @@ const GbkTable& table() {
     return instance;
 }
 
-// An undefined pair is one U+FFFD, but a byte below 0x80 after a lead byte starts the next
-// character; a lead byte at the end is one U+FFFD.
+// An undefined pair is one U+FFFD, but a byte below 0x80 or 0xFF after a lead byte starts the
+// next character; a lead byte at the end is one U+FFFD.
 std::u16string expected_decode(std::string_view bytes) {
     std::u16string text;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
         const auto trail = static_cast<unsigned char>(i + 1 < bytes.size() ? bytes[i + 1] : 0);
         const char16_t pair = table().decoded[byte << 8 | trail];
-        if (is_lead(byte) && i + 1 < bytes.size() && (pair != replacement || trail >= 0x80)) {
+        if (is_lead(byte) && i + 1 < bytes.size() &&
+            (pair != replacement || (trail >= 0x80 && trail != 0xFF))) {
             text += pair;
             ++i;
         } else {
             text += table().decoded[byte];
         }
     }
+    return text;
+}
+
+struct ConverterCloser {
+    void operator()(UConverter* converter) const { ucnv_close(converter); }
+};
+
+// What ICU's own converter makes of the bytes, with U+FFFD for each undefined sequence.
+std::u16string icu_decode(std::string_view bytes) {
+    static const std::unique_ptr<UConverter, ConverterCloser> converter = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<UConverter, ConverterCloser> opened(ucnv_open("windows-936-2000", &status));
+        fuzz::require(U_SUCCESS(status), "ICU has windows-936-2000");
+        return opened;
+    }();
+    ucnv_reset(converter.get());
+    std::u16string text(bytes.size() + 1, u'\0');
+    UErrorCode status = U_ZERO_ERROR;
+    const std::int32_t length =
+        ucnv_toUChars(converter.get(), reinterpret_cast<UChar*>(text.data()),
+                      static_cast<std::int32_t>(text.size()), bytes.data(),
+                      static_cast<std::int32_t>(bytes.size()), &status);
+    fuzz::require(U_SUCCESS(status), "ICU decodes any bytes");
+    text.resize(static_cast<std::size_t>(length));
     return text;
 }
 
@@ -99,6 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const std::u16string decoded = platform::decode_gbk(bytes);
     fuzz::require(decoded == expected_decode(bytes), "decoding reads character by character");
+    fuzz::require(decoded == icu_decode(bytes), "decoding reads as ICU's converter does");
     fuzz::require(decoded.find(replacement) != std::u16string::npos ||
                       platform::encode_gbk(decoded) == bytes,
                   "valid GBK encodes back to its bytes");

@@ -3,60 +3,105 @@
 #include "platform/text.h"
 
 #include <algorithm>
-#include <bit>
-#include <cerrno>
-#include <cstring>
-#include <iconv.h>
-#include <system_error>
+#include <array>
+#include <cstdint>
+#include <iterator>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <unicode/ucnv.h>
 #include <utility>
 
 namespace platform {
 namespace {
 
-// The buffers below are handed to iconv as raw bytes in the platform's own order.
-static_assert(std::endian::native == std::endian::little, "char16_t buffers are read as UTF-16LE");
+// ICU's name for the table Windows uses as code page 936, user-defined areas included.
+constexpr const char* windows_936 = "windows-936-2000";
 
-// Named with the byte order: plain "UTF-16" would add and strip byte-order marks.
-constexpr const char* gbk_name = "CP936";
-constexpr const char* utf16_name = "UTF-16LE";
+constexpr char16_t replacement = 0xFFFD;
 
-class Iconv {
-public:
-    Iconv(const char* to, const char* from) : m_cd(iconv_open(to, from)) {
-        if (m_cd == invalid()) {
-            throw std::system_error(errno, std::generic_category(),
-                                    std::string("iconv_open ") + from + " -> " + to);
-        }
-    }
-    ~Iconv() { iconv_close(m_cd); }
-    Iconv(const Iconv&) = delete;
-    Iconv& operator=(const Iconv&) = delete;
-
-    // Converts as much as it can; returns 0 when all input was used, otherwise errno.
-    int convert(const char*& in, std::size_t& in_left, char*& out, std::size_t& out_left) {
-        char* in_cursor = const_cast<char*>(in); // iconv does not write to its input
-        const std::size_t result = iconv(m_cd, &in_cursor, &in_left, &out, &out_left);
-        in = in_cursor;
-        return result == static_cast<std::size_t>(-1) ? errno : 0;
-    }
-
-private:
-    static iconv_t invalid() { return reinterpret_cast<iconv_t>(-1); }
-    iconv_t m_cd;
+struct ConverterCloser {
+    void operator()(UConverter* converter) const { ucnv_close(converter); }
 };
+using Converter = std::unique_ptr<UConverter, ConverterCloser>;
 
-bool is_lead_byte(unsigned char byte) {
-    return byte >= 0x81 && byte <= 0xFE;
+Converter open_windows_936() {
+    UErrorCode status = U_ZERO_ERROR;
+    Converter converter(ucnv_open(windows_936, &status));
+    if (U_SUCCESS(status)) {
+        // Undefined bytes must fail instead of turning into a substitute that looks defined.
+        ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
+                            &status);
+    }
+    if (U_FAILURE(status)) {
+        throw std::runtime_error(std::string("ICU converter ") + windows_936 + ": " +
+                                 u_errorName(status));
+    }
+    return converter;
 }
 
-// How many bytes of an undefined sequence make one U+FFFD. An unmapped pair counts as one
-// character, but an ASCII byte after a lead byte starts the next character and is kept.
-std::size_t undefined_length(std::string_view rest) {
-    if (rest.size() >= 2 && is_lead_byte(static_cast<unsigned char>(rest[0])) &&
-        static_cast<unsigned char>(rest[1]) >= 0x80) {
-        return 2;
+// The one character that `bytes` stand for, or 0 when they are not exactly one character.
+char16_t decode_one(UConverter* converter, std::string_view bytes) {
+    ucnv_reset(converter);
+    UChar out[2];
+    UErrorCode status = U_ZERO_ERROR;
+    const std::int32_t length = ucnv_toUChars(converter, out, 2, bytes.data(),
+                                              static_cast<std::int32_t>(bytes.size()), &status);
+    return U_SUCCESS(status) && length == 1 ? out[0] : 0;
+}
+
+// A byte after a lead byte ends the pair only in 40-7E and 80-FE; otherwise it is read again.
+bool can_end_pair(unsigned byte) {
+    return byte >= 0x40 && byte != 0x7F && byte != 0xFF;
+}
+
+// ICU's converter itself is no faster than glibc's iconv was, so its mapping is read once into
+// tables, which the conversions below walk at twice that speed; being read-only after that, they
+// also serve every thread without a converter each.
+struct Tables {
+    // Bytes 80-FF on their own: the character, U+FFFD when undefined, 0 for a lead byte.
+    std::array<char16_t, 0x80> single{};
+    // Each lead byte << 8 | next byte: the character; U+FFFD for an undefined pair that still
+    // counts as one character; 0 when the next byte is read again on its own.
+    std::array<char16_t, 0x10000> pair{};
+    // Each UTF-16 unit's bytes: 0 when code page 936 cannot hold it, below 0x100 one byte.
+    std::array<std::uint16_t, 0x10000> encoded{};
+
+    Tables() {
+        const Converter converter = open_windows_936();
+        for (unsigned code = 0; code < 0x80; ++code) {
+            encoded[code] = static_cast<std::uint16_t>(code);
+        }
+        for (unsigned lead = 0x80; lead <= 0xFF; ++lead) {
+            const char16_t alone = decode_one(converter.get(), std::string(1, char(lead)));
+            if (alone != 0) {
+                single[lead - 0x80] = alone;
+                encoded[alone] = static_cast<std::uint16_t>(lead);
+                continue;
+            }
+            bool is_lead = false;
+            for (unsigned next = 0; next <= 0xFF; ++next) {
+                const char16_t c = decode_one(converter.get(), std::string{char(lead), char(next)});
+                const unsigned code = lead << 8 | next;
+                if (c != 0 && c != replacement) {
+                    pair[code] = c;
+                    // The first of two sequences for one character is the one written.
+                    if (encoded[c] == 0) {
+                        encoded[c] = static_cast<std::uint16_t>(code);
+                    }
+                    is_lead = true;
+                } else if (can_end_pair(next) && next >= 0x80) {
+                    pair[code] = replacement;
+                }
+            }
+            single[lead - 0x80] = is_lead ? 0 : replacement;
+        }
     }
-    return 1;
+};
+
+const Tables& tables() {
+    static const auto instance = std::make_unique<const Tables>();
+    return *instance;
 }
 
 // The code point that could not be encoded at the start of `rest` and its length in units;
@@ -67,126 +112,89 @@ std::pair<char32_t, std::size_t> unencodable_at(std::u16string_view rest) {
         return {code_point_of(c, rest[1]), 2};
     }
     if (is_high_surrogate(c) || is_low_surrogate(c)) {
-        return {0xFFFD, 1};
+        return {replacement, 1};
     }
     return {c, 1};
 }
 
-std::string character_reference(char32_t code_point) {
+// "&#x10FFFF;" is the longest.
+constexpr std::size_t longest_reference = 10;
+
+char* write_reference(char* out, char32_t code_point) {
     static constexpr char digits[] = "0123456789ABCDEF";
-    std::string hex;
+    char hex[8];
+    char* first = std::end(hex);
     do {
-        hex.insert(hex.begin(), digits[code_point & 0xF]);
+        *--first = digits[code_point & 0xF];
         code_point >>= 4;
     } while (code_point != 0);
-    return "&#x" + hex + ";";
-}
-
-// Output bytes written by iconv straight into the string, which grows as needed.
-class ByteSink {
-public:
-    explicit ByteSink(std::size_t capacity) : m_bytes(capacity + 16, '\0') {}
-
-    char* cursor() { return m_bytes.data() + m_used; }
-    std::size_t room() const { return m_bytes.size() - m_used; }
-    void advance_to(const char* cursor) {
-        m_used = static_cast<std::size_t>(cursor - m_bytes.data());
-    }
-    void grow(std::size_t at_least) { m_bytes.resize(m_bytes.size() * 2 + at_least); }
-    void append(std::string_view bytes) {
-        if (room() < bytes.size()) {
-            grow(bytes.size());
-        }
-        std::memcpy(cursor(), bytes.data(), bytes.size());
-        m_used += bytes.size();
-    }
-    std::string take() {
-        m_bytes.resize(m_used);
-        return std::move(m_bytes);
-    }
-
-private:
-    std::string m_bytes;
-    std::size_t m_used = 0;
-};
-
-// glibc finds an unencodable character only after converting ahead of it and then converts
-// again up to it, so each error costs as much as the text handed over. After an error the text
-// goes over in short runs, which lengthen again while no error comes.
-constexpr std::size_t run_after_error = 64;
-
-// Encodes as much of `run` as GBK allows; returns the units used and 0, EILSEQ or EINVAL.
-std::pair<std::size_t, int> encode_run(Iconv& iconv, std::u16string_view run, ByteSink& out) {
-    const char* const start = reinterpret_cast<const char*>(run.data());
-    const char* in = start;
-    std::size_t in_left = run.size() * sizeof(char16_t);
-    for (;;) {
-        char* out_cursor = out.cursor();
-        std::size_t out_left = out.room();
-        const int error = iconv.convert(in, in_left, out_cursor, out_left);
-        out.advance_to(out_cursor);
-        if (error == E2BIG) {
-            out.grow(in_left);
-            continue;
-        }
-        if (error != 0 && error != EILSEQ && error != EINVAL) {
-            throw std::system_error(error, std::generic_category(), "encoding GBK");
-        }
-        return {static_cast<std::size_t>(in - start) / sizeof(char16_t), error};
-    }
+    *out++ = '&';
+    *out++ = '#';
+    *out++ = 'x';
+    out = std::copy(first, std::end(hex), out);
+    *out++ = ';';
+    return out;
 }
 
 } // namespace
 
 std::u16string decode_gbk(std::string_view bytes) {
-    Iconv iconv(utf16_name, gbk_name);
-    // GBK has no character longer than one UTF-16 unit, so one unit per byte is enough.
-    std::u16string out(bytes.size(), u'\0');
-    const char* in = bytes.data();
-    std::size_t in_left = bytes.size();
-    char* out_cursor = reinterpret_cast<char*>(out.data());
-    std::size_t out_left = out.size() * sizeof(char16_t);
-    while (in_left > 0) {
-        const int error = iconv.convert(in, in_left, out_cursor, out_left);
-        if (error == 0) {
-            break;
+    const Tables& table = tables();
+    // No character is longer than one UTF-16 unit, so one unit per byte is enough.
+    std::u16string text(bytes.size(), u'\0');
+    char16_t* out = text.data();
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = in + bytes.size();
+    while (in != end) {
+        const unsigned byte = *in++;
+        if (byte < 0x80) {
+            *out++ = static_cast<char16_t>(byte);
+            continue;
         }
-        if (error != EILSEQ && error != EINVAL) {
-            throw std::system_error(error, std::generic_category(), "decoding GBK");
+        const char16_t alone = table.single[byte - 0x80];
+        if (alone != 0) {
+            *out++ = alone;
+            continue;
         }
-        // The bad bytes take at least as much room as the U+FFFD written for them.
-        const std::size_t skip = undefined_length(std::string_view(in, in_left));
-        const char16_t replacement = 0xFFFD;
-        std::memcpy(out_cursor, &replacement, sizeof replacement);
-        out_cursor += sizeof replacement;
-        out_left -= sizeof replacement;
-        in += skip;
-        in_left -= skip;
+        const char16_t pair = in != end ? table.pair[byte << 8 | *in] : 0;
+        if (pair == 0) {
+            *out++ = replacement; // the next byte, if any, starts the next character
+            continue;
+        }
+        *out++ = pair;
+        ++in;
     }
-    out.resize(out.size() - out_left / sizeof(char16_t));
-    return out;
+    text.resize(static_cast<std::size_t>(out - text.data()));
+    return text;
 }
 
 std::string encode_gbk(std::u16string_view text) {
-    Iconv iconv(gbk_name, utf16_name);
-    ByteSink out(text.size() * 2);
-    std::size_t position = 0;
-    std::size_t run_length = text.size();
-    while (position < text.size()) {
-        const std::u16string_view run = text.substr(position, run_length);
-        const auto [units, error] = encode_run(iconv, run, out);
-        position += units;
-        if (error == 0) {
-            run_length = std::min(run_length * 2, text.size());
-            continue;
+    const Tables& table = tables();
+    // Room for two bytes a unit; references, which are longer, make more as they come.
+    std::string bytes(text.size() * 2, '\0');
+    char* out = bytes.data();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        const std::uint16_t code = table.encoded[c];
+        if (code > 0xFF) {
+            *out++ = static_cast<char>(code >> 8);
+            *out++ = static_cast<char>(code & 0xFF);
+        } else if (code != 0 || c == 0) {
+            *out++ = static_cast<char>(code);
+        } else {
+            const auto [code_point, length] = unencodable_at(text.substr(i));
+            const std::size_t used = static_cast<std::size_t>(out - bytes.data());
+            const std::size_t needed = used + longest_reference + 2 * (text.size() - i - length);
+            if (needed > bytes.size()) {
+                bytes.resize(std::max(needed, bytes.size() * 2));
+                out = bytes.data() + used;
+            }
+            out = write_reference(out, code_point);
+            i += length - 1;
         }
-        // Read from the whole text: a run may end between the two halves of a pair.
-        const auto [code_point, length] = unencodable_at(text.substr(position));
-        out.append(character_reference(code_point));
-        position += length;
-        run_length = run_after_error;
     }
-    return out.take();
+    bytes.resize(static_cast<std::size_t>(out - bytes.data()));
+    return bytes;
 }
 
 } // namespace platform

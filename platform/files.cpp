@@ -1,9 +1,11 @@
 #include "platform/files.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 #include <vector>
@@ -99,12 +101,24 @@ bool create_folder(const fs::path& folder) {
 }
 
 bool append_bytes(const fs::path& file, std::string_view bytes) {
+    // Past a file-size limit the write then fails with EFBIG instead of killing the program.
+    [[maybe_unused]] static const auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
+
     FileDescriptor fd(::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
-    if (!fd.valid()) {
+    struct stat before {};
+    if (!fd.valid() || ::fstat(fd.get(), &before) != 0) {
         return false;
     }
-    const bool written = write_all(fd.get(), bytes);
-    return fd.close() && written;
+    // A half-written body must not stay: the next save would append a whole copy after it.
+    if (!write_all(fd.get(), bytes)) {
+        [[maybe_unused]] const int ignored = ::ftruncate(fd.get(), before.st_size);
+        return false;
+    }
+    if (!fd.close()) {
+        [[maybe_unused]] const int ignored = ::truncate(file.c_str(), before.st_size);
+        return false;
+    }
+    return true;
 }
 
 bool can_write_in(const fs::path& folder) {

@@ -22,7 +22,8 @@ bool has_ordinary_files(const std::filesystem::path& folder);
 bool create_folder(const std::filesystem::path& folder);
 
 // Appends the bytes to the file, creating it; true only when all were written and the file was
-// closed without error.
+// closed without error. On failure the file is cut back to the size it had, so a file this call
+// created stays empty.
 bool append_bytes(const std::filesystem::path& file, std::string_view bytes);
 
 // True when the folder exists and files can be created in it.

@@ -2,6 +2,10 @@
 
 #include "platform/http_options.h"
 
+#include "platform/request_address.h"
+
+#include <algorithm>
+
 namespace platform {
 namespace {
 
@@ -33,16 +37,6 @@ template <typename Value> void set_option(CURL* handle, CURLoption option, Value
     }
 }
 
-// Exceptions must not cross libcurl; a short count makes it stop with CURLE_WRITE_ERROR.
-std::size_t append_body(char* data, std::size_t size, std::size_t count, void* body) noexcept {
-    try {
-        static_cast<std::string*>(body)->append(data, size * count);
-        return size * count;
-    } catch (...) {
-        return 0;
-    }
-}
-
 } // namespace
 
 void start_curl_once() {
@@ -64,7 +58,7 @@ CurlEasy make_curl_easy() {
 }
 
 void configure_get(CURL* handle, const std::string& url, const HttpLimits& limits) {
-    set_option(handle, CURLOPT_URL, url.c_str());
+    set_option(handle, CURLOPT_URL, request_address(url).c_str());
     set_option(handle, CURLOPT_HTTPGET, 1L);
     set_option(handle, CURLOPT_PROTOCOLS_STR, allowed_protocols);
     set_option(handle, CURLOPT_REDIR_PROTOCOLS_STR, allowed_protocols);
@@ -73,29 +67,102 @@ void configure_get(CURL* handle, const std::string& url, const HttpLimits& limit
     set_option(handle, CURLOPT_CONNECTTIMEOUT, limits.connect_timeout_seconds);
     set_option(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
     set_option(handle, CURLOPT_LOW_SPEED_TIME, limits.stall_seconds);
+    set_option(handle, CURLOPT_TIMEOUT, limits.total_seconds);
     // Time-outs must not use SIGALRM: the program has other threads (GTK, WebKit).
     set_option(handle, CURLOPT_NOSIGNAL, 1L);
 }
 
-void collect_body(CURL* handle, std::string& body) {
-    set_option(handle, CURLOPT_WRITEFUNCTION, &append_body);
-    set_option(handle, CURLOPT_WRITEDATA, static_cast<void*>(&body));
+Reception::Reception(const HttpLimits& limits) : m_limits(limits) {}
+
+void Reception::attach(CURL* handle) {
+    m_handle = handle;
+    m_started = std::chrono::steady_clock::now();
+    set_option(handle, CURLOPT_WRITEFUNCTION, &Reception::on_data);
+    set_option(handle, CURLOPT_WRITEDATA, static_cast<void*>(this));
+    set_option(handle, CURLOPT_ERRORBUFFER, static_cast<char*>(m_error));
+    // Refuses an announced length at once; the write callback catches the rest.
+    set_option(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_limits.max_body_bytes));
+}
+
+// Exceptions must not cross libcurl; a short count makes it stop with CURLE_WRITE_ERROR.
+std::size_t Reception::on_data(char* data, std::size_t size, std::size_t count,
+                               void* self) noexcept {
+    try {
+        return static_cast<Reception*>(self)->append(data, size * count) ? size * count : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+bool Reception::append(const char* data, std::size_t length) {
+    const std::size_t limit = m_limits.max_body_bytes;
+    if (length > limit - m_body.size()) {
+        m_too_large = true;
+        return false;
+    }
+    const std::size_t needed = m_body.size() + length;
+    if (needed > m_body.capacity()) {
+        // Capacities are the limit halved some times, each at least double the last: the
+        // string then takes them as asked, where its own doubling could reach twice the limit.
+        const std::size_t wanted = std::max(needed, 2 * m_body.capacity());
+        std::size_t capacity = limit;
+        while (capacity / 2 >= wanted) {
+            capacity /= 2;
+        }
+        m_body.reserve(capacity);
+    }
+    m_body.append(data, length);
+    return true;
+}
+
+bool Reception::too_large(CURLcode result) const {
+    return m_too_large || result == CURLE_FILESIZE_EXCEEDED;
+}
+
+FetchFailure Reception::failure(CURLcode result) const {
+    if (result == CURLE_OK) {
+        return FetchFailure::none;
+    }
+    if (too_large(result)) {
+        return FetchFailure::too_large;
+    }
+    if (result != CURLE_OPERATION_TIMEDOUT) {
+        return FetchFailure::error;
+    }
+    // One code covers the total limit, the stall limit and the connect time-out. Our clock
+    // starts before curl's; curl's own total time can lag, and it may fire a little early.
+    constexpr auto early = std::chrono::milliseconds(250);
+    if (std::chrono::steady_clock::now() - m_started + early >=
+        std::chrono::seconds(m_limits.total_seconds)) {
+        return FetchFailure::too_long;
+    }
+    curl_off_t connected_us = 0;
+    curl_easy_getinfo(m_handle, CURLINFO_CONNECT_TIME_T, &connected_us);
+    return connected_us > 0 ? FetchFailure::stalled : FetchFailure::error;
+}
+
+std::string Reception::error_text(CURLcode result) const {
+    if (result == CURLE_OK) {
+        return {};
+    }
+    if (too_large(result)) {
+        return "the body passed the limit of " + std::to_string(m_limits.max_body_bytes) + " bytes";
+    }
+    return m_error[0] != '\0' ? m_error : curl_easy_strerror(result);
 }
 
 std::string http_get(const std::string& url, const HttpLimits& limits) {
-    // Declared before the handle, which points at them until it is cleaned up.
-    std::string body;
-    char error_text[CURL_ERROR_SIZE] = {};
+    // Declared before the handle, which points at it until it is cleaned up.
+    Reception reception(limits);
     const CurlEasy handle = make_curl_easy();
     configure_get(handle.get(), url, limits);
-    collect_body(handle.get(), body);
-    set_option(handle.get(), CURLOPT_ERRORBUFFER, static_cast<char*>(error_text));
+    reception.attach(handle.get());
     const CURLcode result = curl_easy_perform(handle.get());
     if (result != CURLE_OK) {
-        const std::string detail = error_text[0] != '\0' ? error_text : curl_easy_strerror(result);
-        throw HttpError("Could not fetch " + url + ": " + detail);
+        throw HttpError("Could not fetch " + url + ": " + reception.error_text(result),
+                        reception.failure(result));
     }
-    return body;
+    return reception.take_body();
 }
 
 } // namespace platform

@@ -30,6 +30,15 @@ int curl_events(GIOCondition condition) {
 
 PageDownloads::PageDownloads(std::vector<std::string> urls, std::size_t max_parallel,
                              Finished on_finished, HttpLimits limits)
+    : PageDownloads(
+          std::move(urls), max_parallel,
+          [on_finished = std::move(on_finished)](std::size_t index, DownloadResult result) {
+              on_finished(index, std::move(result.body), result.status);
+          },
+          limits) {}
+
+PageDownloads::PageDownloads(std::vector<std::string> urls, std::size_t max_parallel,
+                             FinishedWithResult on_finished, HttpLimits limits)
     : m_urls(std::move(urls)), m_max_parallel(max_parallel), m_on_finished(std::move(on_finished)),
       m_limits(limits), m_context(g_main_context_ref_thread_default()) {
     if (m_max_parallel == 0) {
@@ -189,29 +198,30 @@ void PageDownloads::start_more() {
 }
 
 void PageDownloads::start(std::size_t index) {
-    if (!try_start(index)) {
+    if (auto error = try_start(index)) {
         // Reported from the main context like any other failure, never from in here.
-        m_outcomes.push_back(Outcome{index, std::nullopt});
+        m_outcomes.push_back(
+            Outcome{index, {std::nullopt, 0, FetchFailure::error, std::move(*error)}});
         schedule_delivery();
     }
 }
 
-bool PageDownloads::try_start(std::size_t index) {
+std::optional<std::string> PageDownloads::try_start(std::size_t index) {
     try {
-        auto transfer = std::make_unique<Transfer>();
-        transfer->index = index;
+        auto transfer = std::make_unique<Transfer>(index, m_limits);
         transfer->easy = make_curl_easy();
         CURL* handle = transfer->easy.get();
         configure_get(handle, m_urls[index], m_limits);
-        collect_body(handle, transfer->body);
+        transfer->reception.attach(handle);
         const auto entry = m_running.emplace(handle, std::move(transfer)).first;
-        if (curl_multi_add_handle(m_multi.get(), handle) == CURLM_OK) {
-            return true;
+        const CURLMcode added = curl_multi_add_handle(m_multi.get(), handle);
+        if (added == CURLM_OK) {
+            return std::nullopt;
         }
         m_running.erase(entry);
-        return false;
-    } catch (const HttpError&) {
-        return false;
+        return curl_multi_strerror(added);
+    } catch (const HttpError& error) {
+        return error.what();
     }
 }
 
@@ -238,11 +248,13 @@ void PageDownloads::collect_finished() {
         if (found == m_running.end()) {
             continue;
         }
-        Outcome outcome{found->second->index, std::nullopt};
+        Reception& reception = found->second->reception;
+        Outcome outcome{found->second->index,
+                        {std::nullopt, 0, reception.failure(result), reception.error_text(result)}};
         if (result == CURLE_OK) {
-            outcome.body = std::move(found->second->body);
-            curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &outcome.status);
+            outcome.result.body = reception.take_body();
         }
+        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &outcome.result.status);
         curl_multi_remove_handle(m_multi.get(), handle);
         m_running.erase(found);
         m_outcomes.push_back(std::move(outcome));
@@ -261,7 +273,7 @@ bool PageDownloads::deliver() {
         m_outcomes.pop_front();
         ++m_finished;
         try {
-            m_on_finished(outcome.index, std::move(outcome.body), outcome.status);
+            m_on_finished(outcome.index, std::move(outcome.result));
         } catch (...) {
             if (*alive) {
                 fail(std::current_exception());

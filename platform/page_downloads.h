@@ -21,16 +21,28 @@
 
 namespace platform {
 
+// What one download came to.
+struct DownloadResult {
+    // The raw body whatever the status code; nullopt when no whole response could be had within
+    // the limits.
+    std::optional<std::string> body;
+    long status = 0; // the HTTP status code, 0 when no response began
+    FetchFailure failure = FetchFailure::none;
+    std::string error; // what went wrong, in a few words; empty when nothing did
+};
+
 class PageDownloads {
 public:
-    // `body` is the raw body whatever the status code, or nullopt when no response could be had;
-    // `status` is the HTTP status code, 0 without a response.
+    // `body` and `status` as in DownloadResult.
     using Finished =
         std::function<void(std::size_t index, std::optional<std::string> body, long status)>;
+    using FinishedWithResult = std::function<void(std::size_t index, DownloadResult result)>;
 
     // Starts the addresses in list order, at most `max_parallel` (at least 1) at a time.
     // `on_finished` runs from the main context, once per address, in the order the downloads end.
     // It may call cancel() or destroy this object.
+    PageDownloads(std::vector<std::string> urls, std::size_t max_parallel,
+                  FinishedWithResult on_finished, HttpLimits limits = {});
     PageDownloads(std::vector<std::string> urls, std::size_t max_parallel, Finished on_finished,
                   HttpLimits limits = {});
     ~PageDownloads();
@@ -64,14 +76,14 @@ private:
     using Context = std::unique_ptr<GMainContext, ContextDeleter>;
 
     struct Transfer {
-        std::size_t index = 0;
+        Transfer(std::size_t index, const HttpLimits& limits) : index(index), reception(limits) {}
+        std::size_t index;
+        Reception reception; // before the handle, which points at it until it is cleaned up
         CurlEasy easy;
-        std::string body;
     };
     struct Outcome {
         std::size_t index = 0;
-        std::optional<std::string> body;
-        long status = 0;
+        DownloadResult result;
     };
 
     static int on_socket(CURL* easy, curl_socket_t socket, int what, void* self, void* socket_data);
@@ -85,7 +97,8 @@ private:
     void schedule_delivery();
     void start_more();
     void start(std::size_t index);
-    bool try_start(std::size_t index);
+    // Adds the transfer to the multi handle; what went wrong when it could not.
+    std::optional<std::string> try_start(std::size_t index);
     void collect_finished();
     // Runs curl on `socket` and reports what ended. False when `on_finished` destroyed us.
     bool act(curl_socket_t socket, int events);
@@ -94,7 +107,7 @@ private:
 
     std::vector<std::string> m_urls;
     std::size_t m_max_parallel;
-    Finished m_on_finished;
+    FinishedWithResult m_on_finished;
     HttpLimits m_limits;
     Context m_context;
 

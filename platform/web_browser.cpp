@@ -58,8 +58,16 @@ struct WebBrowser::State {
     sigc::signal<void()> document_complete;
     std::uint64_t navigation_serial = 0;
     std::uint64_t loading_serial = 0;
+    std::uint64_t committed_serial = 0;
     std::uint64_t completed_serial = 0;
+    std::uint64_t ended_serial = 0;
+    // The load under way failed: its end shows no page of its own. A replaced one has not
+    // ended the navigation either: the newer load carries it on.
+    bool failed = false;
     bool replaced = false;
+    // WebKit shows an error page for the failure; that load is not a page either.
+    bool error_page_expected = false;
+    bool loading_error_page = false;
 
     struct LinksRequest {
         std::weak_ptr<State> state;
@@ -71,35 +79,74 @@ struct WebBrowser::State {
     static void on_load_changed(WebKitWebView*, WebKitLoadEvent event, gpointer data);
     static GtkWidget* on_create(WebKitWebView* view, WebKitNavigationAction* action, gpointer);
     static void on_links_evaluated(GObject* source, GAsyncResult* result, gpointer data);
+
+    void load_started();
+    void load_finished();
 };
 
 gboolean WebBrowser::State::on_load_failed(WebKitWebView*, WebKitLoadEvent, gchar*, GError* error,
                                            gpointer data) {
-    // A load interrupted by a newer one (or turned into a download) never shows its page; WebKit
-    // still reports it as finished right after this, and that report must not count.
     auto* state = static_cast<State*>(data);
+    state->failed = true;
+    // A load interrupted by a newer one never shows a page, and WebKit shows no error page for
+    // it. Every other failure gets WebKit's error page, loaded next under the same address.
     state->replaced =
         g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
         g_error_matches(error, WEBKIT_POLICY_ERROR,
-                        WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE);
-    return FALSE; // let WebKit show its error page for real failures
+                        WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
+        g_error_matches(error, WEBKIT_MEDIA_ERROR, WEBKIT_MEDIA_ERROR_WILL_HANDLE_LOAD);
+    state->error_page_expected = !state->replaced && !state->loading_error_page;
+    return FALSE; // let WebKit show its error page
+}
+
+void WebBrowser::State::load_started() {
+    if (error_page_expected) {
+        error_page_expected = false;
+        loading_error_page = true;
+        return;
+    }
+    loading_error_page = false;
+    loading_serial = navigation_serial;
+}
+
+void WebBrowser::State::load_finished() {
+    if (loading_error_page) {
+        // The failed load has now really ended: the error page is up.
+        loading_error_page = false;
+        failed = false;
+        ended_serial = loading_serial;
+        return;
+    }
+    if (failed) {
+        // Until the error page is up, the page still shown is the one before.
+        failed = false;
+        if (!error_page_expected && !replaced) {
+            ended_serial = loading_serial;
+        }
+        return;
+    }
+    completed_serial = loading_serial;
+    ended_serial = loading_serial;
+    guarded([this] { document_complete.emit(); });
 }
 
 void WebBrowser::State::on_load_changed(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
     auto* state = static_cast<State*>(data);
-    if (event == WEBKIT_LOAD_STARTED) {
-        state->loading_serial = state->navigation_serial;
-        return;
+    switch (event) {
+    case WEBKIT_LOAD_STARTED:
+        state->load_started();
+        break;
+    case WEBKIT_LOAD_COMMITTED:
+        if (!state->loading_error_page) {
+            state->committed_serial = state->loading_serial;
+        }
+        break;
+    case WEBKIT_LOAD_FINISHED:
+        state->load_finished();
+        break;
+    default:
+        break;
     }
-    if (event != WEBKIT_LOAD_FINISHED) {
-        return;
-    }
-    if (state->replaced) {
-        state->replaced = false;
-        return;
-    }
-    state->completed_serial = state->loading_serial;
-    guarded([state] { state->document_complete.emit(); });
 }
 
 GtkWidget* WebBrowser::State::on_create(WebKitWebView* view, WebKitNavigationAction* action,
@@ -146,6 +193,8 @@ Gtk::Widget& WebBrowser::widget() {
 
 void WebBrowser::Navigate2(std::u16string_view address) {
     ++m_state->navigation_serial;
+    // An error page not yet under way is superseded by this load.
+    m_state->error_page_expected = false;
     webkit_web_view_load_uri(m_state->view.get(), utf16_to_utf8(address).c_str());
 }
 
@@ -173,8 +222,16 @@ std::uint64_t WebBrowser::navigation_serial() const {
     return m_state->navigation_serial;
 }
 
+std::uint64_t WebBrowser::committed_serial() const {
+    return m_state->committed_serial;
+}
+
 std::uint64_t WebBrowser::completed_serial() const {
     return m_state->completed_serial;
+}
+
+std::uint64_t WebBrowser::ended_serial() const {
+    return m_state->ended_serial;
 }
 
 } // namespace platform

@@ -33,9 +33,9 @@ public:
     void Navigate2(std::u16string_view address);
     void Navigate(std::u16string_view address);
 
-    // Raised when the main frame has finished a load: pages the program asked for, pages the
-    // user reached by following a link, and error pages. A load replaced by another before it
-    // finished raises nothing.
+    // Raised when the main frame has finished loading a page: pages the program asked for and
+    // pages the user reached by following a link. A load that fails (the error page WebKit then
+    // shows included) or is replaced by another before it finished raises nothing.
     sigc::signal<void()>& signal_DocumentComplete();
 
     // Reads the current top-level document's links (anchors and areas with an address), each
@@ -48,8 +48,12 @@ public:
 
     // How many navigations the program has started.
     std::uint64_t navigation_serial() const;
-    // The navigation_serial() that was current when the last completed load began.
+    // The navigation_serial() that was current when the load began whose document is shown
+    // (committed), the last that finished as a page (completed), and the last that ended,
+    // finished or failed (ended).
+    std::uint64_t committed_serial() const;
     std::uint64_t completed_serial() const;
+    std::uint64_t ended_serial() const;
 
 private:
     struct State;

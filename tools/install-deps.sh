@@ -6,11 +6,13 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config git
   libgtkmm-4.0-dev libwebkitgtk-6.0-dev libx11-dev libcurl4-openssl-dev libcpp-httplib-dev
-  googletest libgtest-dev libbenchmark-dev
+  libicu-dev googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   xvfb openbox xdotool x11-utils imagemagick
   fonts-noto-cjk locales
   nlohmann-json3-dev
+  librsvg2-bin libglib2.0-dev-bin
+  dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()

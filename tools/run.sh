@@ -32,4 +32,4 @@ export http_proxy="http://$address"
 unset no_proxy NO_PROXY
 export LANG=zh_CN.UTF-8
 echo "Starting Pellumo on display $DISPLAY"
-build/Pellumo
+build/pellumo

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 output=${2:-$build/pellumo-window.png}
-program="$build/Pellumo"
+program="$build/pellumo"
 service="$build/tools/sample_blog/sample_blog"
 for file in "$program" "$service"; do
   [[ -x $file ]] || { echo "missing $file: build first" >&2; exit 1; }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, checks formatting and runs every test: the whole suite in a
 # normal build under a virtual display, the display-free tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and a short run of each fuzz target.
+# UndefinedBehaviorSanitizer, a short run of each fuzz target, and the Debian package's check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/xvfb-session.sh
@@ -39,8 +39,11 @@ echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 
 if [[ -d build-fuzz ]]; then
   echo "== Short fuzz runs"
-  bash tools/fuzz.sh build-fuzz 5 || status=1
+  bash tools/fuzz.sh build-fuzz --runs 30000 || status=1
 fi
+
+echo "== Debian package (installed into this machine and removed again)"
+bash tools/package-test.sh build || status=1
 
 # The whole suite last, so that its summary closes the output.
 echo "== Tests (unit, integration, gui)"

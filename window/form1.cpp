@@ -12,6 +12,8 @@
 
 #include <glibmm/main.h>
 
+#include <algorithm>
+
 Form1::Form1() : Timer1(1000, [this] { Timer1_Timer(); }) {
     build_layout();
     connect_handlers();
@@ -45,6 +47,9 @@ void Form1::connect_handlers() {
     keys->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
     keys->signal_key_pressed().connect(
         [this](guint key, guint, Gdk::ModifierType modifiers) {
+            if (m_input_blocked) {
+                return true;
+            }
             const bool tab = key == GDK_KEY_Tab || key == GDK_KEY_ISO_Left_Tab;
             if (!tab || (modifiers & Gdk::ModifierType::CONTROL_MASK) != Gdk::ModifierType{} ||
                 WebBrowser1.widget().has_focus()) {
@@ -70,7 +75,10 @@ void Form1::Timer1_Timer() {
 }
 
 void Form1::List1_DblClick() {
-    if (const auto selected = list1_selected()) {
+    // A page may plant a javascript: link that passes the collector's tests; only web
+    // addresses are shown.
+    if (const auto selected = list1_selected();
+        selected && window::IsWebAddress(list1_item(*selected))) {
         WebBrowser1.Navigate2(list1_item(*selected));
     }
 }
@@ -80,11 +88,14 @@ void Form1::Label5_Click() {
 }
 
 void Form1::LinkCollector() {
+    collect_links(WebBrowser1.completed_serial());
+}
+
+void Form1::collect_links(std::uint64_t serial) {
     // The links are read after the event, so remember which load this answer belongs to.
-    const std::uint64_t serial = WebBrowser1.completed_serial();
     WebBrowser1.read_links([this, serial](std::optional<std::vector<std::u16string>> links) {
         add_collected_links(links);
-        m_collected_serial = serial;
+        m_collected_serial = std::max(m_collected_serial, serial);
     });
 }
 
@@ -138,6 +149,16 @@ bool Form1::on_close_request() {
 
 void Form1::close_after_operations() {
     Glib::signal_idle().connect_once(sigc::mem_fun(*this, &Form1::close));
+}
+
+Form1::InputBlock::InputBlock(Form1& form) : m_form(form) {
+    m_form.m_input_blocked = true;
+    m_form.m_client.set_can_target(false);
+}
+
+Form1::InputBlock::~InputBlock() {
+    m_form.m_client.set_can_target(true);
+    m_form.m_input_blocked = false;
 }
 
 Form1::BusyScope::BusyScope(Form1& form) : m_form(form) {

@@ -76,18 +76,33 @@ public:
     void HarvestRun();
     void SaveRun();
 
-    // WebBrowser1.completed_serial() as it was at the DocumentComplete whose links were last
-    // added to List1.
+    // The newest WebBrowser1 navigation serial whose page's links have been added to List1.
     std::uint64_t collected_serial() const { return m_collected_serial; }
 
 protected:
     bool on_close_request() override;
 
 private:
+    // While one lives, the controls take no clicks or keys, and look as they always do: the
+    // window repaints, ticks and closes, but is as deaf as a window that waits for the network.
+    class InputBlock {
+    public:
+        explicit InputBlock(Form1& form);
+        ~InputBlock();
+        InputBlock(const InputBlock&) = delete;
+        InputBlock& operator=(const InputBlock&) = delete;
+
+    private:
+        Form1& m_form;
+    };
+
     void build_layout();
     void connect_handlers();
     void Form_Load();
+    void collect_links(std::uint64_t serial);
     void add_collected_links(const std::optional<std::vector<std::u16string>>& links);
+    std::optional<std::u16string> fetch_first_list_page(std::u16string_view address);
+    void gather_list_page(std::uint64_t navigation);
     void close_after_operations();
 
     TabOrderFixed m_client;
@@ -97,5 +112,6 @@ private:
     window::PostLinkList m_post_links;
     std::uint64_t m_collected_serial = 0;
     int m_busy = 0;
+    bool m_input_blocked = false;
     bool m_saving = false;
 };

@@ -1,10 +1,10 @@
 #include "window/form1.h"
 
-#include "platform/http.h"
+#include "platform/codepage.h"
 #include "platform/message_box.h"
+#include "platform/page_downloads.h"
 #include "platform/quit_request.h"
 #include "platform/text.h"
-#include "utilities/mdgetdata.h"
 #include "utilities/moddelay.h"
 #include "window/blog_address.h"
 #include "window/page_count.h"
@@ -22,21 +22,13 @@ constexpr std::u16string_view hint_text = u"若无法自动获取全部日志，
 constexpr std::u16string_view bad_address_text = u"请填写正确的百度空间地址或者检查网络是否连接！";
 constexpr std::u16string_view bad_address_title = u"错误提示";
 
+// The answer to reading a page's links comes back within this.
+constexpr std::uint32_t links_answer_ms = 5000;
+// The first list page may trickle in for as long as it likes; the window stays live meanwhile.
+constexpr std::uint32_t fetch_slice_ms = 60000;
+
 std::u16string typed_address(const Gtk::Entry& box) {
     return platform::utf8_to_utf16(box.get_text().raw());
-}
-
-// The blog's first list page; nothing when the address has no user name part or the page
-// cannot be had, which the error box then tells the user.
-std::optional<std::u16string> fetch_first_list_page(std::u16string_view address) {
-    if (!blog::HasUserNamePart(address)) {
-        return std::nullopt;
-    }
-    try {
-        return mdgetdata::FetchPageText(blog::FirstListPageAddress(blog::UserName(address)));
-    } catch (const platform::HttpError&) {
-        return std::nullopt;
-    }
 }
 
 } // namespace
@@ -60,6 +52,9 @@ void Form1::HarvestRun() {
     const std::u16string address = typed_address(txtblog);
     const std::u16string user_name = blog::UserName(address);
     const std::optional<std::u16string> first_page = fetch_first_list_page(address);
+    if (platform::quit_requested()) {
+        return;
+    }
     if (!first_page) {
         platform::MsgBox(bad_address_text, bad_address_title);
     }
@@ -76,8 +71,7 @@ void Form1::HarvestRun() {
         Label3.set_text(
             platform::utf16_to_utf8(u"正在获取第" + platform::decimal(k + 1) + u"页的文章链接"));
         moddelay::DelaySeconds(list_page_wait_seconds);
-        // Moving on would replace a page that is still loading, and its posts would be lost.
-        moddelay::pump_until([&] { return collected_serial() >= navigation; }, slow_page_grace_ms);
+        gather_list_page(navigation);
     }
     if (platform::quit_requested()) {
         return;
@@ -85,4 +79,45 @@ void Form1::HarvestRun() {
     Command1.set_sensitive(true);
     Command1.set_label(platform::utf16_to_utf8(u"获取文章链接"));
     Timer1.set_enabled(false);
+}
+
+// The blog's first list page; nothing when the address has no user name part or no response
+// could be had, which the error box then tells the user.
+std::optional<std::u16string> Form1::fetch_first_list_page(std::u16string_view address) {
+    if (!blog::HasUserNamePart(address)) {
+        return std::nullopt;
+    }
+    std::optional<std::string> body;
+    platform::PageDownloads download(
+        {platform::utf16_to_utf8(blog::FirstListPageAddress(blog::UserName(address)))}, 1,
+        [&body](std::size_t, std::optional<std::string> answer, long) {
+            body = std::move(answer);
+        });
+    const InputBlock deaf(*this);
+    while (!download.done() && !platform::quit_requested()) {
+        moddelay::pump_until([&] { return download.done(); }, fetch_slice_ms);
+    }
+    download.rethrow_failure();
+    if (!body) {
+        return std::nullopt;
+    }
+    return platform::decode_gbk(*body);
+}
+
+// Moving on replaces the page shown, so its posts are gathered first: once it has finished, or,
+// when it is still loading after the grace time, from its document if that is up (an image that
+// never comes must not cost the page's links). A page that failed has nothing to give.
+void Form1::gather_list_page(std::uint64_t navigation) {
+    const auto settled = [&] {
+        const bool failed =
+            WebBrowser1.ended_serial() >= navigation && WebBrowser1.completed_serial() < navigation;
+        return collected_serial() >= navigation || failed;
+    };
+    if (moddelay::pump_until(settled, slow_page_grace_ms) || platform::quit_requested()) {
+        return;
+    }
+    if (WebBrowser1.committed_serial() >= navigation) {
+        collect_links(navigation);
+        moddelay::pump_until([&] { return collected_serial() >= navigation; }, links_answer_ms);
+    }
 }

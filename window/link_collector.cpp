@@ -8,6 +8,26 @@ bool IsPostLink(std::u16string_view link) {
            link.find(u"send") == npos;
 }
 
+bool IsWebAddress(std::u16string_view address) {
+    // Schemes are case-insensitive.
+    const auto has_scheme = [address](std::u16string_view scheme) {
+        if (address.size() < scheme.size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < scheme.size(); ++i) {
+            char16_t c = address[i];
+            if (c >= u'A' && c <= u'Z') {
+                c = static_cast<char16_t>(c - u'A' + u'a');
+            }
+            if (c != scheme[i]) {
+                return false;
+            }
+        }
+        return true;
+    };
+    return has_scheme(u"http://") || has_scheme(u"https://");
+}
+
 std::vector<std::u16string> PostLinkList::add_page_links(const std::vector<std::u16string>& links) {
     std::vector<std::u16string> added;
     for (const std::u16string& link : links) {

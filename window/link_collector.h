@@ -14,6 +14,9 @@ namespace window {
 // service's share and send-to-friend links). Exact, case-sensitive substring tests.
 bool IsPostLink(std::u16string_view link);
 
+// An http or https address, the only kind the window shows when asked to.
+bool IsWebAddress(std::u16string_view address);
+
 class PostLinkList {
 public:
     // Appends the post addresses among `links` that the list does not hold yet, in the order

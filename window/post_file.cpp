@@ -56,6 +56,10 @@ std::string PostFileName(std::size_t number, std::u16string_view title) {
 }
 
 std::string UserFolderName(std::u16string_view user_name) {
+    // "http://hi.baidu.com/someone/" names the same blog as without the slash.
+    while (user_name.ends_with(u'/') || user_name.ends_with(u'\\')) {
+        user_name.remove_suffix(1);
+    }
     std::string name = platform::utf16_to_utf8(SanitizeFileNamePart(user_name));
     if (name == "." || name == "..") {
         return std::string(name.size(), '_');

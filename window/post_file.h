@@ -18,8 +18,9 @@ std::u16string SanitizeFileNamePart(std::u16string_view part);
 // shortened at a character boundary, the number, the blank and ".html" always stay.
 std::string PostFileName(std::size_t number, std::u16string_view title);
 
-// UTF-8 folder name for the user name, sanitized like a title; "." and ".." become underscores
-// so the name cannot climb. Empty stays empty: the posts then go into the base folder itself.
+// UTF-8 folder name for the user name without its trailing "/" and "\", sanitized like a title;
+// "." and ".." become underscores so the name cannot climb. Empty stays empty: the posts then go
+// into the base folder itself.
 std::string UserFolderName(std::u16string_view user_name);
 
 } // namespace blog

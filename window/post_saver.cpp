@@ -28,26 +28,35 @@ SaveTarget target_under(const fs::path& base, std::u16string_view user_name) {
     // Appending an empty element gives the base with exactly one trailing "/", even at the root.
     const std::u16string shown =
         platform::utf8_to_utf16((base / "").string() + UserFolderName(user_name));
-    return {prepare_user_folder(base, user_name), shown};
+    const fs::path folder = prepare_user_folder(base, user_name);
+    return {folder, shown, platform::can_write_in(folder)};
 }
 
 } // namespace
 
 PostPieces CutPost(std::u16string_view page) {
+    constexpr std::u16string_view body_start = u"查看文章";
+    constexpr std::u16string_view body_end = u"类别";
+    const std::size_t start = page.find(body_start);
     return {RemoveBlanks(modcut::CutBetween(page, u"<title>", u"_")),
-            modcut::CutBetween(page, u"查看文章", u"类别")};
+            modcut::CutBetween(page, body_start, body_end),
+            start != std::u16string_view::npos &&
+                page.find(body_end, start + body_start.size()) != std::u16string_view::npos};
 }
 
 SaveTarget ChooseSaveFolder(const fs::path& program_folder, std::u16string_view user_name,
                             const fs::path& home) {
-    // An unknown program folder would otherwise mean the working directory.
-    if (!program_folder.empty()) {
-        SaveTarget beside_program = target_under(program_folder, user_name);
-        if (platform::can_write_in(beside_program.folder)) {
-            return beside_program;
+    SaveTarget tried{{}, {}, false};
+    for (const fs::path& base : {program_folder, home}) {
+        // An unknown folder would otherwise mean the working directory.
+        if (!base.empty()) {
+            tried = target_under(base, user_name);
+            if (tried.writable) {
+                break;
+            }
         }
     }
-    return target_under(home, user_name);
+    return tried;
 }
 
 bool SavePost(const SaveTarget& target, std::size_t number, std::u16string_view page) {
@@ -55,7 +64,8 @@ bool SavePost(const SaveTarget& target, std::size_t number, std::u16string_view 
     try {
         const PostPieces pieces = CutPost(page);
         return platform::append_bytes(target.folder / PostFileName(number, pieces.title),
-                                      platform::encode_gbk(pieces.body));
+                                      platform::encode_gbk(pieces.body)) &&
+               pieces.has_body;
     } catch (const std::exception&) {
         return false;
     }

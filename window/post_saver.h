@@ -12,23 +12,28 @@ namespace blog {
 struct PostPieces {
     std::u16string title; // blanks already removed
     std::u16string body;
+    bool has_body = false; // "查看文章" and, after it, "类别" were found
 };
 
-// The title between "<title>" and "_", the body between "查看文章" and "类别".
+// The title between "<title>" and "_", the body between "查看文章" and "类别". Without those
+// markers (a deleted post, a login page) the cut still gives what it gives, but has_body is false.
 PostPieces CutPost(std::u16string_view page);
 
 struct SaveTarget {
     std::filesystem::path folder; // where the files go
     std::u16string shown;         // that folder as the user is told about it
+    bool writable = true;
 };
 
 // The user-name folder beside the program, created when it holds no ordinary files; when that
-// cannot be written to (a read-only installation), the same folder under the home folder.
+// cannot be written to (a read-only installation), the same folder under the home folder. When
+// neither can be written, the home one, marked not writable.
 SaveTarget ChooseSaveFolder(const std::filesystem::path& program_folder,
                             std::u16string_view user_name, const std::filesystem::path& home);
 
-// Appends the post's body to its file in the target folder; false when the write failed. An
-// empty page (a failed download) still creates the empty-titled file, with nothing in it.
+// Appends the post's body to its file in the target folder; false when the write failed or the
+// page holds no post body. An empty page (a failed download) still creates the empty-titled
+// file, with nothing in it.
 bool SavePost(const SaveTarget& target, std::size_t number, std::u16string_view page);
 
 } // namespace blog

@@ -8,7 +8,9 @@
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "utilities/moddelay.h"
+#include "window/backup_folder.h"
 #include "window/blog_address.h"
+#include "window/button_caption.h"
 #include "window/post_saver.h"
 
 #include <cstdint>
@@ -42,11 +44,22 @@ void Form1::SaveRun() {
     m_saving = true;
     Command2.set_label(platform::utf16_to_utf8(saving_caption));
     Command2.add_css_class("progress");
+    const auto restore_caption = [this] {
+        Command2.remove_css_class("progress");
+        Command2.set_label(platform::utf16_to_utf8(u"保存文章"));
+    };
 
     const std::u16string user_name =
         blog::UserName(platform::utf8_to_utf16(txtblog.get_text().raw()));
-    const blog::SaveTarget target =
-        blog::ChooseSaveFolder(platform::program_folder(), user_name, platform::home_folder());
+    const blog::SaveTarget target = blog::ChooseSaveFolder(
+        blog::BackupFolder(platform::program_folder()), user_name, platform::home_folder());
+    if (!target.writable) {
+        // Nothing is downloaded that could not be kept, and no success is claimed.
+        platform::MsgBox(u"无法保存文章：文件夹无法写入 " + target.shown);
+        m_saving = false;
+        restore_caption();
+        return;
+    }
     // What the collector adds from now on belongs to the next save.
     const std::vector<std::u16string> posts = list1_items();
 
@@ -57,15 +70,15 @@ void Form1::SaveRun() {
         [&](std::size_t index, std::optional<std::string> body, long status) {
             // A failed download still gets its (empty) file, as it always has; it is counted.
             const std::u16string page = body ? platform::decode_gbk(*body) : std::u16string();
-            const bool written = blog::SavePost(target, index + 1, page);
-            if (!body || is_error_status(status) || !written) {
+            const bool saved = blog::SavePost(target, index + 1, page);
+            if (!body || is_error_status(status) || !saved) {
                 ++failures;
             }
             ++saved_or_failed;
-            Command2.set_label(platform::utf16_to_utf8(
-                std::u16string(saving_caption) +
+            const std::u16string count =
                 platform::decimal(static_cast<long long>(saved_or_failed)) + u"/" +
-                platform::decimal(static_cast<long long>(posts.size()))));
+                platform::decimal(static_cast<long long>(posts.size()));
+            window::ShowFittingCaption(Command2, std::u16string(saving_caption) + count, count);
         });
     while (!downloads.done() && !platform::quit_requested()) {
         moddelay::pump_until([&] { return downloads.done(); }, wait_slice_ms);
@@ -84,6 +97,5 @@ void Form1::SaveRun() {
     platform::MsgBox(u"文章已保存于 " + target.shown);
     platform::MsgBox(u"欢迎再次使用");
     platform::open_in_background(blog::HomeAddress);
-    Command2.remove_css_class("progress");
-    Command2.set_label(platform::utf16_to_utf8(u"保存文章"));
+    restore_caption();
 }

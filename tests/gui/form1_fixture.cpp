@@ -21,8 +21,12 @@ bool wait_until(const std::function<bool()>& done, double seconds) {
 // WebKit's network process keeps the environment it started with, so a later service on
 // another port is made known to it directly.
 void point_browser_at(const testing_support::SampleBlogService& service) {
+    point_browser_at(service.proxy_url());
+}
+
+void point_browser_at(const std::string& proxy_url) {
     WebKitNetworkProxySettings* settings =
-        webkit_network_proxy_settings_new(service.proxy_url().c_str(), nullptr);
+        webkit_network_proxy_settings_new(proxy_url.c_str(), nullptr);
     webkit_network_session_set_proxy_settings(webkit_network_session_get_default(),
                                               WEBKIT_NETWORK_PROXY_MODE_CUSTOM, settings);
     webkit_network_proxy_settings_free(settings);

@@ -22,8 +22,12 @@ struct RecordedBox {
 // Serves events until `done` holds; false when `seconds` pass first.
 bool wait_until(const std::function<bool()>& done, double seconds);
 
-// Sends the browsers' requests to the service, whatever port it took.
+// Sends the browsers' requests to the service, whatever port it took, or to another proxy.
 void point_browser_at(const testing_support::SampleBlogService& service);
+void point_browser_at(const std::string& proxy_url);
+
+// A loopback address where nothing listens: connections to it are refused.
+inline constexpr const char* refusing_proxy = "http://127.0.0.1:9";
 
 class Form1Fixture : public testing::Test {
 protected:

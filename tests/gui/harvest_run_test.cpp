@@ -1,14 +1,20 @@
 #include "tests/gui/form1_fixture.h"
 
+#include "platform/codepage.h"
 #include "platform/quit_request.h"
 #include "platform/text.h"
+#include "tests/gui/x_input.h"
+#include "tests/support/loopback_server.h"
 #include "tools/sample_blog/blog_model.h"
 #include "window/blog_address.h"
 
 #include <glib.h>
 #include <glibmm/main.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 using gui_testing::click;
 using gui_testing::Form1Fixture;
@@ -57,9 +63,57 @@ protected:
         : HarvestTest({"--posts", "25", "--per-page", "10", "--pager-variant", GetParam()}) {}
 };
 
+// List page 1 arrives well after its four seconds, yet well within its grace time.
 class SlowPageTest : public HarvestTest {
 protected:
-    SlowPageTest() : HarvestTest({"--posts", "15", "--per-page", "10", "--slow-page", "1=6500"}) {}
+    SlowPageTest() : HarvestTest({"--posts", "15", "--per-page", "10", "--slow-page", "1=12000"}) {}
+};
+
+// A one-page blog whose first list page takes six seconds to come.
+class SlowFirstPageTest : public HarvestTest {
+protected:
+    SlowFirstPageTest()
+        : HarvestTest({"--posts", "5", "--per-page", "10", "--slow-page", "0=6000"}) {}
+    const sample_blog::SampleBlog blog{u"someone", {.posts = 5, .per_page = 10}};
+};
+
+// Serves a one-page blog whose list page shows a picture that never comes, so the page never
+// finishes loading. The page count's fetch and the browser both reach it as their proxy.
+class HangingPictureTest : public HarvestTest {
+protected:
+    HangingPictureTest()
+        : m_server([this](httplib::Server& server) {
+              server.Get(R"(.*)",
+                         [this](const httplib::Request& request, httplib::Response& response) {
+                             answer(request, response);
+                         });
+          }) {}
+    ~HangingPictureTest() override { m_release = true; }
+
+    void SetUp() override {
+        HarvestTest::SetUp();
+        gui_testing::point_browser_at(m_server.base_url());
+        setenv("http_proxy", m_server.base_url().c_str(), 1); // put back by the service's end
+    }
+
+    const sample_blog::SampleBlog blog{u"pictures", {.posts = 5, .per_page = 10}};
+
+private:
+    void answer(const httplib::Request& request, httplib::Response& response) {
+        if (request.path.find("/_sample/hang") != std::string::npos) {
+            for (int i = 0; i < 1200 && !m_release; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            response.status = 503;
+            return;
+        }
+        std::u16string html = blog.list_page(0).html;
+        html.insert(html.find(u"</body>"), u"<img src='http://hi.baidu.com/_sample/hang'>");
+        response.set_content(platform::encode_gbk(html), "text/html; charset=gbk");
+    }
+
+    std::atomic<bool> m_release = false;
+    testing_support::LoopbackServer m_server;
 };
 
 } // namespace
@@ -90,7 +144,7 @@ TEST_F(HarvestTest, WalksEveryListPageAndGathersEachPostOnce) {
     EXPECT_FALSE(form().Timer1.enabled());
 }
 
-TEST_F(HarvestTest, AShortAddressIsReportedAndTheRunStillEnds) {
+TEST_F(HarvestTest, AShortAddressIsReportedAndTheRunStillEndsTwentyCharactersAreEnough) {
     const gint64 start = g_get_monotonic_time();
     harvest(u"http://hi.baidu.com"); // 19 characters
 
@@ -102,19 +156,21 @@ TEST_F(HarvestTest, AShortAddressIsReportedAndTheRunStillEnds) {
     EXPECT_GE(seconds_since(start), 4.0);
     EXPECT_LT(seconds_since(start), 8.0 + 30.0);
     EXPECT_TRUE(form().Command1.get_sensitive());
-}
 
-TEST_F(HarvestTest, AnAddressOfExactlyTwentyCharactersIsAccepted) {
+    boxes.clear();
     harvest(u"http://hi.baidu.com/");
     EXPECT_EQ(box_texts(), Texts{hint_text});
-    EXPECT_EQ(form().WebBrowser1.current_address(), u"http://hi.baidu.com//blog/index/0");
 }
 
-TEST_F(HarvestTest, AnUnreachableServiceIsReportedAndTheRunStillEnds) {
-    // The page count is fetched outside the browser; send that fetch to a closed port.
+TEST_F(HarvestTest, AnUnreachableServiceIsReportedGathersNothingAndEndsAfterItsFourSeconds) {
+    ASSERT_TRUE(wait_for_collected()); // the home page's posts are on screen
+    ASSERT_GT(form().list1_count(), 0u);
+    // Neither the page count's fetch nor the browser reaches the service any more.
+    gui_testing::point_browser_at(gui_testing::refusing_proxy);
     const char* previous = std::getenv("http_proxy");
     const std::string saved = previous ? previous : "";
-    setenv("http_proxy", "http://127.0.0.1:9", 1);
+    setenv("http_proxy", gui_testing::refusing_proxy, 1);
+    const gint64 start = g_get_monotonic_time();
     harvest(u"http://hi.baidu.com/someone");
     setenv("http_proxy", saved.c_str(), 1);
 
@@ -122,10 +178,15 @@ TEST_F(HarvestTest, AnUnreachableServiceIsReportedAndTheRunStillEnds) {
     EXPECT_EQ(boxes.at(1).title, u"错误提示");
     EXPECT_EQ(text_of(form().Label2), u"");
     EXPECT_EQ(text_of(form().Label3), u"正在获取第1页的文章链接");
+    // The home page still on screen must not pass for the blog that failed to load.
+    EXPECT_EQ(form().list1_count(), 0u);
+    // A page that failed has nothing more to wait for.
+    EXPECT_LT(seconds_since(start), 4.0 + 10.0);
     EXPECT_TRUE(form().Command1.get_sensitive());
 }
 
 TEST_F(HarvestTest, ASecondRunStartsFromAnEmptyListAndTheClockGoesOn) {
+    const gint64 start = g_get_monotonic_time();
     harvest(u"http://hi.baidu.com/another");
     const long long after_first = form().ElapsedSeconds;
     EXPECT_GE(after_first, 10); // three list pages of four seconds; ticks may fall behind
@@ -137,17 +198,46 @@ TEST_F(HarvestTest, ASecondRunStartsFromAnEmptyListAndTheClockGoesOn) {
     EXPECT_EQ(count_at_start, 0u);
     EXPECT_EQ(form().list1_items(), posts_of_pages(someone, 2));
     EXPECT_GT(form().ElapsedSeconds, after_first + 10);
+    // One tick a second: never more ticks than seconds have passed.
+    EXPECT_LE(form().ElapsedSeconds, static_cast<long long>(seconds_since(start)));
     EXPECT_EQ(text_of(form().Label4),
               u"已用时间" + platform::decimal(form().ElapsedSeconds) + u"秒");
 }
 
-TEST_F(HarvestTest, ClosingTheWindowMidRunEndsTheRunCleanly) {
+TEST_F(SlowFirstPageTest, WhileTheFirstPageTricklesTheWindowLivesButTakesNoClicks) {
+    ASSERT_TRUE(wait_until([this] { return form().get_mapped(); }, 10));
+    long long ticks_at_hint = -1;
+    long long ticks_in_fetch = -1;
+    std::u16string progress_in_fetch = u"?";
+    on_box = [&] {
+        if (ticks_at_hint >= 0) {
+            return; // a save's boxes, had the click gone through
+        }
+        ticks_at_hint = form().ElapsedSeconds;
+        Glib::signal_timeout().connect_once(
+            [&] {
+                ticks_in_fetch = form().ElapsedSeconds;
+                progress_in_fetch = text_of(form().Label3);
+                gui_testing::click_widget(form().Command2); // a save would show its boxes
+            },
+            2500);
+    };
+    harvest(u"http://hi.baidu.com/someone");
+
+    EXPECT_EQ(progress_in_fetch, u"") << "the walk had begun: the fetch held the thread";
+    EXPECT_GE(ticks_in_fetch, ticks_at_hint + 2);
+    EXPECT_EQ(box_texts(), Texts{hint_text});
+    EXPECT_EQ(form().list1_items(), posts_of_pages(blog, 0));
+    EXPECT_EQ(form().Command2.get_label(), "保存文章");
+}
+
+TEST_F(SlowFirstPageTest, ClosingTheWindowDuringTheFetchEndsTheRunCleanly) {
     const gint64 start = g_get_monotonic_time();
-    // Close once the walk is under way.
-    Glib::signal_timeout().connect_once([this] { form().close(); }, 5000);
+    on_box = [this] { Glib::signal_timeout().connect_once([this] { form().close(); }, 1000); };
     harvest(u"http://hi.baidu.com/someone");
     EXPECT_TRUE(platform::quit_requested());
-    EXPECT_LT(seconds_since(start), 10.0); // not the whole 12-second walk
+    EXPECT_LT(seconds_since(start), 4.0);     // the page needs six
+    EXPECT_EQ(box_texts(), Texts{hint_text}); // a fetch cut short is no error
     EXPECT_FALSE(form().get_visible());
     wait_until([] { return false; }, 0.2); // the deferred close runs without touching the run
 }
@@ -168,4 +258,12 @@ TEST_F(SlowPageTest, AListPageSlowerThanFourSecondsIsStillGathered) {
     const sample_blog::SampleBlog blog(u"someone", {.posts = 15, .per_page = 10});
     EXPECT_EQ(text_of(form().Label2), u"共有1页数");
     EXPECT_EQ(form().list1_items(), posts_of_pages(blog, 1));
+}
+
+TEST_F(HangingPictureTest, APageWhosePictureNeverComesStillGivesItsPosts) {
+    const gint64 start = g_get_monotonic_time();
+    harvest(u"http://hi.baidu.com/pictures");
+    EXPECT_EQ(box_texts(), Texts{hint_text});
+    EXPECT_EQ(form().list1_items(), posts_of_pages(blog, 0));
+    EXPECT_GE(seconds_since(start), 4.0 + 30.0); // read once the grace time was over
 }

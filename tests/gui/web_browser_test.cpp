@@ -1,5 +1,6 @@
 #include "platform/web_browser.h"
 
+#include "platform/text.h"
 #include "tests/gui/form1_fixture.h"
 #include "tests/gui/x_input.h"
 #include "tools/sample_blog/blog_model.h"
@@ -90,19 +91,41 @@ TEST_F(WebBrowserTest, LinksTheUserFollowsCompleteToo) {
     EXPECT_EQ(links(), home_blog.home_page().links);
 }
 
-TEST_F(WebBrowserTest, AFailedLoadCompletesWithAnErrorPage) {
-    browser.Navigate2(u"pellumo-no-such-scheme:nothing");
+TEST_F(WebBrowserTest, AFailedLoadCompletesNothingNotEvenItsErrorPageButEndsAtOnce) {
+    // A page with a post on screen, which a late read after a failure would take for the new one.
+    browser.Navigate2(u"data:text/html,<a href='http://hi.baidu.com/a/blog/item/1.html'>a</a>");
     ASSERT_TRUE(wait_for_completions(1));
-    EXPECT_EQ(browser.completed_serial(), 1u);
+    gui_testing::point_browser_at(gui_testing::refusing_proxy);
+    const std::u16string failing[] = {u"http://hi.baidu.com/someone", // connection refused
+                                      u"pellumo-no-such-scheme:nothing"};
+    std::uint64_t serial = 1;
+    for (const std::u16string& address : failing) {
+        SCOPED_TRACE(platform::utf16_to_utf8(address));
+        browser.Navigate2(address);
+        ++serial;
+        ASSERT_TRUE(wait_until([&] { return browser.ended_serial() == serial; }, 20));
+        wait_until([] { return false; }, 1); // the error page is up; nothing more may come
+        EXPECT_EQ(completions, 1);
+        EXPECT_EQ(browser.completed_serial(), 1u);
+        EXPECT_EQ(browser.committed_serial(), 1u);
+    }
+    // A page served with an error status is a page.
+    gui_testing::point_browser_at(m_service);
+    browser.Navigate2(u"http://hi.baidu.com/_sample/missing");
+    ASSERT_TRUE(wait_for_completions(2));
+    EXPECT_EQ(browser.completed_serial(), 4u);
 }
 
 TEST_F(SlowListPage, ALoadReplacedBeforeItFinishesNeverCompletes) {
     browser.Navigate(home_blog.list_page_address(0));
     wait_until([] { return false; }, 1); // the slow page is on its way now
     ASSERT_EQ(completions, 0);
+    EXPECT_EQ(browser.committed_serial(), 0u); // nothing of it has arrived
     browser.Navigate2(blog::HomeAddress);
     ASSERT_TRUE(wait_for_completions(1));
     EXPECT_EQ(browser.completed_serial(), 2u);
+    EXPECT_EQ(browser.committed_serial(), 2u);
+    EXPECT_EQ(browser.ended_serial(), 2u);
     // Give the slow page the time it would have needed.
     wait_until([] { return false; }, 4);
     EXPECT_EQ(completions, 1);

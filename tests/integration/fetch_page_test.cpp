@@ -4,21 +4,20 @@
 #include "tests/support/loopback_server.h"
 #include "tests/support/sample_blog_service.h"
 #include "tools/sample_blog/blog_model.h"
+#include "tools/sample_blog/long_post.h"
 #include "utilities/mdgetdata.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <cstdlib>
-#include <netinet/in.h>
-#include <stdexcept>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <thread>
 
 using mdgetdata::FetchPageText;
+using platform::FetchFailure;
 using platform::HttpError;
+using platform::HttpLimits;
 
 namespace {
 
@@ -26,44 +25,79 @@ namespace {
 // service overrides this while it runs.
 [[maybe_unused]] const int g_direct = setenv("no_proxy", "127.0.0.1", 1);
 
-// A loopback address whose port is bound but not listening, so connecting to it is refused.
-struct RefusingAddress {
-    RefusingAddress() {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            throw std::runtime_error("no loopback port to refuse");
-        }
-        url = u"http://127.0.0.1:" + platform::decimal(ntohs(address.sin_port)) + u"/u/blog";
-    }
-    ~RefusingAddress() { close(fd); }
-    RefusingAddress(const RefusingAddress&) = delete;
+constexpr std::size_t one_mib = 1024 * 1024;
 
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    std::u16string url;
+// What http_get raised for the address, and how long it took.
+struct Outcome {
+    FetchFailure failure = FetchFailure::none;
+    std::chrono::steady_clock::duration took{};
 };
 
-TEST(FetchPage, BodiesComeBackDecodedFromGbkWhateverTheStatusOrDeclaredCharset) {
-    const testing_support::SampleBlogService service;
-    EXPECT_EQ(FetchPageText(u"http://hi.baidu.com/_sample/missing"), sample_blog::not_found_page());
-    EXPECT_EQ(FetchPageText(u"http://hi.baidu.com/_sample/empty"), u"");
-    const std::u16string utf8 = FetchPageText(u"http://hi.baidu.com/_sample/utf8");
-    EXPECT_EQ(utf8, platform::decode_gbk(platform::utf16_to_utf8(sample_blog::utf8_sample_page())));
-    EXPECT_EQ(utf8.find(sample_blog::k_utf8_sample_text), std::u16string::npos);
+Outcome fetch(const std::string& url, const HttpLimits& limits) {
+    const auto start = std::chrono::steady_clock::now();
+    Outcome outcome;
+    try {
+        platform::http_get(url, limits);
+    } catch (const HttpError& error) {
+        outcome.failure = error.failure();
+    }
+    outcome.took = std::chrono::steady_clock::now() - start;
+    return outcome;
 }
 
-TEST(FetchPage, PageThatNeverAnswersEndsWithinTheStallLimit) {
+TEST(FetchPage, PagesUpToTheSizeLimitArriveWholeLargerOrEndlessOnesRaise) {
     const testing_support::SampleBlogService service;
-    const platform::HttpLimits limits{.connect_timeout_seconds = 5, .stall_seconds = 2};
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_THROW(platform::http_get("http://hi.baidu.com/_sample/hang", limits), HttpError);
-    const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(waited, std::chrono::seconds(limits.stall_seconds));
-    // Far below the default stall time, so the limit given was the one applied.
-    EXPECT_LT(waited, std::chrono::seconds(platform::HttpLimits{}.stall_seconds));
+    const HttpLimits limits{.max_body_bytes = one_mib};
+    for (const std::string form : {"large/", "large-chunked/"}) {
+        SCOPED_TRACE(form);
+        const std::string url = "http://hi.baidu.com/_sample/" + form;
+        EXPECT_EQ(platform::http_get(url + std::to_string(one_mib), limits),
+                  sample_blog::long_post_bytes(0, one_mib, one_mib));
+        EXPECT_EQ(fetch(url + std::to_string(one_mib + 1), limits).failure,
+                  FetchFailure::too_large);
+    }
+    // The page limit a caller gets when it names none.
+    EXPECT_EQ(fetch("http://hi.baidu.com/_sample/endless", {}).failure, FetchFailure::too_large);
+}
+
+TEST(FetchPage, TimeLimitsEndPagesThatNeverAnswerOrNeverFinish) {
+    using std::chrono::milliseconds;
+    using std::chrono::seconds;
+    const testing_support::SampleBlogService service;
+    const Outcome hung = fetch("http://hi.baidu.com/_sample/hang",
+                               {.connect_timeout_seconds = 20, .stall_seconds = 2});
+    EXPECT_EQ(hung.failure, FetchFailure::stalled);
+    EXPECT_GE(hung.took, milliseconds(1500));
+    EXPECT_LT(hung.took, seconds(15)); // the stall limit, not the connect time-out
+
+    // A byte every 100 ms never stalls; only the total limit ends it.
+    const Outcome trickled = fetch("http://hi.baidu.com/_sample/trickle", {.total_seconds = 2});
+    EXPECT_EQ(trickled.failure, FetchFailure::too_long);
+    EXPECT_GE(trickled.took, milliseconds(1500));
+    EXPECT_LT(trickled.took, seconds(15));
+}
+
+TEST(FetchPage, AnAnswerSlowerThanTheConnectTimeOutButWithinTheStallLimitArrives) {
+    const testing_support::LoopbackServer server([](httplib::Server& server) {
+        server.Get("/late", [](const httplib::Request&, httplib::Response& response) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+            response.set_content("late", "text/plain");
+        });
+    });
+    EXPECT_EQ(platform::http_get(server.base_url() + "/late",
+                                 {.connect_timeout_seconds = 1, .stall_seconds = 20}),
+              "late");
+}
+
+TEST(FetchPage, AddressesGoOutAsABrowserSendsThem) {
+    const testing_support::SampleBlogService service;
+    for (const std::u16string user : {u"my name", u"空间"}) {
+        EXPECT_EQ(FetchPageText(u"http://hi.baidu.com/" + user + u"/blog#top"),
+                  sample_blog::SampleBlog(user).list_page(0).html);
+    }
+    EXPECT_EQ(service.request_log(), "http://hi.baidu.com/my%20name/blog\n"
+                                     "http://hi.baidu.com/%E7%A9%BA%E9%97%B4/blog\n"
+                                     "/_sample/requests\n");
 }
 
 TEST(FetchPage, OnlyHttpIsFetchedOrFollowedAndNoResponseRaises) {
@@ -87,8 +121,8 @@ TEST(FetchPage, OnlyHttpIsFetchedOrFollowedAndNoResponseRaises) {
     EXPECT_THROW(FetchPageText(base + u"/loop"), HttpError);
     // A readable file: without the protocol rule this would come back as text.
     EXPECT_THROW(FetchPageText(u"file:///etc/passwd"), HttpError);
-    const RefusingAddress refusing;
-    EXPECT_THROW(FetchPageText(refusing.url), HttpError);
+    const testing_support::LoopbackSocket refusing(false);
+    EXPECT_THROW(FetchPageText(platform::utf8_to_utf16(refusing.url)), HttpError);
 }
 
 } // namespace

@@ -9,14 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -28,6 +22,8 @@
 #include <thread>
 #include <vector>
 
+using platform::DownloadResult;
+using platform::FetchFailure;
 using platform::PageDownloads;
 
 namespace {
@@ -38,21 +34,22 @@ namespace {
 
 struct Report {
     std::size_t index = 0;
-    std::optional<std::string> body;
-    long status = 0;
+    DownloadResult result;
 };
 
 // Runs a PageDownloads and keeps what its callback saw; `react` runs after each report.
 struct Recorder {
-    Recorder(std::vector<std::string> urls, std::size_t max_parallel)
+    Recorder(std::vector<std::string> urls, std::size_t max_parallel,
+             platform::HttpLimits limits = {})
         : downloads(std::make_unique<PageDownloads>(
               std::move(urls), max_parallel,
-              [this](std::size_t index, std::optional<std::string> body, long status) {
-                  reports.push_back({index, std::move(body), status});
+              [this](std::size_t index, DownloadResult result) {
+                  reports.push_back({index, std::move(result)});
                   if (react) {
                       react(*this);
                   }
-              })) {}
+              },
+              limits)) {}
 
     bool run_to_end() {
         return moddelay::pump_until([this] { return !downloads || downloads->done(); }, 60000);
@@ -73,43 +70,6 @@ struct Recorder {
     std::vector<Report> reports;
     std::function<void(Recorder&)> react; // may be set until the first pump
     std::unique_ptr<PageDownloads> downloads;
-};
-
-// A loopback TCP socket: bound only (connections are refused) or listening without ever
-// accepting (connections open, requests get no answer).
-struct LoopbackSocket {
-    explicit LoopbackSocket(bool listening) : fd(socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-            (listening && listen(fd, 8) != 0)) {
-            throw std::runtime_error("cannot set up a loopback socket");
-        }
-        url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
-    }
-    ~LoopbackSocket() { close(fd); }
-    LoopbackSocket(const LoopbackSocket&) = delete;
-    LoopbackSocket& operator=(const LoopbackSocket&) = delete;
-
-    // Takes a waiting connection and reads until the peer closes it; false when it stays open.
-    bool next_connection_gets_closed() const {
-        const int connection = accept(fd, nullptr, nullptr);
-        timeval patience{10, 0};
-        setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
-        char buffer[4096];
-        ssize_t got = 0;
-        while ((got = recv(connection, buffer, sizeof buffer, 0)) > 0) {
-        }
-        const bool closed = got == 0 || errno == ECONNRESET;
-        close(connection);
-        return closed;
-    }
-
-    int fd;
-    std::string url;
 };
 
 // Answers /page/N with "page N" after a delay and records the most requests it served at once.
@@ -140,26 +100,49 @@ struct CountingServer {
     testing_support::LoopbackServer loopback; // last: its handlers use the counters
 };
 
-TEST(PageDownloads, EachAddressOnceWithWhatABlockingGetSeesOrNoBodyOnTransportFailure) {
+TEST(PageDownloads, EachAddressOnceWithWhatABlockingGetSeesOrNoBodyAndTheReason) {
     const testing_support::SampleBlogService service(
         {"--posts", "8", "--latency-ms", "100", "--not-found", "5"});
     setenv("no_proxy", "127.0.0.1", 1); // the service puts it back as it was
-    const LoopbackSocket refusing(false);
-    const sample_blog::SampleBlog blog(u"pellumo", {.posts = 8});
-    std::vector<std::string> urls{refusing.url, "file:///etc/passwd",
-                                  "http://hi.baidu.com/_sample/empty"};
-    for (int number = 1; number <= blog.post_count(); ++number) {
-        urls.push_back(platform::utf16_to_utf8(blog.post_address(number)));
+    const testing_support::LoopbackSocket refusing(false);
+    struct Expected {
+        std::string url;
+        long status;
+        FetchFailure failure = FetchFailure::none;
+    };
+    std::vector<Expected> expected{
+        {refusing.url, 0, FetchFailure::error},
+        {"file:///etc/passwd", 0, FetchFailure::error},
+        {"http://hi.baidu.com/_sample/empty", 200},
+        {"http://hi.baidu.com/_sample/endless", 200, FetchFailure::too_large},
+        {"http://hi.baidu.com/_sample/large-chunked/1048577", 200, FetchFailure::too_large},
+        {"http://hi.baidu.com/_sample/trickle", 200, FetchFailure::too_long},
+    };
+    // Addresses a browser would percent-encode; curl refuses the blank as it stands.
+    for (const std::u16string user : {u"my name", u"空间"}) {
+        expected.push_back(
+            {platform::utf16_to_utf8(sample_blog::SampleBlog(user).post_address(1)), 200});
     }
-    Recorder recorder(urls, 4);
+    const sample_blog::SampleBlog blog(u"pellumo", {.posts = 8});
+    for (int number = 1; number <= blog.post_count(); ++number) {
+        expected.push_back(
+            {platform::utf16_to_utf8(blog.post_address(number)), number == 5 ? 404L : 200L});
+    }
+    std::vector<std::string> urls;
+    std::ranges::transform(expected, std::back_inserter(urls), &Expected::url);
+
+    Recorder recorder(urls, 4, {.total_seconds = 2, .max_body_bytes = 1024 * 1024});
     ASSERT_TRUE(recorder.run_to_end());
-    for (const Report& report : recorder.each_once(urls.size())) {
-        SCOPED_TRACE(urls.at(report.index));
-        if (report.index < 2) {
-            EXPECT_EQ(report.body, std::nullopt);
+    for (const auto& [index, result] : recorder.each_once(urls.size())) {
+        SCOPED_TRACE(urls.at(index));
+        EXPECT_EQ(result.status, expected[index].status);
+        EXPECT_EQ(result.failure, expected[index].failure);
+        if (result.failure == FetchFailure::none) {
+            EXPECT_EQ(result.body, platform::http_get(urls[index]));
+            EXPECT_EQ(result.error, "");
         } else {
-            EXPECT_EQ(report.body, platform::http_get(urls[report.index]));
-            EXPECT_EQ(report.status, report.index == 7 ? 404 : 200); // post 5 is missing
+            EXPECT_EQ(result.body, std::nullopt);
+            EXPECT_NE(result.error, "");
         }
     }
 }
@@ -171,7 +154,7 @@ TEST(PageDownloads, NeverMoreThanTheLimitAtOnceAndOneAtATimeInListOrder) {
         Recorder recorder(server.urls(6), limit);
         ASSERT_TRUE(recorder.run_to_end());
         for (const Report& report : recorder.each_once(6)) {
-            EXPECT_EQ(report.body, "page " + std::to_string(report.index));
+            EXPECT_EQ(report.result.body, "page " + std::to_string(report.index));
         }
         EXPECT_EQ(server.most_in_flight.load(), static_cast<int>(limit));
         for (std::size_t place = 0; limit == 1 && place < recorder.reports.size(); ++place) {
@@ -181,7 +164,7 @@ TEST(PageDownloads, NeverMoreThanTheLimitAtOnceAndOneAtATimeInListOrder) {
 }
 
 TEST(PageDownloads, CancelAbortsHangingTransfersAndSilencesCallbacks) {
-    const LoopbackSocket silent(true);
+    const testing_support::LoopbackSocket silent(true);
     Recorder recorder({silent.url, silent.url, silent.url}, 2);
     PageDownloads& downloads = *recorder.downloads;
     recorder.pump_for(300);

@@ -1,5 +1,7 @@
 #include "tests/support/sample_blog_service.h"
 
+#include <httplib.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -175,6 +177,15 @@ SampleBlogService::~SampleBlogService() {
 
 std::string SampleBlogService::proxy_url() const {
     return "http://127.0.0.1:" + std::to_string(m_port);
+}
+
+std::string SampleBlogService::request_log() const {
+    httplib::Client client("127.0.0.1", m_port);
+    const httplib::Result result = client.Get("/_sample/requests");
+    if (!result || result->status != 200) {
+        throw std::runtime_error("sample_blog did not give its request log");
+    }
+    return result->body;
 }
 
 int SampleBlogService::stop() {

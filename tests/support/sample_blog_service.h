@@ -21,6 +21,9 @@ public:
 
     int port() const { return m_port; }
     std::string proxy_url() const; // "http://127.0.0.1:PORT"
+    // Every request target the service has received, as sent, one a line; asked for directly,
+    // not through the program's own HTTP code.
+    std::string request_log() const;
 
     // SIGTERM, then waits; SIGKILL when the service has not ended within five seconds. Returns
     // the wait status (see waitpid), the same on later calls.

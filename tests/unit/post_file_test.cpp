@@ -61,10 +61,12 @@ TEST(PostFileName, KeepsTheMostWholeCharactersThatFit255Bytes) {
     EXPECT_EQ(PostFileName(1, fits + u"y"), "1 " + utf16_to_utf8(fits) + ".html");
 }
 
-TEST(UserFolderName, CannotClimbOrNestAndFits255Bytes) {
+TEST(UserFolderName, CannotClimbOrNestIgnoresTrailingSlashesAndFits255Bytes) {
     const std::pair<std::u16string, std::string> cases[] = {
-        {u"某人", "某人"},     {u"", ""},           {u".", "_"}, {u"..", "__"}, {u"...", "..."},
-        {u"a/../b", "a_.._b"}, {u"../..", ".._.."},
+        {u"某人", "某人"},   {u"", ""},          {u".", "_"},
+        {u"..", "__"},       {u"...", "..."},    {u"a/../b", "a_.._b"},
+        {u"../..", ".._.."}, {u"某人/", "某人"}, {u"某人\\", "某人"},
+        {u"a/b/\\/", "a_b"}, {u"/", ""},         {u"/a", "_a"},
     };
     for (const auto& [user_name, folder] : cases) {
         EXPECT_EQ(UserFolderName(user_name), folder);

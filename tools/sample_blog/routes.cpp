@@ -38,21 +38,46 @@ bool parse_index(std::string_view text, int& value) {
 }
 
 Reply page(std::u16string html) {
-    return Reply{Reply::Kind::gbk, 200, std::move(html), {}};
+    return Reply{.kind = Reply::Kind::gbk, .html = std::move(html)};
 }
 Reply not_found() {
-    return Reply{Reply::Kind::gbk, 404, not_found_page(), {}};
+    return Reply{.kind = Reply::Kind::gbk, .status = 404, .html = not_found_page()};
 }
 
-Reply fixed_page(std::string_view name) {
+Reply long_post(std::string_view length, bool chunked) {
+    std::size_t bytes = 0;
+    const auto [end, error] = std::from_chars(length.data(), length.data() + length.size(), bytes);
+    if (error != std::errc() || end != length.data() + length.size() || bytes == 0) {
+        return not_found();
+    }
+    return Reply{.kind = Reply::Kind::long_post, .length = bytes, .chunked = chunked};
+}
+
+Reply fixed_page(const std::vector<std::string_view>& segments) {
+    if (segments.size() == 3 && (segments[1] == "large" || segments[1] == "large-chunked")) {
+        return long_post(segments[2], segments[1] == "large-chunked");
+    }
+    if (segments.size() != 2) {
+        return not_found();
+    }
+    const std::string_view name = segments[1];
+    if (name == "endless") {
+        return Reply{.kind = Reply::Kind::long_post, .chunked = true};
+    }
+    if (name == "trickle") {
+        return Reply{.kind = Reply::Kind::trickle, .length = k_trickle_length, .chunked = true};
+    }
+    if (name == "requests") {
+        return Reply{.kind = Reply::Kind::requests};
+    }
     if (name == "empty") {
         return page(u"");
     }
     if (name == "utf8") {
-        return Reply{Reply::Kind::utf8, 200, utf8_sample_page(), {}};
+        return Reply{.kind = Reply::Kind::utf8, .html = utf8_sample_page()};
     }
     if (name == "hang") {
-        return Reply{Reply::Kind::hang, 200, u"", {}};
+        return Reply{.kind = Reply::Kind::hang};
     }
     return not_found(); // "missing" and anything else
 }
@@ -83,8 +108,8 @@ Reply post_page(const SampleBlog& blog, std::string_view file, const ServiceOpti
 }
 
 Reply route(const std::vector<std::string_view>& segments, const ServiceOptions& options) {
-    if (segments.size() == 2 && segments[0] == "_sample") {
-        return fixed_page(segments[1]);
+    if (!segments.empty() && segments[0] == "_sample") {
+        return fixed_page(segments);
     }
     if (segments.empty() || segments[0].empty()) {
         return not_found();

@@ -6,18 +6,31 @@
 #include "tools/sample_blog/service_options.h"
 
 #include <chrono>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace sample_blog {
 
 struct Reply {
-    enum class Kind { gbk, utf8, hang };
+    enum class Kind {
+        gbk,
+        utf8,
+        hang,
+        long_post, // long_post_bytes() of `length` bytes, or without end when `length` is 0
+        trickle,   // a short long_post, one byte every k_trickle_interval
+        requests,  // every request target received so far, as sent, one a line
+    };
     Kind kind = Kind::gbk;
     int status = 200;
-    std::u16string html;
+    std::u16string html{};
     std::chrono::milliseconds delay{0};
+    std::size_t length = 0;
+    bool chunked = false; // sent without Content-Length
 };
+
+inline constexpr std::chrono::milliseconds k_trickle_interval{100};
+inline constexpr std::size_t k_trickle_length = 300;
 
 // The target as UTF-8, percent-decoded; a query string is ignored.
 Reply answer(std::string_view target, const ServiceOptions& options);

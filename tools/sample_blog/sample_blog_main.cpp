@@ -3,6 +3,7 @@
 
 #include "platform/text.h"
 #include "tools/sample_blog/gbk_encoder.h"
+#include "tools/sample_blog/long_post.h"
 #include "tools/sample_blog/routes.h"
 #include "tools/sample_blog/service_options.h"
 #include "tools/sample_blog/stop_flag.h"
@@ -12,6 +13,8 @@
 #include <atomic>
 #include <csignal>
 #include <iostream>
+#include <mutex>
+#include <optional>
 #include <pthread.h>
 #include <thread>
 
@@ -31,7 +34,57 @@ void refuse_while_stopping(httplib::Response& response) {
     response.set_header("Connection", "close");
 }
 
-void serve(const Reply& reply, sample_blog::StopFlag& stop, httplib::Response& response) {
+constexpr const char* gbk_html = "text/html; charset=gbk";
+constexpr std::size_t stream_slice = 64 * 1024;
+
+// The request targets as they arrived, so tests can see how a client encoded an address.
+class RequestLog {
+public:
+    void add(const std::string& target) {
+        const std::lock_guard lock(m_mutex);
+        m_text += target + "\n";
+    }
+    std::string text() {
+        const std::lock_guard lock(m_mutex);
+        return m_text;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::string m_text;
+};
+
+// Sends the page a slice at a time; nothing is held beyond the slice being sent.
+void stream_long_post(const Reply& reply, sample_blog::StopFlag& stop,
+                      httplib::Response& response) {
+    const std::optional<std::size_t> length =
+        reply.length == 0 ? std::nullopt : std::optional(reply.length);
+    const bool trickle = reply.kind == Reply::Kind::trickle;
+    const std::size_t slice = trickle ? 1 : stream_slice;
+    auto provide = [&stop, length, slice, trickle](std::size_t offset, httplib::DataSink& sink) {
+        if (stop.raised() || (trickle && !stop.sleep_for(sample_blog::k_trickle_interval))) {
+            return false;
+        }
+        const std::string bytes = sample_blog::long_post_bytes(offset, slice, length);
+        if (bytes.empty()) {
+            sink.done();
+            return true;
+        }
+        return sink.write(bytes.data(), bytes.size());
+    };
+    if (reply.chunked) {
+        response.set_chunked_content_provider(gbk_html, provide);
+    } else {
+        response.set_content_provider(
+            reply.length, gbk_html,
+            [provide](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                return provide(offset, sink);
+            });
+    }
+}
+
+void serve(const Reply& reply, sample_blog::StopFlag& stop, RequestLog& log,
+           httplib::Response& response) {
     if (!stop.sleep_for(reply.delay)) {
         refuse_while_stopping(response);
         return;
@@ -45,7 +98,14 @@ void serve(const Reply& reply, sample_blog::StopFlag& stop, httplib::Response& r
         response.set_content(platform::utf16_to_utf8(reply.html), "text/html; charset=utf-8");
         break;
     case Reply::Kind::gbk:
-        response.set_content(sample_blog::encode_gbk(reply.html), "text/html; charset=gbk");
+        response.set_content(sample_blog::encode_gbk(reply.html), gbk_html);
+        break;
+    case Reply::Kind::long_post:
+    case Reply::Kind::trickle:
+        stream_long_post(reply, stop, response);
+        break;
+    case Reply::Kind::requests:
+        response.set_content(log.text(), "text/plain");
         break;
     }
     response.status = reply.status;
@@ -92,11 +152,13 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     sample_blog::StopFlag stop;
+    RequestLog log;
     httplib::Server server;
     server.new_task_queue = [] { return new httplib::ThreadPool(worker_threads); };
     server.set_keep_alive_timeout(keep_alive_seconds);
     server.Get(R"(.*)", [&](const httplib::Request& request, httplib::Response& response) {
-        serve(sample_blog::answer(request.path, options), stop, response);
+        log.add(request.target);
+        serve(sample_blog::answer(request.path, options), stop, log, response);
     });
 
     const int port = options.port == 0

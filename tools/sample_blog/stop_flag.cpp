@@ -10,6 +10,11 @@ void StopFlag::raise() {
     m_raised_changed.notify_all();
 }
 
+bool StopFlag::raised() {
+    const std::lock_guard lock(m_mutex);
+    return m_raised;
+}
+
 bool StopFlag::sleep_for(std::chrono::milliseconds duration) {
     std::unique_lock lock(m_mutex);
     return !m_raised_changed.wait_for(lock, duration, [this] { return m_raised; });

@@ -11,6 +11,7 @@ namespace sample_blog {
 class StopFlag {
 public:
     void raise();
+    bool raised();
     // Sleeps for `duration` unless the flag is raised first; false when it was.
     bool sleep_for(std::chrono::milliseconds duration);
     void wait();
