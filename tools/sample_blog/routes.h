@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace sample_blog {
 
@@ -20,6 +22,8 @@ struct Reply {
         long_post, // long_post_bytes() of `length` bytes, or without end when `length` is 0
         trickle,   // a short long_post, one byte every k_trickle_interval
         requests,  // every request target received so far, as sent, one a line
+        text,      // `body` as it is, sent as `content_type`
+        refuse,    // the connection is closed without an answer
     };
     Kind kind = Kind::gbk;
     int status = 200;
@@ -27,6 +31,9 @@ struct Reply {
     std::chrono::milliseconds delay{0};
     std::size_t length = 0;
     bool chunked = false; // sent without Content-Length
+    std::string body{};
+    std::string content_type{};
+    std::vector<std::pair<std::string, std::string>> headers{};
 };
 
 inline constexpr std::chrono::milliseconds k_trickle_interval{100};
