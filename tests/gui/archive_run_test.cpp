@@ -1,0 +1,119 @@
+#include "tests/gui/form1_fixture.h"
+
+#include "platform/files.h"
+#include "platform/text.h"
+#include "tools/sample_blog/blog_model.h"
+
+#include <glibmm/main.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+using gui_testing::click;
+using gui_testing::files_in;
+using gui_testing::text_of;
+using platform::utf16_to_utf8;
+using Texts = std::vector<std::u16string>;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::u16string archived_blog = u"http://web.archive.org/web/2012/http://hi.baidu.com/someone";
+const sample_blog::SampleBlog someone(u"someone", {.posts = 11, .per_page = 4});
+
+// The blog's own address inside an archived link: "…/web/<digits>[flag]/<original>", without
+// the default port the crawler sometimes kept.
+std::u16string original(std::u16string_view link) {
+    constexpr std::u16string_view web = u"http://web.archive.org/web/";
+    if (!link.starts_with(web)) {
+        return u"not archived: " + std::u16string(link);
+    }
+    std::u16string rest(link.substr(link.find(u'/', web.size()) + 1));
+    if (const std::size_t port = rest.find(u":80/"); port != std::u16string::npos) {
+        rest.erase(port, 3);
+    }
+    return rest;
+}
+
+// The stand-in archive's default gaps: list page 1 never captured, the last post of page 0
+// shown by no captured page, first index query and first raw capture answered with a 429.
+class ArchiveTest : public gui_testing::Form1Fixture {
+protected:
+    ArchiveTest() : Form1Fixture({"--posts", "11", "--per-page", "4", "--archive", "gaps"}) {}
+
+    void SetUp() override {
+        Form1Fixture::SetUp();
+        fs::remove_all(user_folder());
+    }
+    void TearDown() override {
+        fs::remove_all(user_folder());
+        Form1Fixture::TearDown();
+    }
+    static fs::path user_folder() { return platform::program_folder() / "someone"; }
+
+    void press(Gtk::Button& button, std::u16string_view address) {
+        form().txtblog.set_text(utf16_to_utf8(address));
+        click(button);
+    }
+};
+
+} // namespace
+
+TEST_F(ArchiveTest, ListsEachArchivedPostOnceAndSavesTheLiveBlogsBytes) {
+    press(form().Command1, archived_blog);
+
+    // The captured list pages' posts in page order, the missing page skipped without a word,
+    // then the index's other posts of the blog in its (address) order.
+    const std::u16string unlisted = someone.post_address(someone.posts_on_page(0).back());
+    Texts expected;
+    for (const int k : {0, 2}) {
+        for (const std::u16string& link : someone.list_page(k).post_links) {
+            if (link != unlisted && std::ranges::find(expected, link) == expected.end()) {
+                expected.push_back(link);
+            }
+        }
+    }
+    std::vector<int> rest;
+    for (int number = 1; number <= someone.post_count(); ++number) {
+        if (std::ranges::find(expected, someone.post_address(number)) == expected.end()) {
+            rest.push_back(number);
+        }
+    }
+    std::ranges::sort(rest, {}, [](int number) { return someone.post_id(number); });
+    for (const int number : rest) {
+        expected.push_back(someone.post_address(number));
+    }
+    Texts listed;
+    std::ranges::transform(form().list1_items(), std::back_inserter(listed), original);
+    EXPECT_EQ(listed, expected);
+    EXPECT_EQ(text_of(form().Label1),
+              u"共获取" + platform::decimal(static_cast<long long>(expected.size())) + u"文章链接");
+    EXPECT_EQ(box_texts(), Texts{u"若无法自动获取全部日志，请手动点击[下一页]"});
+
+    // The first raw capture answers 429: the caption counts the pause down.
+    bool waited = false;
+    sigc::connection watch = Glib::signal_timeout().connect(
+        [&] {
+            waited = waited || form().Command2.get_label().raw().starts_with("等待");
+            return true;
+        },
+        100);
+    press(form().Command2, archived_blog);
+    watch.disconnect();
+    EXPECT_TRUE(waited);
+    const auto archived_files = files_in(user_folder());
+    EXPECT_EQ(archived_files.size(), expected.size());
+
+    // The same posts saved from the live blog, in the same order.
+    fs::remove_all(user_folder());
+    form().list1_clear();
+    form().list1_add_links(expected);
+    press(form().Command2, u"http://hi.baidu.com/someone");
+    EXPECT_EQ(files_in(user_folder()), archived_files);
+    const std::u16string saved = u"文章已保存于 " +
+                                 platform::utf8_to_utf16(platform::program_folder().string()) +
+                                 u"/someone";
+    EXPECT_EQ(box_texts(), (Texts{u"若无法自动获取全部日志，请手动点击[下一页]", u"保存完毕", saved,
+                                  u"欢迎再次使用", u"保存完毕", saved, u"欢迎再次使用"}));
+}
