@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <string>
 
 using gui_testing::click;
@@ -40,7 +41,8 @@ std::u16string original(std::u16string_view link) {
 // shown by no captured page, first index query and first raw capture answered with a 429.
 class ArchiveTest : public gui_testing::Form1Fixture {
 protected:
-    ArchiveTest() : Form1Fixture({"--posts", "11", "--per-page", "4", "--archive", "gaps"}) {}
+    explicit ArchiveTest(const char* archive = "gaps")
+        : Form1Fixture({"--posts", "11", "--per-page", "4", "--archive", archive}) {}
 
     void SetUp() override {
         Form1Fixture::SetUp();
@@ -56,6 +58,28 @@ protected:
         form().txtblog.set_text(utf16_to_utf8(address));
         click(button);
     }
+
+    // Lists the originals of `listed` in List1 and saves them from the live blog; the files
+    // must be `archived`, byte for byte.
+    void expect_live_save_gives(const Texts& listed,
+                                const std::map<std::string, std::string>& archived) {
+        fs::remove_all(user_folder());
+        form().list1_clear();
+        form().list1_add_links(listed);
+        press(form().Command2, u"http://hi.baidu.com/someone");
+        EXPECT_EQ(files_in(user_folder()), archived);
+    }
+    std::vector<std::u16string> listed_originals() {
+        Texts listed;
+        std::ranges::transform(form().list1_items(), std::back_inserter(listed), original);
+        return listed;
+    }
+};
+
+// Every page of the blog captured, no 429.
+class WholeArchiveTest : public ArchiveTest {
+protected:
+    WholeArchiveTest() : ArchiveTest("full") {}
 };
 
 } // namespace
@@ -66,14 +90,9 @@ TEST_F(ArchiveTest, ListsEachArchivedPostOnceAndSavesTheLiveBlogsBytes) {
     // The captured list pages' posts in page order, the missing page skipped without a word,
     // then the index's other posts of the blog in its (address) order.
     const std::u16string unlisted = someone.post_address(someone.posts_on_page(0).back());
-    Texts expected;
-    for (const int k : {0, 2}) {
-        for (const std::u16string& link : someone.list_page(k).post_links) {
-            if (link != unlisted && std::ranges::find(expected, link) == expected.end()) {
-                expected.push_back(link);
-            }
-        }
-    }
+    Texts expected = gui_testing::first_copies(
+        {someone.list_page(0).post_links, someone.list_page(2).post_links});
+    std::erase(expected, unlisted);
     std::vector<int> rest;
     for (int number = 1; number <= someone.post_count(); ++number) {
         if (std::ranges::find(expected, someone.post_address(number)) == expected.end()) {
@@ -84,9 +103,7 @@ TEST_F(ArchiveTest, ListsEachArchivedPostOnceAndSavesTheLiveBlogsBytes) {
     for (const int number : rest) {
         expected.push_back(someone.post_address(number));
     }
-    Texts listed;
-    std::ranges::transform(form().list1_items(), std::back_inserter(listed), original);
-    EXPECT_EQ(listed, expected);
+    EXPECT_EQ(listed_originals(), expected);
     EXPECT_EQ(text_of(form().Label1),
               u"共获取" + platform::decimal(static_cast<long long>(expected.size())) + u"文章链接");
     EXPECT_EQ(box_texts(), Texts{u"若无法自动获取全部日志，请手动点击[下一页]"});
@@ -105,15 +122,24 @@ TEST_F(ArchiveTest, ListsEachArchivedPostOnceAndSavesTheLiveBlogsBytes) {
     const auto archived_files = files_in(user_folder());
     EXPECT_EQ(archived_files.size(), expected.size());
 
-    // The same posts saved from the live blog, in the same order.
-    fs::remove_all(user_folder());
-    form().list1_clear();
-    form().list1_add_links(expected);
-    press(form().Command2, u"http://hi.baidu.com/someone");
-    EXPECT_EQ(files_in(user_folder()), archived_files);
+    expect_live_save_gives(expected, archived_files);
     const std::u16string saved = u"文章已保存于 " +
                                  platform::utf8_to_utf16(platform::program_folder().string()) +
                                  u"/someone";
     EXPECT_EQ(box_texts(), (Texts{u"若无法自动获取全部日志，请手动点击[下一页]", u"保存完毕", saved,
                                   u"欢迎再次使用", u"保存完毕", saved, u"欢迎再次使用"}));
+}
+
+TEST_F(WholeArchiveTest, ListsWhatALiveHarvestListsAndSavesTheSameFiles) {
+    press(form().Command1, archived_blog);
+    std::vector<Texts> pages;
+    for (int k = 0; k <= someone.last_page_index(); ++k) {
+        pages.push_back(someone.list_page(k).post_links);
+    }
+    const Texts live = gui_testing::first_copies(pages);
+    EXPECT_EQ(listed_originals(), live);
+
+    press(form().Command2, archived_blog);
+    expect_live_save_gives(live, files_in(user_folder()));
+    EXPECT_EQ(files_in(user_folder()).size(), live.size());
 }
