@@ -10,7 +10,6 @@
 #include "platform/quit_request.h"
 #include "platform/shell.h"
 #include "platform/text.h"
-#include "utilities/moddelay.h"
 #include "window/backup_folder.h"
 #include "window/blog_address.h"
 #include "window/post_saver.h"
@@ -21,6 +20,7 @@
 namespace {
 
 constexpr std::u16string_view saving_caption = u"正在保存";
+
 std::vector<std::string> addresses_of(const std::vector<std::u16string>& posts) {
     std::vector<std::string> addresses;
     addresses.reserve(posts.size());
