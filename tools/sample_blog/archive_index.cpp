@@ -155,7 +155,8 @@ Reply capture_index_answer(std::string_view query_text, const ArchiveSchedule& s
         return error(400, "Invalid url: " + url);
     }
     std::vector<std::string> fields;
-    for (std::string_view fl = query.get("fl"); !fl.empty();) {
+    const std::string field_list = query.get("fl");
+    for (std::string_view fl = field_list; !fl.empty();) {
         const auto comma = fl.find(',');
         fields.emplace_back(fl.substr(0, comma));
         fl = comma == std::string_view::npos ? std::string_view() : fl.substr(comma + 1);
