@@ -11,14 +11,9 @@ namespace {
 char lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), lower);
-    return out;
-}
 
 bool starts_with_lower(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && lowered(text.substr(0, prefix.size())) == prefix;
+    return text.size() >= prefix.size() && ascii_lowered(text.substr(0, prefix.size())) == prefix;
 }
 
 int hex_value(char c) {
@@ -78,7 +73,7 @@ std::optional<WebAddress> parse_web_address(std::string_view text) {
     if (authority.empty()) {
         return std::nullopt;
     }
-    address.host = lowered(authority);
+    address.host = ascii_lowered(authority);
     const auto question = text.find('?');
     address.path = std::string(text.substr(0, question));
     if (address.path.empty()) {
@@ -126,9 +121,9 @@ std::string url_key(const WebAddress& address) {
     if (path.size() > 1 && path.ends_with('/')) {
         path.pop_back();
     }
-    key += ")" + lowered(path);
+    key += ")" + ascii_lowered(path);
     if (!address.query.empty()) {
-        key += "?" + lowered(address.query);
+        key += "?" + ascii_lowered(address.query);
     }
     return key;
 }
@@ -164,6 +159,12 @@ std::string percent_decode(std::string_view text) {
             out += text[i];
         }
     }
+    return out;
+}
+
+std::string ascii_lowered(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), lower);
     return out;
 }
 

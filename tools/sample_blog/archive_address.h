@@ -36,6 +36,9 @@ std::string resolve_href(const WebAddress& base, std::string_view href);
 
 std::string percent_decode(std::string_view text);
 
+// ASCII letters in lower case, as schemes and hosts compare.
+std::string ascii_lowered(std::string_view text);
+
 // Seconds since 1970 UTC <-> the archive's 14-digit timestamps. A shorter timestamp names the
 // first moment it covers ("2012" is 2012-01-01 00:00:00); out-of-range fields are clamped.
 // Nothing for an empty text, more than 14 characters or anything but digits.

@@ -121,20 +121,29 @@ Reply error(int status, std::string text) {
                  .content_type = "text/plain"};
 }
 
-bool keep(const Row& row, const std::vector<std::string>& filters) {
-    for (std::string_view filter : filters) {
-        const bool negated = filter.starts_with('!');
-        filter.remove_prefix(negated ? 1 : 0);
-        const auto colon = filter.find(':');
-        const auto field = row.find(filter.substr(0, colon));
-        const bool matches =
-            field != row.end() && colon != std::string_view::npos &&
-            std::regex_match(field->second, std::regex(std::string(filter.substr(colon + 1))));
-        if (matches == negated) {
-            return false;
-        }
-    }
-    return true;
+struct Filter {
+    bool negated = false;
+    std::string field{};
+    std::regex pattern{};
+};
+
+// "[!]field:regex"; std::regex_error for a pattern that is not one.
+Filter parse_filter(std::string_view text) {
+    Filter filter{.negated = text.starts_with('!')};
+    text.remove_prefix(filter.negated ? 1 : 0);
+    const auto colon = text.find(':');
+    filter.field = std::string(text.substr(0, colon));
+    filter.pattern = std::regex(
+        colon == std::string_view::npos ? std::string() : std::string(text.substr(colon + 1)));
+    return filter;
+}
+
+bool keep(const Row& row, const std::vector<Filter>& filters) {
+    return std::all_of(filters.begin(), filters.end(), [&row](const Filter& filter) {
+        const auto field = row.find(filter.field);
+        const bool matches = field != row.end() && std::regex_match(field->second, filter.pattern);
+        return matches != filter.negated;
+    });
 }
 
 } // namespace
@@ -155,7 +164,8 @@ Reply capture_index_answer(std::string_view query_text, const ArchiveSchedule& s
         return error(400, "Invalid url: " + url);
     }
     std::vector<std::string> fields;
-    for (std::string_view fl = query.get("fl"); !fl.empty();) {
+    const std::string field_list = query.get("fl");
+    for (std::string_view fl = field_list; !fl.empty();) {
         const auto comma = fl.find(',');
         fields.emplace_back(fl.substr(0, comma));
         fl = comma == std::string_view::npos ? std::string_view() : fl.substr(comma + 1);
@@ -177,9 +187,13 @@ Reply capture_index_answer(std::string_view query_text, const ArchiveSchedule& s
     if (address->host == "hi.baidu.com" && !user.empty()) {
         rows = rows_of(schedule, platform::utf8_to_utf16(user));
     }
-    std::vector<std::string> filters;
-    for (auto [at, end] = query.params.equal_range("filter"); at != end; ++at) {
-        filters.push_back(at->second);
+    std::vector<Filter> filters;
+    try {
+        for (auto [at, end] = query.params.equal_range("filter"); at != end; ++at) {
+            filters.push_back(parse_filter(at->second));
+        }
+    } catch (const std::regex_error&) {
+        return error(400, "Invalid filter");
     }
     std::erase_if(rows, [&](const Row& row) {
         const std::string& urlkey = row.at("urlkey");

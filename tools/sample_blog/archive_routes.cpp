@@ -19,22 +19,14 @@ struct ReplayTarget {
     std::string url;  // as requested, still percent-encoded
 };
 
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    return out;
-}
-
 // "/web/..." or "/cdx/..." of "http://web.archive.org[:80]/web/...".
 std::optional<std::string_view> archive_path(std::string_view target) {
-    if (lowered(target.substr(0, 7)) != "http://") {
+    if (ascii_lowered(target.substr(0, 7)) != "http://") {
         return std::nullopt;
     }
     target.remove_prefix(7);
     const auto slash = target.find('/');
-    const std::string host = lowered(target.substr(0, slash));
+    const std::string host = ascii_lowered(target.substr(0, slash));
     if (host != "web.archive.org" && host != "web.archive.org:80") {
         return std::nullopt;
     }
@@ -152,7 +144,7 @@ public:
                     break;
                 }
                 const std::string value = platform::utf16_to_utf8(html.substr(start, end - start));
-                const std::string scheme = lowered(value.substr(0, value.find(':') + 1));
+                const std::string scheme = ascii_lowered(value.substr(0, value.find(':') + 1));
                 if (value.empty() || value.starts_with('#') || scheme == "javascript:" ||
                     scheme == "mailto:" || scheme == "data:") {
                     continue;
