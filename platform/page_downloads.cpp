@@ -340,7 +340,9 @@ bool PageDownloads::settle(Outcome& outcome, CURL* handle, CURLcode result) {
     }
     RequestPolicy::Answer answer;
     answer.status = outcome.result.status;
-    answer.refused = result == CURLE_COULDNT_CONNECT;
+    // A firewall shutting us out refuses the connection, or drops it with no answer.
+    answer.refused = result == CURLE_COULDNT_CONNECT || result == CURLE_GOT_NOTHING ||
+                     result == CURLE_RECV_ERROR || result == CURLE_SEND_ERROR;
     const auto header = [handle](const char* name) {
         curl_header* found = nullptr;
         if (curl_easy_header(handle, name, 0, CURLH_HEADER, -1, &found) == CURLHE_OK) {

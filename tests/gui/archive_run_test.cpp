@@ -1,6 +1,7 @@
 #include "tests/gui/form1_fixture.h"
 
 #include "platform/files.h"
+#include "platform/http.h"
 #include "platform/text.h"
 #include "tools/sample_blog/blog_model.h"
 
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 
 using gui_testing::click;
 using gui_testing::files_in;
@@ -82,6 +84,19 @@ protected:
     WholeArchiveTest() : ArchiveTest("full") {}
 };
 
+// The third request (the second post, after the index and the first post) answers 429; an
+// address that asks again during the pause is shut out.
+class BlockingArchiveTest : public gui_testing::Form1Fixture {
+protected:
+    BlockingArchiveTest()
+        : Form1Fixture({"--posts", "11", "--per-page", "4", "--archive", "full",
+                        "--archive-429-every", "3"}) {}
+    void TearDown() override {
+        fs::remove_all(platform::program_folder() / "someone");
+        Form1Fixture::TearDown();
+    }
+};
+
 } // namespace
 
 TEST_F(ArchiveTest, ListsEachArchivedPostOnceAndSavesTheLiveBlogsBytes) {
@@ -142,4 +157,40 @@ TEST_F(WholeArchiveTest, ListsWhatALiveHarvestListsAndSavesTheSameFiles) {
     press(form().Command2, archived_blog);
     expect_live_save_gives(live, files_in(user_folder()));
     EXPECT_EQ(files_in(user_folder()).size(), live.size());
+}
+
+TEST_F(BlockingArchiveTest, ASaveShutOutStopsKeepsWhatItWroteAndSaysSo) {
+    Texts posts;
+    for (int number = 1; number <= someone.post_count(); ++number) {
+        posts.push_back(u"http://web.archive.org/web/2012/" + someone.post_address(number));
+    }
+    form().list1_add_links(posts);
+    // Someone else on this address asks during the pause: the archive shuts the address out.
+    bool impatient = false;
+    sigc::connection watch = Glib::signal_timeout().connect(
+        [&] {
+            if (!impatient && form().Command2.get_label().raw().starts_with("等待")) {
+                impatient = true;
+                std::thread([] {
+                    try {
+                        platform::http_get("http://web.archive.org/web/2012/http://hi.baidu.com/");
+                    } catch (const platform::HttpError&) {
+                    }
+                }).detach();
+            }
+            return true;
+        },
+        100);
+    form().txtblog.set_text(utf16_to_utf8(archived_blog));
+    click(form().Command2);
+    watch.disconnect();
+
+    ASSERT_TRUE(impatient);
+    EXPECT_EQ(box_texts(), Texts{u"网页时光机暂时拒绝访问，请一小时后再试"});
+    EXPECT_EQ(form().Command2.get_label(), "保存文章");
+    // The first post, saved before the 429, is kept; nothing is written after the block.
+    const auto kept = files_in(platform::program_folder() / "someone");
+    ASSERT_EQ(kept.size(), 1U);
+    EXPECT_TRUE(kept.begin()->first.starts_with("1 "));
+    EXPECT_FALSE(kept.begin()->second.empty());
 }
