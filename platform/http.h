@@ -14,6 +14,7 @@ enum class FetchFailure {
     too_large, // the body grew past HttpLimits::max_body_bytes
     too_long,  // the whole transfer took longer than HttpLimits::total_seconds
     stalled,   // less than a byte a second for HttpLimits::stall_seconds
+    blocked,   // the server's request policy shut us out; nothing was asked
     error,     // anything else: no connection, a refused address, a broken response...
 };
 

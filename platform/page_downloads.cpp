@@ -2,6 +2,7 @@
 
 #include "platform/http_options.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
@@ -26,6 +27,10 @@ int curl_events(GIOCondition condition) {
     return events;
 }
 
+DownloadResult blocked_result(long status) {
+    return {std::nullopt, status, FetchFailure::blocked, "the server refuses us for now", {}};
+}
+
 } // namespace
 
 PageDownloads::PageDownloads(std::vector<std::string> urls, std::size_t max_parallel,
@@ -38,11 +43,15 @@ PageDownloads::PageDownloads(std::vector<std::string> urls, std::size_t max_para
           limits) {}
 
 PageDownloads::PageDownloads(std::vector<std::string> urls, std::size_t max_parallel,
-                             FinishedWithResult on_finished, HttpLimits limits)
+                             FinishedWithResult on_finished, HttpLimits limits,
+                             RequestPolicy* policy)
     : m_urls(std::move(urls)), m_max_parallel(max_parallel), m_on_finished(std::move(on_finished)),
-      m_limits(limits), m_context(g_main_context_ref_thread_default()) {
+      m_limits(limits), m_policy(policy), m_context(g_main_context_ref_thread_default()) {
     if (m_max_parallel == 0) {
         throw std::invalid_argument("PageDownloads: at least one download must run at a time");
+    }
+    if (m_policy) {
+        m_attempts.resize(m_urls.size());
     }
     start_curl_once();
     m_multi.reset(curl_multi_init());
@@ -81,6 +90,7 @@ void PageDownloads::cancel() {
     m_watches.clear();
     m_timer.reset();
     m_delivery.reset();
+    m_wake.reset();
 }
 
 void PageDownloads::rethrow_failure() const {
@@ -151,6 +161,18 @@ gboolean PageDownloads::on_deliver(gpointer self) {
     return G_SOURCE_REMOVE;
 }
 
+gboolean PageDownloads::on_wake(gpointer self) {
+    auto* downloads = static_cast<PageDownloads*>(self);
+    downloads->m_wake.reset();
+    try {
+        downloads->start_more();
+        downloads->deliver();
+    } catch (...) {
+        downloads->fail(std::current_exception());
+    }
+    return G_SOURCE_REMOVE;
+}
+
 void PageDownloads::watch_socket(curl_socket_t socket, int what) {
     if (what == CURL_POLL_REMOVE) {
         m_watches.erase(socket);
@@ -192,13 +214,59 @@ void PageDownloads::schedule_delivery() {
 }
 
 void PageDownloads::start_more() {
-    while (!m_cancelled && m_running.size() < m_max_parallel && m_next < m_urls.size()) {
-        start(m_next++);
+    std::size_t index = 0;
+    while (!m_cancelled && m_running.size() < m_max_parallel && take_next(index)) {
+        start(index);
     }
+}
+
+bool PageDownloads::take_next(std::size_t& index) {
+    while (!m_retries.empty() || m_next < m_urls.size()) {
+        const bool retry = !m_retries.empty();
+        index = retry ? m_retries.front() : m_next;
+        RequestPolicy::Go go = RequestPolicy::Go::Now;
+        if (m_policy && m_policy->governs(m_urls[index])) {
+            const RequestPolicy::Permission permission = m_policy->ask();
+            go = permission.go;
+            if (go == RequestPolicy::Go::Later) {
+                wake_in(permission.wait_ms);
+            }
+            if (go == RequestPolicy::Go::Now) {
+                m_policy->begin(m_attempts[index]);
+            }
+        }
+        if (go == RequestPolicy::Go::Later || go == RequestPolicy::Go::WhenOneEnds) {
+            return false;
+        }
+        if (retry) {
+            m_retries.pop_front();
+        } else {
+            ++m_next;
+        }
+        if (go == RequestPolicy::Go::Now) {
+            return true;
+        }
+        // Blocked: reported from the main context like any other failure.
+        m_outcomes.push_back(Outcome{index, blocked_result(0)});
+        schedule_delivery();
+    }
+    return false;
+}
+
+void PageDownloads::wake_in(std::int64_t ms) {
+    Source wake(
+        g_timeout_source_new(static_cast<guint>(std::clamp<std::int64_t>(ms, 1, G_MAXUINT))));
+    g_source_set_callback(wake.get(), &PageDownloads::on_wake, this, nullptr);
+    g_source_attach(wake.get(), m_context.get());
+    m_wake = std::move(wake);
 }
 
 void PageDownloads::start(std::size_t index) {
     if (auto error = try_start(index)) {
+        if (m_policy && m_attempts.size() > index && m_attempts[index].running) {
+            // Nothing was sent: the attempt only gives its connection back.
+            m_policy->end(m_attempts[index], RequestPolicy::Answer{0, false, {}, {}});
+        }
         // Reported from the main context like any other failure, never from in here.
         m_outcomes.push_back(
             Outcome{index, {std::nullopt, 0, FetchFailure::error, std::move(*error), {}}});
@@ -261,10 +329,47 @@ void PageDownloads::collect_finished() {
             content_type != nullptr) {
             outcome.result.content_type = content_type;
         }
+        const bool settled = settle(outcome, handle, result);
         curl_multi_remove_handle(m_multi.get(), handle);
         m_running.erase(found);
-        m_outcomes.push_back(std::move(outcome));
+        if (settled) {
+            m_outcomes.push_back(std::move(outcome));
+        }
     }
+}
+
+bool PageDownloads::settle(Outcome& outcome, CURL* handle, CURLcode result) {
+    RequestPolicy::Attempts* attempts =
+        m_policy && m_policy->governs(m_urls[outcome.index]) ? &m_attempts[outcome.index] : nullptr;
+    if (!attempts || !attempts->running) {
+        return true;
+    }
+    RequestPolicy::Answer answer;
+    answer.status = outcome.result.status;
+    // A firewall shutting us out refuses the connection, or drops it with no answer.
+    answer.refused = result == CURLE_COULDNT_CONNECT || result == CURLE_GOT_NOTHING ||
+                     result == CURLE_RECV_ERROR || result == CURLE_SEND_ERROR;
+    const auto header = [handle](const char* name) {
+        curl_header* found = nullptr;
+        if (curl_easy_header(handle, name, 0, CURLH_HEADER, -1, &found) == CURLHE_OK) {
+            return std::string(found->value);
+        }
+        return std::string();
+    };
+    answer.retry_after = header("Retry-After");
+    answer.date = header("Date");
+    switch (m_policy->end(*attempts, answer)) {
+    case RequestPolicy::Next::Retry:
+        m_retries.push_back(outcome.index);
+        return false;
+    case RequestPolicy::Next::Blocked:
+        outcome.result = blocked_result(outcome.result.status);
+        return true;
+    case RequestPolicy::Next::Done:
+    case RequestPolicy::Next::Failed:
+        break;
+    }
+    return true;
 }
 
 bool PageDownloads::deliver() {

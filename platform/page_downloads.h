@@ -5,8 +5,10 @@
 
 #include "platform/http.h"
 #include "platform/http_options.h"
+#include "platform/request_policy.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <functional>
@@ -41,9 +43,11 @@ public:
 
     // Starts the addresses in list order, at most `max_parallel` (at least 1) at a time.
     // `on_finished` runs from the main context, once per address, in the order the downloads end.
-    // It may call cancel() or destroy this object.
+    // It may call cancel() or destroy this object. The addresses `policy` governs wait for its
+    // leave before each attempt and are retried as it says; it must outlive this object.
     PageDownloads(std::vector<std::string> urls, std::size_t max_parallel,
-                  FinishedWithResult on_finished, HttpLimits limits = {});
+                  FinishedWithResult on_finished, HttpLimits limits = {},
+                  RequestPolicy* policy = nullptr);
     PageDownloads(std::vector<std::string> urls, std::size_t max_parallel, Finished on_finished,
                   HttpLimits limits = {});
     ~PageDownloads();
@@ -92,11 +96,17 @@ private:
     static gboolean on_socket_ready(gint fd, GIOCondition condition, gpointer self);
     static gboolean on_timeout(gpointer self);
     static gboolean on_deliver(gpointer self);
+    static gboolean on_wake(gpointer self);
 
     void watch_socket(curl_socket_t socket, int what);
     void set_timer(long timeout_ms);
     void schedule_delivery();
     void start_more();
+    // The next address to try, retries first; false when none may start now.
+    bool take_next(std::size_t& index);
+    void wake_in(std::int64_t ms);
+    // What the policy makes of an ended governed transfer; false when it is tried again.
+    bool settle(Outcome& outcome, CURL* handle, CURLcode result);
     void start(std::size_t index);
     // Adds the transfer to the multi handle; what went wrong when it could not.
     std::optional<std::string> try_start(std::size_t index);
@@ -110,9 +120,12 @@ private:
     std::size_t m_max_parallel;
     FinishedWithResult m_on_finished;
     HttpLimits m_limits;
+    RequestPolicy* m_policy;
     Context m_context;
 
     std::size_t m_next = 0;
+    std::deque<std::size_t> m_retries;
+    std::vector<RequestPolicy::Attempts> m_attempts; // one per address when a policy is given
     std::size_t m_finished = 0;
     bool m_cancelled = false;
     bool m_delivering = false;
@@ -126,6 +139,7 @@ private:
     std::map<curl_socket_t, Source> m_watches;
     Source m_timer;
     Source m_delivery;
+    Source m_wake;
     Multi m_multi;
 };
 

@@ -11,6 +11,7 @@ packages=(
   xvfb openbox xdotool x11-utils imagemagick
   libgumbo-dev
   fonts-noto-cjk locales
+  nlohmann-json3-dev
   librsvg2-bin libglib2.0-dev-bin
   dpkg-dev file lintian desktop-file-utils appstream
 )

@@ -10,7 +10,11 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target pellumo sample_blog
 
 service_output=$(mktemp)
-build/tools/sample_blog/sample_blog --port 0 --posts 40 --per-page 10 >"$service_output" &
+# PELLUMO_ARCHIVE=gaps|full adds the stand-in Wayback Machine at http://web.archive.org.
+archive_options=()
+[[ -n "${PELLUMO_ARCHIVE:-}" ]] && archive_options=(--archive "$PELLUMO_ARCHIVE")
+build/tools/sample_blog/sample_blog --port 0 --posts 40 --per-page 10 "${archive_options[@]}" \
+  >"$service_output" &
 service_pid=$!
 stop_all() {
   kill "$service_pid" 2>/dev/null || true
@@ -25,6 +29,8 @@ done
 address=$(sed -n 's/^listening on //p' "$service_output")
 [[ -n "$address" ]] || { echo "The sample blog service did not start" >&2; exit 1; }
 echo "Sample blog service on $address; every http://hi.baidu.com/<user> address is a sample blog."
+[[ -n "${PELLUMO_ARCHIVE:-}" ]] &&
+  echo "Archive mode: try http://web.archive.org/web/2012/http://hi.baidu.com/demo"
 
 start_xvfb_session
 trap stop_all EXIT

@@ -1,6 +1,8 @@
 #pragma once
 // The program's only window: its controls, their layout and the handlers the platform calls.
 
+#include "archive/blog_route.h"
+#include "archive/capture_index.h"
 #include "platform/interval_timer.h"
 #include "platform/web_browser.h"
 #include "window/fixed_size.h"
@@ -21,6 +23,13 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace platform {
+class ArchiveRequestPolicy;
+}
+namespace window {
+class WaitingCaption;
+}
 
 class Form1 : public Gtk::Window {
 public:
@@ -101,7 +110,21 @@ private:
     void Form_Load();
     void collect_links(std::uint64_t serial);
     void add_collected_links(const std::optional<std::vector<std::u16string>>& links);
-    std::optional<std::u16string> fetch_first_list_page(std::u16string_view address);
+    std::optional<std::u16string> fetch_first_list_page(const archive::BlogRoute& route,
+                                                        platform::ArchiveRequestPolicy* politeness);
+    // The archive's capture index of the blog, as far as it could be read; false in `whole`
+    // when a part failed.
+    std::vector<archive::CaptureEntry>
+    read_capture_index(const archive::WaybackBlog& blog, platform::ArchiveRequestPolicy& politeness,
+                       window::WaitingCaption& caption, bool& whole);
+    // After a walk through the archive: the posts its list pages did not show.
+    void add_posts_from_capture_index(const archive::WaybackBlog& blog,
+                                      platform::ArchiveRequestPolicy& politeness);
+    // Where a save through the archive downloads `posts` from; nothing when the archive blocks
+    // us.
+    std::optional<std::vector<std::u16string>> archive_download_addresses(
+        const archive::BlogRoute& route, platform::ArchiveRequestPolicy& politeness,
+        window::WaitingCaption& caption, const std::vector<std::u16string>& posts);
     void gather_list_page(std::uint64_t navigation);
     void close_after_operations();
 
@@ -113,6 +136,10 @@ private:
     std::uint64_t m_collected_serial = 0;
     // Raised by every clear of List1.
     std::uint64_t m_list1_generation = 0;
+    // Each post's own capture, from the last harvest through the archive, and the blog (its
+    // address on the service) it was read for.
+    std::u16string m_captures_blog;
+    std::optional<archive::OwnCaptures> m_captures;
     int m_busy = 0;
     bool m_input_blocked = false;
     bool m_saving = false;

@@ -1,13 +1,15 @@
 #include "window/form1.h"
 
+#include "archive/blog_route.h"
+#include "platform/archive_request_policy.h"
 #include "platform/codepage.h"
 #include "platform/message_box.h"
 #include "platform/page_downloads.h"
 #include "platform/quit_request.h"
 #include "platform/text.h"
 #include "utilities/moddelay.h"
-#include "window/blog_address.h"
 #include "window/page_count.h"
+#include "window/waiting_caption.h"
 
 #include <cstdint>
 
@@ -40,6 +42,10 @@ void Form1::HarvestRun() {
     }
     const BusyScope busy(*this);
     list1_clear();
+    // Through the archive one post is one item, whatever the timestamps of its links.
+    m_post_links.set_identity(archive::BlogRoute(typed_address(txtblog)).wayback()
+                                  ? &archive::post_identity
+                                  : &window::PostLinkList::same_link);
     Timer1.set_enabled(true);
     WebBrowser1.Navigate2(typed_address(txtblog));
     Command1.set_label(platform::utf16_to_utf8(u"正在获取文章链接"));
@@ -49,9 +55,14 @@ void Form1::HarvestRun() {
         return;
     }
 
-    const std::u16string address = typed_address(txtblog);
-    const std::u16string user_name = blog::UserName(address);
-    const std::optional<std::u16string> first_page = fetch_first_list_page(address);
+    const archive::BlogRoute route(typed_address(txtblog));
+    // One politeness for every request this run makes of the archive.
+    std::optional<platform::ArchiveRequestPolicy> politeness;
+    if (route.wayback()) {
+        politeness.emplace(platform::utf16_to_utf8(route.wayback()->archive));
+    }
+    const std::optional<std::u16string> first_page =
+        fetch_first_list_page(route, politeness ? &*politeness : nullptr);
     if (platform::quit_requested()) {
         return;
     }
@@ -66,12 +77,15 @@ void Form1::HarvestRun() {
     }
 
     for (int k = 0; k <= last_page_index && !platform::quit_requested(); ++k) {
-        WebBrowser1.Navigate(blog::ListPageAddress(user_name, k));
+        WebBrowser1.Navigate(route.list_page(k));
         const std::uint64_t navigation = WebBrowser1.navigation_serial();
         Label3.set_text(
             platform::utf16_to_utf8(u"正在获取第" + platform::decimal(k + 1) + u"页的文章链接"));
         moddelay::DelaySeconds(list_page_wait_seconds);
         gather_list_page(navigation);
+    }
+    if (route.wayback() && !platform::quit_requested()) {
+        add_posts_from_capture_index(*route.wayback(), *politeness);
     }
     if (platform::quit_requested()) {
         return;
@@ -83,17 +97,23 @@ void Form1::HarvestRun() {
 
 // The blog's first list page; nothing when the address has no user name part or no response
 // could be had, which the error box then tells the user.
-std::optional<std::u16string> Form1::fetch_first_list_page(std::u16string_view address) {
-    if (!blog::HasUserNamePart(address)) {
+std::optional<std::u16string>
+Form1::fetch_first_list_page(const archive::BlogRoute& route,
+                             platform::ArchiveRequestPolicy* politeness) {
+    if (!route.has_user_name_part()) {
         return std::nullopt;
     }
     std::optional<std::string> body;
     platform::PageDownloads download(
-        {platform::utf16_to_utf8(blog::FirstListPageAddress(blog::UserName(address)))}, 1,
-        [&body](std::size_t, std::optional<std::string> answer, long) {
-            body = std::move(answer);
-        });
+        {platform::utf16_to_utf8(route.first_list_page())}, 1,
+        [&body](std::size_t, platform::DownloadResult result) { body = std::move(result.body); },
+        {}, politeness);
     const InputBlock deaf(*this);
+    if (politeness) {
+        window::WaitingCaption caption(Command1, politeness,
+                                       platform::utf8_to_utf16(Command1.get_label().raw()));
+        window::wait_for(download, caption);
+    }
     while (!download.done() && !platform::quit_requested()) {
         moddelay::pump_until([&] { return download.done(); }, fetch_slice_ms);
     }

@@ -31,12 +31,20 @@ bool IsWebAddress(std::u16string_view address) {
 std::vector<std::u16string> PostLinkList::add_page_links(const std::vector<std::u16string>& links) {
     std::vector<std::u16string> added;
     for (const std::u16string& link : links) {
-        if (IsPostLink(link) && m_seen.insert(link).second) {
+        if (IsPostLink(link) && m_seen.insert(m_identity(link)).second) {
             m_items.push_back(link);
             added.push_back(link);
         }
     }
     return added;
+}
+
+void PostLinkList::set_identity(Identity identity) {
+    m_identity = identity;
+    m_seen.clear();
+    for (const std::u16string& item : m_items) {
+        m_seen.insert(m_identity(item));
+    }
 }
 
 void PostLinkList::clear() {

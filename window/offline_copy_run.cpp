@@ -37,6 +37,8 @@ std::u16string download_failure(const platform::DownloadResult& result,
             return u"下载超时";
         case platform::FetchFailure::stalled:
             return u"下载停滞";
+        case platform::FetchFailure::blocked:
+            return u"网页时光机拒绝访问";
         case platform::FetchFailure::none:
         case platform::FetchFailure::error:
             break;
@@ -75,10 +77,9 @@ offline::PictureOutcome StorePicture(const offline::PictureStore& store, std::st
     return {{}, u"图片无法写入"};
 }
 
-std::optional<offline::PictureOutcomes> FetchPictures(const offline::CopyPlan& plan,
-                                                      const offline::PictureStore& store,
-                                                      std::size_t parallel,
-                                                      const PictureProgress& progress) {
+std::optional<offline::PictureOutcomes>
+FetchPictures(const offline::CopyPlan& plan, const offline::PictureStore& store,
+              std::size_t parallel, const PictureProgress& progress, const PictureSource& source) {
     offline::PictureOutcomes outcomes;
     std::vector<std::string> wanted;
     for (const std::string& address : plan.pictures) {
@@ -92,14 +93,20 @@ std::optional<offline::PictureOutcomes> FetchPictures(const offline::CopyPlan& p
         return outcomes;
     }
     progress(0, wanted.size());
+    std::vector<std::string> urls = wanted;
+    if (source.download_address) {
+        for (std::string& url : urls) {
+            url = source.download_address(url);
+        }
+    }
     std::size_t done = 0;
     platform::PageDownloads downloads(
-        wanted, parallel,
+        std::move(urls), parallel,
         [&](std::size_t index, platform::DownloadResult result) {
             outcomes[wanted[index]] = StorePicture(store, wanted[index], result);
             progress(++done, wanted.size());
         },
-        picture_limits());
+        picture_limits(), source.policy);
     while (!downloads.done() && !platform::quit_requested()) {
         moddelay::pump_until([&] { return downloads.done(); }, wait_slice_ms);
     }
@@ -112,14 +119,15 @@ std::optional<offline::PictureOutcomes> FetchPictures(const offline::CopyPlan& p
 
 CopyResult WriteOfflineCopy(const std::filesystem::path& user_folder,
                             std::vector<offline::PreparedPost> posts, std::u16string_view user_name,
-                            std::size_t parallel, const PictureProgress& progress) {
+                            std::size_t parallel, const PictureProgress& progress,
+                            const PictureSource& source) {
     // The post files are what was asked for, and they are all written by now: a copy that
     // cannot be made is reported, never allowed to end the program.
     try {
         const offline::CopyPlan plan = offline::PlanCopy(std::move(posts));
         const offline::PictureStore store(offline::CopyFolder(user_folder));
         const std::optional<offline::PictureOutcomes> pictures =
-            FetchPictures(plan, store, parallel, progress);
+            FetchPictures(plan, store, parallel, progress, source);
         if (!pictures) {
             return CopyResult::stopped;
         }

@@ -28,13 +28,21 @@ offline::PictureOutcome StorePicture(const offline::PictureStore& store, std::st
 
 using PictureProgress = std::function<void(std::size_t done, std::size_t total)>;
 
+// Where pictures come from: their own addresses, or another one for each (an archive's raw
+// capture), under a policy that every download asks first.
+struct PictureSource {
+    std::function<std::string(const std::string& picture)> download_address;
+    platform::RequestPolicy* policy = nullptr;
+};
+
 // Downloads the plan's pictures that are not already whole in the store, at most `parallel` at
 // a time, and stores them. `progress` hears of each one finished. Nothing when the program was
 // asked to quit meanwhile.
 std::optional<offline::PictureOutcomes> FetchPictures(const offline::CopyPlan& plan,
                                                       const offline::PictureStore& store,
                                                       std::size_t parallel,
-                                                      const PictureProgress& progress);
+                                                      const PictureProgress& progress,
+                                                      const PictureSource& source = {});
 
 enum class CopyResult {
     written,
@@ -46,6 +54,7 @@ enum class CopyResult {
 // earlier save left there.
 CopyResult WriteOfflineCopy(const std::filesystem::path& user_folder,
                             std::vector<offline::PreparedPost> posts, std::u16string_view user_name,
-                            std::size_t parallel, const PictureProgress& progress);
+                            std::size_t parallel, const PictureProgress& progress,
+                            const PictureSource& source = {});
 
 } // namespace window

@@ -1,5 +1,8 @@
 #include "window/form1.h"
 
+#include "archive/archive_politeness.h"
+#include "archive/blog_route.h"
+#include "platform/archive_request_policy.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
@@ -7,12 +10,11 @@
 #include "platform/quit_request.h"
 #include "platform/shell.h"
 #include "platform/text.h"
-#include "utilities/moddelay.h"
 #include "window/backup_folder.h"
 #include "window/blog_address.h"
-#include "window/button_caption.h"
 #include "window/offline_copy_run.h"
 #include "window/post_saver.h"
+#include "window/waiting_caption.h"
 
 #include <cstdint>
 #include <utility>
@@ -20,7 +22,6 @@
 namespace {
 
 constexpr std::u16string_view saving_caption = u"正在保存";
-constexpr std::uint32_t wait_slice_ms = 60000;
 
 std::vector<std::string> addresses_of(const std::vector<std::u16string>& posts) {
     std::vector<std::string> addresses;
@@ -35,6 +36,21 @@ std::vector<std::string> addresses_of(const std::vector<std::u16string>& posts) 
 std::u16string count_of(std::size_t done, std::size_t total) {
     return platform::decimal(static_cast<long long>(done)) + u"/" +
            platform::decimal(static_cast<long long>(total));
+}
+
+// Through the archive, pictures come from its raw captures at the typed time (the archive
+// answers with the nearest one), under the save's politeness.
+window::PictureSource picture_source(const archive::BlogRoute& route,
+                                     platform::RequestPolicy* politeness) {
+    if (!route.wayback()) {
+        return {};
+    }
+    const archive::WaybackBlog wayback = *route.wayback();
+    return {[wayback](const std::string& picture) {
+                return platform::utf16_to_utf8(archive::capture_address(
+                    wayback.archive, wayback.timestamp, u"im_", platform::utf8_to_utf16(picture)));
+            },
+            politeness};
 }
 
 } // namespace
@@ -53,8 +69,8 @@ void Form1::SaveRun() {
         Command2.set_label(platform::utf16_to_utf8(u"保存文章"));
     };
 
-    const std::u16string user_name =
-        blog::UserName(platform::utf8_to_utf16(txtblog.get_text().raw()));
+    const archive::BlogRoute route(platform::utf8_to_utf16(txtblog.get_text().raw()));
+    const std::u16string user_name = route.user_name();
     const blog::SaveTarget target = blog::ChooseSaveFolder(
         blog::BackupFolder(platform::program_folder()), user_name, platform::home_folder());
     if (!target.writable) {
@@ -67,13 +83,30 @@ void Form1::SaveRun() {
     // What the collector adds from now on belongs to the next save.
     const std::vector<std::u16string> posts = list1_items();
 
+    // Every request of this save to the archive goes through one politeness.
+    std::optional<platform::ArchiveRequestPolicy> politeness;
+    std::optional<std::vector<std::u16string>> addresses = posts;
+    if (route.wayback()) {
+        politeness.emplace(platform::utf16_to_utf8(route.wayback()->archive));
+    }
+    window::WaitingCaption caption(Command2, politeness ? &*politeness : nullptr, saving_caption);
+    if (route.wayback()) {
+        addresses = archive_download_addresses(route, *politeness, caption, posts);
+    }
+    bool blocked = !addresses;
     std::size_t saved_or_failed = 0;
     std::size_t failures = 0;
     // Each post's cut and cleaned text, not its whole page, waits for the copy.
     std::vector<offline::PreparedPost> copy_posts(posts.size());
     platform::PageDownloads downloads(
-        addresses_of(posts), save_parallel_downloads,
+        addresses_of(addresses.value_or(std::vector<std::u16string>())), save_parallel_downloads,
         [&](std::size_t index, platform::DownloadResult result) {
+            if (result.failure == platform::FetchFailure::blocked) {
+                // Nothing more is asked of an archive that shuts us out; what is saved stays.
+                blocked = true;
+                downloads.cancel();
+                return;
+            }
             // A failed download still gets its (empty) file, as it always has; it is counted.
             const std::u16string page =
                 result.body ? platform::decode_gbk(*result.body) : std::u16string();
@@ -86,22 +119,22 @@ void Form1::SaveRun() {
                 index + 1,
                 {posts[index], failure.empty() ? std::optional(page) : std::nullopt, failure});
             const std::u16string count = count_of(++saved_or_failed, posts.size());
-            window::ShowFittingCaption(Command2, std::u16string(saving_caption) + count, count);
-        });
-    while (!downloads.done() && !platform::quit_requested()) {
-        moddelay::pump_until([&] { return downloads.done(); }, wait_slice_ms);
-    }
+            caption.show(std::u16string(saving_caption) + count, count);
+        },
+        {}, politeness ? &*politeness : nullptr);
+    window::wait_for(downloads, caption);
     window::CopyResult copy = window::CopyResult::written;
     try {
         downloads.rethrow_failure();
         // The browsable copy comes after every post file, and only when there is something in it.
-        if (!posts.empty() && !platform::quit_requested()) {
+        if (!posts.empty() && !blocked && !platform::quit_requested()) {
             copy = window::WriteOfflineCopy(
                 target.folder, std::move(copy_posts), user_name, save_parallel_downloads,
-                [this](std::size_t done, std::size_t total) {
+                [&caption](std::size_t done, std::size_t total) {
                     const std::u16string count = count_of(done, total);
-                    window::ShowFittingCaption(Command2, u"图片" + count, count);
-                });
+                    caption.show(u"图片" + count, count);
+                },
+                picture_source(route, politeness ? &*politeness : nullptr));
         }
     } catch (...) {
         m_saving = false;
@@ -109,6 +142,11 @@ void Form1::SaveRun() {
     }
     m_saving = false;
     if (platform::quit_requested()) {
+        return;
+    }
+    if (blocked) {
+        platform::MsgBox(archive::BlockedMessage);
+        restore_caption();
         return;
     }
 

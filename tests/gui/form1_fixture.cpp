@@ -11,6 +11,8 @@
 #include <webkit/webkit.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 namespace gui_testing {
 
@@ -106,6 +108,21 @@ std::vector<std::u16string> first_copies(const std::vector<std::vector<std::u16s
         }
     }
     return kept;
+}
+
+std::string read_file(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::map<std::string, std::string> files_in(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            files[entry.path().filename().string()] = read_file(entry.path());
+        }
+    }
+    return files;
 }
 
 } // namespace gui_testing

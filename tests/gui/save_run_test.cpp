@@ -27,7 +27,9 @@
 #include <thread>
 
 using gui_testing::click;
+using gui_testing::files_in;
 using gui_testing::Form1Fixture;
+using gui_testing::read_file;
 using gui_testing::RecordedBox;
 using gui_testing::wait_until;
 using platform::utf16_to_utf8;
@@ -66,22 +68,6 @@ Files expected_files(const std::vector<std::u16string>& posts, int copies = 1) {
         std::string& body = files[std::to_string(i + 1) + " " + file_titles[number] + ".html"];
         for (int copy = 0; copy < copies; ++copy) {
             body += gbk_body(user, number);
-        }
-    }
-    return files;
-}
-
-std::string read_file(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// Every file in the folder, by name, with its bytes.
-Files files_in(const fs::path& folder) {
-    Files files;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        if (entry.is_regular_file()) {
-            files[entry.path().filename().string()] = read_file(entry.path());
         }
     }
     return files;

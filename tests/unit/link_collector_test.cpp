@@ -1,5 +1,7 @@
 #include "window/link_collector.h"
 
+#include "archive/wayback_address.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -84,4 +86,24 @@ TEST(PostLinkList, KeepsPostLinksWhereTheyWereFirstSeenWithinAndAcrossPages) {
     EXPECT_EQ(list.size(), 0u);
     EXPECT_EQ(list.add_page_links({post(u"u", 2), post(u"u", 1)}),
               (Links{post(u"u", 2), post(u"u", 1)}));
+}
+
+TEST(PostLinkList, ThroughTheArchiveOnePostIsOneItemWhateverItsLinksTimestamps) {
+    const auto archived = [](std::u16string_view timestamp, const std::u16string& original) {
+        return u"https://web.archive.org/web/" + std::u16string(timestamp) + u"/" + original;
+    };
+    const Links page{archived(u"20100101000000", post(u"u", 1)),
+                     archived(u"20120101000000", post(u"u", 1)),
+                     archived(u"20100101000000", post(u"u", 2))};
+    PostLinkList live;
+    EXPECT_EQ(live.add_page_links(page).size(), 3U);
+
+    PostLinkList list;
+    list.add_page_links({archived(u"20100101000000", post(u"u", 1))});
+    list.set_identity(&archive::post_identity);
+    EXPECT_EQ(list.add_page_links(page), (Links{archived(u"20100101000000", post(u"u", 2))}));
+    EXPECT_TRUE(
+        list.add_page_links({archived(u"2013", u"http://HI.baidu.com:80/u/blog/item/2.html")})
+            .empty());
+    EXPECT_EQ(list.size(), 2U);
 }

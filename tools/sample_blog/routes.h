@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace sample_blog {
 
@@ -22,6 +24,8 @@ struct Reply {
         requests,     // every request target received so far, as sent, one a line
         picture,      // `bytes` as `content_type`
         huge_picture, // a PNG of `length` bytes, made as it is sent
+        text,         // `body` as it is, sent as `content_type`
+        refuse,       // the connection is closed without an answer
     };
     Kind kind = Kind::gbk;
     int status = 200;
@@ -30,7 +34,9 @@ struct Reply {
     std::size_t length = 0;
     bool chunked = false; // sent without Content-Length
     std::string_view bytes{};
-    std::string_view content_type{};
+    std::string body{};
+    std::string content_type{};
+    std::vector<std::pair<std::string, std::string>> headers{};
 };
 
 inline constexpr std::chrono::milliseconds k_trickle_interval{100};

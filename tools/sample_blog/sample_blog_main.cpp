@@ -2,6 +2,7 @@
 // Prints "listening on 127.0.0.1:PORT" once it takes connections; stops on SIGTERM or SIGINT.
 
 #include "platform/text.h"
+#include "tools/sample_blog/archive_routes.h"
 #include "tools/sample_blog/blog_pictures.h"
 #include "tools/sample_blog/gbk_encoder.h"
 #include "tools/sample_blog/long_post.h"
@@ -18,6 +19,7 @@
 #include <mutex>
 #include <optional>
 #include <pthread.h>
+#include <sys/socket.h>
 #include <thread>
 
 namespace {
@@ -103,8 +105,32 @@ void send_huge_picture(std::size_t length, sample_blog::StopFlag& stop,
         });
 }
 
+// cpp-httplib does not hand its socket to a handler, so the one this request came on is found
+// by its two ends and shut: the client reads an end of stream and no answer, as from a
+// firewall.
+void close_without_answer(const httplib::Request& request) {
+    for (int fd = 0; fd < 1024; ++fd) {
+        sockaddr_storage local{};
+        sockaddr_storage peer{};
+        socklen_t local_size = sizeof local;
+        socklen_t peer_size = sizeof peer;
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &local_size) != 0 ||
+            getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peer_size) != 0 ||
+            local.ss_family != AF_INET || peer.ss_family != AF_INET) {
+            continue;
+        }
+        const auto& local_in = reinterpret_cast<const sockaddr_in&>(local);
+        const auto& peer_in = reinterpret_cast<const sockaddr_in&>(peer);
+        if (ntohs(local_in.sin_port) == request.local_port &&
+            ntohs(peer_in.sin_port) == request.remote_port) {
+            shutdown(fd, SHUT_RDWR);
+            return;
+        }
+    }
+}
+
 void serve(const Reply& reply, sample_blog::StopFlag& stop, RequestLog& log,
-           httplib::Response& response) {
+           const httplib::Request& request, httplib::Response& response) {
     if (!stop.sleep_for(reply.delay)) {
         refuse_while_stopping(response);
         return;
@@ -133,6 +159,15 @@ void serve(const Reply& reply, sample_blog::StopFlag& stop, RequestLog& log,
     case Reply::Kind::huge_picture:
         send_huge_picture(reply.length, stop, response);
         break;
+    case Reply::Kind::text:
+        response.set_content(reply.body, reply.content_type);
+        break;
+    case Reply::Kind::refuse:
+        close_without_answer(request);
+        return;
+    }
+    for (const auto& [name, value] : reply.headers) {
+        response.set_header(name, value);
     }
     response.status = reply.status;
 }
@@ -182,9 +217,27 @@ int main(int argc, char** argv) {
     httplib::Server server;
     server.new_task_queue = [] { return new httplib::ThreadPool(worker_threads); };
     server.set_keep_alive_timeout(keep_alive_seconds);
+    const sample_blog::ArchiveSchedule schedule(options.archive, options.blog);
+    sample_blog::ArchiveTraffic traffic(options.archive);
     server.Get(R"(.*)", [&](const httplib::Request& request, httplib::Response& response) {
         log.add(request.target);
-        serve(sample_blog::answer(request.path, options), stop, log, response);
+        const auto archive_kind = options.archive.enabled
+                                      ? sample_blog::archive_request_kind(request.target)
+                                      : std::nullopt;
+        if (!archive_kind) {
+            Reply reply = request.path.ends_with("/_sample/archive-requests")
+                              ? Reply{.kind = Reply::Kind::text,
+                                      .body = traffic.log(),
+                                      .content_type = "text/plain"}
+                              : sample_blog::answer(request.path, options);
+            serve(reply, stop, log, request, response);
+            return;
+        }
+        const auto admission = traffic.begin(*archive_kind, request.target);
+        const Reply reply =
+            sample_blog::archive_answer(request.target, admission.verdict, options, schedule);
+        serve(reply, stop, log, request, response);
+        traffic.end(admission.id, reply.kind == Reply::Kind::refuse ? 0 : reply.status);
     });
 
     const int port = options.port == 0

@@ -44,6 +44,67 @@ void parse_slow_page(std::string_view text, ServiceOptions& options) {
     options.slow_pages[page] = std::chrono::milliseconds(delay);
 }
 
+ArchiveRequestKind parse_kind(std::string_view option, std::string_view text) {
+    static const std::map<std::string_view, ArchiveRequestKind> names = {
+        {"replay", ArchiveRequestKind::replay},
+        {"raw", ArchiveRequestKind::raw},
+        {"image", ArchiveRequestKind::image},
+        {"index", ArchiveRequestKind::index},
+    };
+    const auto found = names.find(text);
+    if (found == names.end()) {
+        throw std::invalid_argument(std::string(option) + ": unknown request kind \"" +
+                                    std::string(text) + "\"");
+    }
+    return found->second;
+}
+
+// KIND=N
+void parse_first(std::string_view option, std::string_view text,
+                 std::map<ArchiveRequestKind, int>& first) {
+    const auto equals = text.find('=');
+    if (equals == std::string_view::npos) {
+        throw std::invalid_argument(std::string(option) + ": expected KIND=N, got \"" +
+                                    std::string(text) + "\"");
+    }
+    first[parse_kind(option, text.substr(0, equals))] =
+        parse_count(option, text.substr(equals + 1), 0);
+}
+
+// False when `option` is not one of the archive's.
+bool parse_archive_option(std::string_view option, std::string_view value,
+                          ArchiveOptions& archive) {
+    if (option == "--archive") {
+        if (value != "gaps" && value != "full") {
+            throw std::invalid_argument("--archive: expected gaps or full, got \"" +
+                                        std::string(value) + "\"");
+        }
+        archive.enabled = true;
+        archive.gaps = value == "gaps";
+    } else if (option == "--archive-missing-list-page") {
+        archive.missing_list_pages.insert(parse_count(option, value, 0));
+    } else if (option == "--archive-index-only-post") {
+        archive.index_only_posts.insert(parse_count(option, value, 1));
+    } else if (option == "--archive-uncaptured-post") {
+        archive.uncaptured_posts.insert(parse_count(option, value, 1));
+    } else if (option == "--archive-closed-post") {
+        archive.closed_posts.insert(parse_count(option, value, 1));
+    } else if (option == "--archive-429-every") {
+        archive.too_many_every = parse_count(option, value, 0);
+    } else if (option == "--archive-429-first") {
+        parse_first(option, value, archive.too_many_first);
+    } else if (option == "--archive-503-first") {
+        parse_first(option, value, archive.busy_first);
+    } else if (option == "--archive-retry-after") {
+        archive.retry_after_seconds = parse_count(option, value, 0);
+    } else if (option == "--archive-block-impatient") {
+        archive.block_impatient = parse_count(option, value, 0) != 0;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 ServiceOptions parse_options(const std::vector<std::string>& arguments) {
@@ -72,7 +133,7 @@ ServiceOptions parse_options(const std::vector<std::string>& arguments) {
             parse_slow_page(value, options);
         } else if (option == "--pager-variant") {
             options.blog.pager = parse_pager(value);
-        } else {
+        } else if (!parse_archive_option(option, value, options.archive)) {
             throw std::invalid_argument(std::string(option) + ": unknown option");
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 // The sample blog service's command line.
 
+#include "tools/sample_blog/archive_options.h"
 #include "tools/sample_blog/blog_model.h"
 
 #include <chrono>
@@ -17,12 +18,19 @@ struct ServiceOptions {
     std::chrono::milliseconds latency{0};                // before every answer
     std::set<int> missing_posts;                         // post numbers that answer 404
     std::map<int, std::chrono::milliseconds> slow_pages; // list page -> extra delay
+    ArchiveOptions archive;                              // web.archive.org, when enabled
 };
 
 inline constexpr const char* k_usage =
     "usage: sample_blog [--port N] [--posts N] [--per-page N] [--latency-ms N]\n"
     "                   [--not-found N]... [--slow-page K=MS]... [--pictures]\n"
-    "                   [--pager-variant normal|missing-last|missing-next|reversed|no-number]\n";
+    "                   [--pager-variant normal|missing-last|missing-next|reversed|no-number]\n"
+    "                   [--archive gaps|full] [--archive-missing-list-page K]...\n"
+    "                   [--archive-index-only-post N]... [--archive-uncaptured-post N]...\n"
+    "                   [--archive-closed-post N]... [--archive-429-every N]\n"
+    "                   [--archive-429-first KIND=N]... [--archive-503-first KIND=N]...\n"
+    "                   [--archive-retry-after S] [--archive-block-impatient 0|1]\n"
+    "                   KIND: replay|raw|image|index\n";
 
 // std::invalid_argument, with a message naming the option, for anything it cannot read.
 ServiceOptions parse_options(const std::vector<std::string>& arguments);

@@ -1,0 +1,48 @@
+#pragma once
+// What a server allows: PageDownloads asks a policy before each attempt of a transfer the policy
+// governs and tells it how the attempt ended, so one place decides pace, pauses and retries.
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+class RequestPolicy {
+public:
+    enum class Go {
+        Now,         // start the attempt
+        Later,       // ask again after `wait_ms`
+        WhenOneEnds, // ask again when a governed attempt has ended
+        Blocked,     // the server shuts us out: give up on this request
+    };
+    struct Permission {
+        Go go = Go::Now;
+        std::int64_t wait_ms = 0;
+    };
+    enum class Next {
+        Done,    // report the answer
+        Retry,   // attempt it again
+        Failed,  // report the answer as it is: the attempts ran out
+        Blocked, // report the request as blocked
+    };
+    // What came back for one attempt.
+    struct Answer {
+        long status = 0;         // 0 when no answer came
+        bool refused = false;    // the connection was refused
+        std::string retry_after; // response headers, "" when absent
+        std::string date;
+    };
+    // One request's attempts so far; PageDownloads keeps one per address.
+    struct Attempts {
+        int count = 0;
+        bool running = false;
+    };
+
+    virtual ~RequestPolicy() = default;
+    virtual bool governs(const std::string& url) const = 0;
+    virtual Permission ask() const = 0;
+    virtual void begin(Attempts& request) = 0;
+    virtual Next end(Attempts& request, const Answer& answer) = 0;
+};
+
+} // namespace platform

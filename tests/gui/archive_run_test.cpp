@@ -1,0 +1,196 @@
+#include "tests/gui/form1_fixture.h"
+
+#include "platform/files.h"
+#include "platform/http.h"
+#include "platform/text.h"
+#include "tools/sample_blog/blog_model.h"
+
+#include <glibmm/main.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <thread>
+
+using gui_testing::click;
+using gui_testing::files_in;
+using gui_testing::text_of;
+using platform::utf16_to_utf8;
+using Texts = std::vector<std::u16string>;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::u16string archived_blog = u"http://web.archive.org/web/2012/http://hi.baidu.com/someone";
+const sample_blog::SampleBlog someone(u"someone", {.posts = 11, .per_page = 4});
+
+// The blog's own address inside an archived link: "…/web/<digits>[flag]/<original>", without
+// the default port the crawler sometimes kept.
+std::u16string original(std::u16string_view link) {
+    constexpr std::u16string_view web = u"http://web.archive.org/web/";
+    if (!link.starts_with(web)) {
+        return u"not archived: " + std::u16string(link);
+    }
+    std::u16string rest(link.substr(link.find(u'/', web.size()) + 1));
+    if (const std::size_t port = rest.find(u":80/"); port != std::u16string::npos) {
+        rest.erase(port, 3);
+    }
+    return rest;
+}
+
+// The stand-in archive's default gaps: list page 1 never captured, the last post of page 0
+// shown by no captured page, first index query and first raw capture answered with a 429.
+class ArchiveTest : public gui_testing::Form1Fixture {
+protected:
+    explicit ArchiveTest(const char* archive = "gaps")
+        : Form1Fixture({"--posts", "11", "--per-page", "4", "--archive", archive}) {}
+
+    void SetUp() override {
+        Form1Fixture::SetUp();
+        fs::remove_all(user_folder());
+    }
+    void TearDown() override {
+        fs::remove_all(user_folder());
+        Form1Fixture::TearDown();
+    }
+    static fs::path user_folder() { return platform::program_folder() / "someone"; }
+
+    void press(Gtk::Button& button, std::u16string_view address) {
+        form().txtblog.set_text(utf16_to_utf8(address));
+        click(button);
+    }
+
+    // Lists the originals of `listed` in List1 and saves them from the live blog; the files
+    // must be `archived`, byte for byte.
+    void expect_live_save_gives(const Texts& listed,
+                                const std::map<std::string, std::string>& archived) {
+        fs::remove_all(user_folder());
+        form().list1_clear();
+        form().list1_add_links(listed);
+        press(form().Command2, u"http://hi.baidu.com/someone");
+        EXPECT_EQ(files_in(user_folder()), archived);
+    }
+    std::vector<std::u16string> listed_originals() {
+        Texts listed;
+        std::ranges::transform(form().list1_items(), std::back_inserter(listed), original);
+        return listed;
+    }
+};
+
+// Every page of the blog captured, no 429.
+class WholeArchiveTest : public ArchiveTest {
+protected:
+    WholeArchiveTest() : ArchiveTest("full") {}
+};
+
+// The third request (the second post, after the index and the first post) answers 429; an
+// address that asks again during the pause is shut out.
+class BlockingArchiveTest : public gui_testing::Form1Fixture {
+protected:
+    BlockingArchiveTest()
+        : Form1Fixture({"--posts", "11", "--per-page", "4", "--archive", "full",
+                        "--archive-429-every", "3"}) {}
+    void TearDown() override {
+        fs::remove_all(platform::program_folder() / "someone");
+        Form1Fixture::TearDown();
+    }
+};
+
+} // namespace
+
+TEST_F(ArchiveTest, ListsEachArchivedPostOnceAndSavesTheLiveBlogsBytes) {
+    press(form().Command1, archived_blog);
+
+    // The captured list pages' posts in page order, the missing page skipped without a word,
+    // then the index's other posts of the blog in its (address) order.
+    const std::u16string unlisted = someone.post_address(someone.posts_on_page(0).back());
+    Texts expected = gui_testing::first_copies(
+        {someone.list_page(0).post_links, someone.list_page(2).post_links});
+    std::erase(expected, unlisted);
+    std::vector<int> rest;
+    for (int number = 1; number <= someone.post_count(); ++number) {
+        if (std::ranges::find(expected, someone.post_address(number)) == expected.end()) {
+            rest.push_back(number);
+        }
+    }
+    std::ranges::sort(rest, {}, [](int number) { return someone.post_id(number); });
+    for (const int number : rest) {
+        expected.push_back(someone.post_address(number));
+    }
+    EXPECT_EQ(listed_originals(), expected);
+    EXPECT_EQ(text_of(form().Label1),
+              u"共获取" + platform::decimal(static_cast<long long>(expected.size())) + u"文章链接");
+    EXPECT_EQ(box_texts(), Texts{u"若无法自动获取全部日志，请手动点击[下一页]"});
+
+    // The first raw capture answers 429: the caption counts the pause down.
+    bool waited = false;
+    sigc::connection watch = Glib::signal_timeout().connect(
+        [&] {
+            waited = waited || form().Command2.get_label().raw().starts_with("等待");
+            return true;
+        },
+        100);
+    press(form().Command2, archived_blog);
+    watch.disconnect();
+    EXPECT_TRUE(waited);
+    const auto archived_files = files_in(user_folder());
+    EXPECT_EQ(archived_files.size(), expected.size());
+
+    expect_live_save_gives(expected, archived_files);
+    const std::u16string saved = u"文章已保存于 " +
+                                 platform::utf8_to_utf16(platform::program_folder().string()) +
+                                 u"/someone";
+    EXPECT_EQ(box_texts(), (Texts{u"若无法自动获取全部日志，请手动点击[下一页]", u"保存完毕", saved,
+                                  u"欢迎再次使用", u"保存完毕", saved, u"欢迎再次使用"}));
+}
+
+TEST_F(WholeArchiveTest, ListsWhatALiveHarvestListsAndSavesTheSameFiles) {
+    press(form().Command1, archived_blog);
+    std::vector<Texts> pages;
+    for (int k = 0; k <= someone.last_page_index(); ++k) {
+        pages.push_back(someone.list_page(k).post_links);
+    }
+    const Texts live = gui_testing::first_copies(pages);
+    EXPECT_EQ(listed_originals(), live);
+
+    press(form().Command2, archived_blog);
+    expect_live_save_gives(live, files_in(user_folder()));
+    EXPECT_EQ(files_in(user_folder()).size(), live.size());
+}
+
+TEST_F(BlockingArchiveTest, ASaveShutOutStopsKeepsWhatItWroteAndSaysSo) {
+    Texts posts;
+    for (int number = 1; number <= someone.post_count(); ++number) {
+        posts.push_back(u"http://web.archive.org/web/2012/" + someone.post_address(number));
+    }
+    form().list1_add_links(posts);
+    // Someone else on this address asks during the pause: the archive shuts the address out.
+    bool impatient = false;
+    sigc::connection watch = Glib::signal_timeout().connect(
+        [&] {
+            if (!impatient && form().Command2.get_label().raw().starts_with("等待")) {
+                impatient = true;
+                std::thread([] {
+                    try {
+                        platform::http_get("http://web.archive.org/web/2012/http://hi.baidu.com/");
+                    } catch (const platform::HttpError&) {
+                    }
+                }).detach();
+            }
+            return true;
+        },
+        100);
+    form().txtblog.set_text(utf16_to_utf8(archived_blog));
+    click(form().Command2);
+    watch.disconnect();
+
+    ASSERT_TRUE(impatient);
+    EXPECT_EQ(box_texts(), Texts{u"网页时光机暂时拒绝访问，请一小时后再试"});
+    EXPECT_EQ(form().Command2.get_label(), "保存文章");
+    // The first post, saved before the 429, is kept; nothing is written after the block.
+    const auto kept = files_in(platform::program_folder() / "someone");
+    ASSERT_EQ(kept.size(), 1U);
+    EXPECT_TRUE(kept.begin()->first.starts_with("1 "));
+    EXPECT_FALSE(kept.begin()->second.empty());
+}

@@ -1,0 +1,31 @@
+#pragma once
+// What the stand-in archive holds of each sample blog and how it treats its callers.
+
+#include <map>
+#include <set>
+
+namespace sample_blog {
+
+// What a request to the archive asks for: a replayed page (/web/TS/...), a raw capture
+// (/web/TSid_/...), a raw picture (/web/TSim_/...) or the capture index (/cdx/search/cdx).
+enum class ArchiveRequestKind { replay, raw, image, index, other };
+
+struct ArchiveOptions {
+    bool enabled = false;
+    // The default scenario's gaps on top of the options below: list page 1 never captured, the
+    // last post of list page 0 missing from its capture, and the "blog closed" notice of every
+    // post n > last list page + 1 with n % 4 == 1 captured soon after the list pages. Also the
+    // first index query and the first raw capture answer 429.
+    bool gaps = true;
+    std::set<int> missing_list_pages; // /blog/index/K never captured
+    std::set<int> index_only_posts;   // left out of every captured page of the blog
+    std::set<int> uncaptured_posts;   // never captured, though pages link to them
+    std::set<int> closed_posts;       // "blog closed" captured soon after the list pages
+    int too_many_every = 0;           // every Nth archive request answers 429
+    std::map<ArchiveRequestKind, int> too_many_first; // the first N of a kind answer 429
+    std::map<ArchiveRequestKind, int> busy_first;     // the first N of a kind answer 503
+    int retry_after_seconds = 2;                      // 0: no Retry-After header
+    bool block_impatient = true; // a request within a 429's Retry-After: refuse everything after
+};
+
+} // namespace sample_blog

@@ -1,0 +1,41 @@
+#pragma once
+// A button's running caption that gives way to "等待" and the seconds left while the archive
+// makes the downloads pause, and the wait for downloads that keeps it current.
+
+#include <string>
+#include <string_view>
+
+namespace Gtk {
+class Button;
+}
+
+namespace platform {
+class ArchiveRequestPolicy;
+class PageDownloads;
+} // namespace platform
+
+namespace window {
+
+class WaitingCaption {
+public:
+    // `policy` may be null: the caption then never waits.
+    WaitingCaption(Gtk::Button& button, const platform::ArchiveRequestPolicy* policy,
+                   std::u16string_view caption);
+
+    // The caption shown while no pause runs, fitted as ShowFittingCaption fits it.
+    void show(std::u16string_view full, std::u16string_view short_form);
+    // Shows the pause's seconds left, or the caption again once the pause is over.
+    void refresh();
+
+private:
+    Gtk::Button& m_button;
+    const platform::ArchiveRequestPolicy* m_policy;
+    std::u16string m_full;
+    std::u16string m_short;
+    bool m_waiting = false;
+};
+
+// Serves events until `downloads` is done or the user asks to quit, keeping `caption` current.
+void wait_for(platform::PageDownloads& downloads, WaitingCaption& caption);
+
+} // namespace window
