@@ -24,6 +24,9 @@ constexpr std::string_view context_prefix = "<!DOCTYPE html><html><head></head><
 // leave; the <span> brings back formatting elements the body left pending.
 constexpr std::string_view probe = ".<span id=\"pellumo-end\"></span>";
 constexpr int max_rounds = 64;
+// A real body needs a few end tags at most; a closer that keeps growing (each round may ask for
+// all it already holds again) would double until memory runs out.
+constexpr std::size_t max_closer_bytes = 4096;
 
 // Elements dropped with their content: they run code, load or submit to the network, change
 // how addresses or the page are read, or hold markup that browsers and gumbo read differently.
@@ -542,7 +545,8 @@ CleanBody CleanPostBody(std::string_view body, std::string_view post_address) {
         }
         if (seal.cut) {
             kept.drop({{*seal.cut, text.size()}});
-        } else if (!seal.closer.empty()) {
+        } else if (!seal.closer.empty() &&
+                   clean.closer.size() + seal.closer.size() <= max_closer_bytes) {
             clean.closer += seal.closer;
         } else {
             break;

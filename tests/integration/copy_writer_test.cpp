@@ -2,6 +2,8 @@
 
 #include "copy/picture.h"
 
+#include "tests/support/temp_folder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -59,16 +61,8 @@ CopyPages pages_for(const std::vector<CopyPost>& posts, std::u16string_view time
 
 class CopyWriterTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "pellumo-copy-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_user = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(m_user, ignored);
-    }
-    fs::path m_user;
+    testing_support::TempFolder m_folder;
+    const fs::path m_user = m_folder.path();
 };
 
 } // namespace

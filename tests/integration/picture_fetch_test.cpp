@@ -2,6 +2,7 @@
 
 #include "platform/text.h"
 #include "tests/support/sample_blog_service.h"
+#include "tests/support/temp_folder.h"
 #include "tools/sample_blog/blog_model.h"
 #include "tools/sample_blog/blog_pictures.h"
 
@@ -43,9 +44,8 @@ TEST(PictureFetch, KeepsEachRasterPictureOnceSaysWhyOthersFailedAndFetchesNothin
         posts.push_back({blog.post_address(n), blog.post_page(n).html, u""});
     }
     const offline::CopyPlan plan = offline::PlanCopy(posts);
-    std::string pattern = (fs::temp_directory_path() / "pellumo-pictures-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    const fs::path folder = pattern;
+    const testing_support::TempFolder temp;
+    const fs::path& folder = temp.path();
     const offline::PictureStore store(folder);
 
     std::size_t last_done = 0;
@@ -93,13 +93,11 @@ TEST(PictureFetch, KeepsEachRasterPictureOnceSaysWhyOthersFailedAndFetchesNothin
     EXPECT_EQ(again.find("photo.jpg"), std::string::npos);
     EXPECT_EQ(again.find("dot.png"), std::string::npos);
     EXPECT_NE(again.find("gone.png"), std::string::npos);
-    fs::remove_all(folder);
 }
 
 TEST(OfflineCopy, ACopyThatCannotBeWrittenIsReportedAndEndsNothing) {
-    std::string pattern = (fs::temp_directory_path() / "pellumo-copy-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    const fs::path folder = pattern;
+    const testing_support::TempFolder temp;
+    const fs::path& folder = temp.path();
     // A file where the copy's folder should be: nothing of the copy can be written.
     std::ofstream(folder / "离线浏览") << "in the way";
     std::vector<offline::PreparedPost> posts{
@@ -108,5 +106,4 @@ TEST(OfflineCopy, ACopyThatCannotBeWrittenIsReportedAndEndsNothing) {
     EXPECT_EQ(window::WriteOfflineCopy(folder, std::move(posts), u"someone", 4, {}),
               window::CopyResult::incomplete);
     EXPECT_EQ(read_bytes(folder / "离线浏览"), "in the way");
-    fs::remove_all(folder);
 }

@@ -3,6 +3,8 @@
 #include "platform/files.h"
 #include "platform/text.h"
 
+#include "tests/support/temp_folder.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -48,17 +50,8 @@ std::u16string shown_under(const fs::path& base, std::u16string_view user_name) 
 // Each test gets a fresh folder under the system's temporary folder, removed afterwards.
 class SaveTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "pellumo-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_root = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(m_root, ignored);
-    }
-
-    fs::path m_root;
+    testing_support::TempFolder m_folder;
+    const fs::path m_root = m_folder.path();
 };
 
 } // namespace

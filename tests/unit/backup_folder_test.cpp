@@ -3,6 +3,8 @@
 #include "platform/text.h"
 #include "window/post_saver.h"
 
+#include "tests/support/temp_folder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -67,15 +69,8 @@ std::string in_child(const std::function<std::string()>& body) {
 class BackupFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "pellumo-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_root = pattern;
         fs::create_directories(home());
         fs::create_directories(m_root / "config");
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(m_root, ignored);
     }
 
     fs::path home() const { return m_root / "home"; }
@@ -90,7 +85,8 @@ protected:
         });
     }
 
-    fs::path m_root;
+    testing_support::TempFolder m_folder;
+    const fs::path m_root = m_folder.path();
 };
 
 TEST_F(BackupFolderTest, DocumentsFolderFromTheUsersSettings) {
