@@ -4,11 +4,15 @@
 #include "platform/http.h"
 #include "platform/text.h"
 #include "tools/sample_blog/blog_model.h"
+#include "tools/sample_blog/blog_pictures.h"
 
+#include <glib.h>
 #include <glibmm/main.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <thread>
@@ -91,6 +95,17 @@ protected:
     BlockingArchiveTest()
         : Form1Fixture({"--posts", "11", "--per-page", "4", "--archive", "full",
                         "--archive-429-every", "3"}) {}
+    void TearDown() override {
+        fs::remove_all(platform::program_folder() / "someone");
+        Form1Fixture::TearDown();
+    }
+};
+
+// A whole archive of a blog with pictures: the copy's pictures come from the archive too.
+class PicturedArchiveTest : public gui_testing::Form1Fixture {
+protected:
+    PicturedArchiveTest()
+        : Form1Fixture({"--posts", "3", "--per-page", "4", "--archive", "full", "--pictures"}) {}
     void TearDown() override {
         fs::remove_all(platform::program_folder() / "someone");
         Form1Fixture::TearDown();
@@ -193,4 +208,23 @@ TEST_F(BlockingArchiveTest, ASaveShutOutStopsKeepsWhatItWroteAndSaysSo) {
     ASSERT_EQ(kept.size(), 1U);
     EXPECT_TRUE(kept.begin()->first.starts_with("1 "));
     EXPECT_FALSE(kept.begin()->second.empty());
+}
+
+TEST_F(PicturedArchiveTest, TheCopysPicturesComeFromTheArchivesRawCaptures) {
+    form().txtblog.set_text(utf16_to_utf8(archived_blog));
+    click(form().Command1);
+    ASSERT_GE(form().list1_count(), 3u);
+    click(form().Command2);
+
+    const std::string shared = utf16_to_utf8(sample_blog::k_shared_picture);
+    gchar* hash = g_compute_checksum_for_string(G_CHECKSUM_SHA256, shared.c_str(), -1);
+    const fs::path stored = platform::program_folder() / "someone" / "离线浏览" / "images" /
+                            (std::string(hash) + ".gif");
+    g_free(hash);
+    std::ifstream in(stored, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), sample_blog::sample_gif());
+    // Asked of the archive as a raw capture, never of the blog's own picture host.
+    const std::string log = service().request_log();
+    EXPECT_NE(log.find("im_/" + shared), std::string::npos) << log;
+    EXPECT_EQ(log.find("\n" + shared), std::string::npos) << log;
 }

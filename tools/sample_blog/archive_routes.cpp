@@ -89,7 +89,8 @@ Reply refused(ArchiveTraffic::Verdict verdict, const ServiceOptions& options) {
 // The live service's answer for a file that is not one of the blog's pages (a picture, say);
 // nothing for pages and for what the service does not have.
 std::optional<Reply> resource(const WebAddress& address, const ServiceOptions& options) {
-    if (address.path.starts_with("/_sample/")) {
+    // The service's own test pages were never on the web; the blog's pictures were.
+    if (address.path.starts_with("/_sample/") && !address.path.starts_with("/_sample/pictures/")) {
         return std::nullopt;
     }
     Reply reply = answer(percent_decode(address_text(address)), options);
