@@ -1,5 +1,7 @@
 #include "tests/gui/form1_fixture.h"
 
+#include "tests/support/file_bytes.h"
+
 #include "platform/message_box.h"
 #include "platform/quit_request.h"
 #include "platform/shell.h"
@@ -111,8 +113,7 @@ std::vector<std::u16string> first_copies(const std::vector<std::vector<std::u16s
 }
 
 std::string read_file(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return testing_support::read_bytes(file);
 }
 
 std::map<std::string, std::string> files_in(const std::filesystem::path& folder) {

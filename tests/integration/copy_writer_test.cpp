@@ -2,6 +2,7 @@
 
 #include "copy/picture.h"
 
+#include "tests/support/file_bytes.h"
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -16,12 +17,9 @@
 namespace fs = std::filesystem;
 using namespace offline;
 
-namespace {
+using testing_support::read_bytes;
 
-std::string read_bytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+namespace {
 
 void write_bytes(const fs::path& file, std::string_view bytes) {
     std::ofstream(file, std::ios::binary) << bytes;

@@ -1,6 +1,7 @@
 #include "window/offline_copy_run.h"
 
 #include "platform/text.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/sample_blog_service.h"
 #include "tests/support/temp_folder.h"
 #include "tools/sample_blog/blog_model.h"
@@ -18,12 +19,9 @@
 
 namespace fs = std::filesystem;
 
-namespace {
+using testing_support::read_bytes;
 
-std::string read_bytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+namespace {
 
 // The SHA-256 name of a picture, worked out here with GLib's own function.
 std::string hashed(std::string_view address, std::string_view extension) {

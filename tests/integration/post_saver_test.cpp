@@ -3,6 +3,7 @@
 #include "platform/files.h"
 #include "platform/text.h"
 
+#include "tests/support/file_bytes.h"
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -17,12 +18,9 @@
 namespace fs = std::filesystem;
 using namespace blog;
 
-namespace {
+using testing_support::read_bytes;
 
-std::string read_bytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+namespace {
 
 std::set<std::string> names_in(const fs::path& folder) {
     std::set<std::string> names;
