@@ -61,9 +61,9 @@ void save_all(std::size_t parallel, const blog::SaveTarget& target, bool copy) {
     if (failures != 0) {
         throw std::runtime_error("some posts were not saved");
     }
-    if (copy &&
-        window::WriteOfflineCopy(target.folder, std::move(copy_posts), u"someone", parallel,
-                                 [](std::size_t, std::size_t) {}) != window::CopyResult::written) {
+    if (copy && window::WriteOfflineCopy(target.folder, offline::PlanCopy(std::move(copy_posts)),
+                                         u"someone", parallel, [](std::size_t, std::size_t) {}) !=
+                    window::CopyResult::written) {
         throw std::runtime_error("the copy was not written");
     }
 }

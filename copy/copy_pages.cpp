@@ -17,7 +17,7 @@ constexpr std::string_view style_sheet =
     "h1{font-size:1.6em;line-height:1.3}h2{font-size:1.25em}"
     "nav{margin:1em 0;font-size:.95em}nav a,nav span{margin-right:1em}"
     "nav span{color:#999}"
-    ".source,.summary{color:#666;font-size:.9em;word-break:break-all}"
+    ".source,.summary,.facts{color:#666;font-size:.9em;word-break:break-all}"
     "article{border-top:1px solid #ccc;margin-top:2.5em}"
     "pre.raw{white-space:pre-wrap}"
     "@media (max-width:600px){body{padding:.6em;font-size:1em}}";
@@ -44,6 +44,20 @@ std::string web_link(std::string_view address) {
         return EscapeHtml(address);
     }
     return "<a href=\"" + EscapeHtml(address) + "\">" + EscapeHtml(address) + "</a>";
+}
+
+// "2009-05-01 21:00 · 类别：游记", or nothing when the page showed neither.
+std::string facts_text(const PreparedPost& post) {
+    std::string text = post.facts.date ? ShownDate(*post.facts.date) : std::string();
+    if (!post.facts.category.empty()) {
+        text += (text.empty() ? "" : " · ") + std::string("类别：") + post.facts.category;
+    }
+    return EscapeHtml(text);
+}
+
+std::string facts_line(const PreparedPost& post) {
+    const std::string text = facts_text(post);
+    return text.empty() ? std::string() : "<p class=\"facts\">" + text + "</p>\n";
 }
 
 std::string source_line(const PreparedPost& post) {
@@ -73,7 +87,7 @@ public:
         const PreparedPost& post = *m_saved[k];
         const std::string nav = post_nav(k);
         return page_start(shown_title(post)) + nav + "<h1>" + EscapeHtml(shown_title(post)) +
-               "</h1>\n" + source_line(post) + "<div class=\"post-body\">\n" +
+               "</h1>\n" + facts_line(post) + source_line(post) + "<div class=\"post-body\">\n" +
                RenderBody(post.body, targets("../images/", "", ".html")) + "\n</div>\n" + nav +
                std::string(page_end);
     }
@@ -85,8 +99,8 @@ public:
         for (const PreparedPost* post : m_saved) {
             const std::string number = std::to_string(post->number);
             page += "<article id=\"post-" + number + "\">\n<h2>" + number + ". " +
-                    EscapeHtml(shown_title(*post)) + "</h2>\n" + source_line(*post) +
-                    "<div class=\"post-body\">\n" +
+                    EscapeHtml(shown_title(*post)) + "</h2>\n" + facts_line(*post) +
+                    source_line(*post) + "<div class=\"post-body\">\n" +
                     RenderBody(post->body, targets("images/", "#post-", "")) +
                     "\n</div>\n</article>\n";
         }
@@ -102,8 +116,11 @@ public:
                            "<h2>文章</h2>\n<ol class=\"posts\">\n";
         for (const PreparedPost* post : m_saved) {
             const std::string number = std::to_string(post->number);
+            const std::string facts = facts_text(*post);
             page += "<li value=\"" + number + "\"><a href=\"posts/" + number + ".html\">" +
-                    EscapeHtml(shown_title(*post)) + "</a></li>\n";
+                    EscapeHtml(shown_title(*post)) + "</a>" +
+                    (facts.empty() ? "" : " <span class=\"facts\">" + facts + "</span>") +
+                    "</li>\n";
         }
         page += "</ol>\n";
         std::string failed;
@@ -193,6 +210,7 @@ PreparedPost PreparePost(std::size_t number, const CopyPost& post) {
     prepared.failure = utf8(post.failure);
     if (post.page) {
         prepared.title = DecodeTitle(utf8(modcut::CutBetween(*post.page, u"<title>", u"_")));
+        prepared.facts = ReadPostFacts(*post.page);
         prepared.body = CleanPostBody(utf8(modcut::CutBetween(*post.page, u"查看文章", u"类别")),
                                       prepared.address);
     }

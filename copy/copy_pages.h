@@ -13,6 +13,7 @@
 // previous/next links of the other pages pass over it.
 
 #include "copy/body_clean.h"
+#include "copy/post_facts.h"
 
 #include <cstddef>
 #include <map>
@@ -35,6 +36,7 @@ struct PreparedPost {
     bool saved = false;
     std::string title; // decoded, blanks kept
     CleanBody body;
+    PostFacts facts;
     std::string failure;
 };
 

@@ -23,8 +23,17 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// Writes under "<name>.part" and renames over `file` when every byte is on disk.
-bool write_whole(const std::filesystem::path& file, std::string_view bytes) {
+bool ends_with(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+struct DateTimeDeleter {
+    void operator()(GDateTime* time) const { g_date_time_unref(time); }
+};
+
+} // namespace
+
+bool WriteWhole(const std::filesystem::path& file, std::string_view bytes) {
     std::filesystem::path part = file;
     part += part_suffix;
     {
@@ -43,16 +52,6 @@ bool write_whole(const std::filesystem::path& file, std::string_view bytes) {
     std::filesystem::rename(part, file, error);
     return !error;
 }
-
-bool ends_with(std::string_view text, std::string_view end) {
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
-struct DateTimeDeleter {
-    void operator()(GDateTime* time) const { g_date_time_unref(time); }
-};
-
-} // namespace
 
 std::filesystem::path CopyFolder(const std::filesystem::path& user_folder) {
     return user_folder / std::filesystem::path(u8"离线浏览");
@@ -78,7 +77,7 @@ std::optional<std::string> PictureStore::Store(std::string_view address, std::st
     std::error_code error;
     std::filesystem::create_directories(m_folder, error);
     const std::string name = PictureFileName(address, extension);
-    if (error || !write_whole(m_folder / name, bytes)) {
+    if (error || !WriteWhole(m_folder / name, bytes)) {
         return std::nullopt;
     }
     return name;
@@ -92,7 +91,7 @@ CopyWriteResult WriteCopy(const std::filesystem::path& user_folder, const CopyPa
     std::filesystem::create_directories(posts, error);
     std::filesystem::create_directories(root / "images", error);
     const auto write = [&](const std::filesystem::path& file, std::string_view bytes) {
-        if (!write_whole(file, bytes)) {
+        if (!WriteWhole(file, bytes)) {
             result.failed.push_back(file);
         }
     };

@@ -14,6 +14,10 @@
 
 namespace offline {
 
+// Writes the bytes under "<name>.part" and renames that over `file` when every byte is on disk,
+// so an interrupted save never leaves a broken file under a name that looks done.
+bool WriteWhole(const std::filesystem::path& file, std::string_view bytes);
+
 // The copy's folder inside the user folder.
 std::filesystem::path CopyFolder(const std::filesystem::path& user_folder);
 

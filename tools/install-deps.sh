@@ -14,7 +14,14 @@ packages=(
   nlohmann-json3-dev
   librsvg2-bin libglib2.0-dev-bin
   dpkg-dev file lintian desktop-file-utils appstream
+  hugo cmark libxml2-utils python3 nodejs
 )
+
+# The exports' checks run a WordPress importer from the npm registry. Debian's nodejs comes
+# without npm; a Node.js from elsewhere may bring its own, which Debian's npm would conflict with.
+if ! command -v npm >/dev/null 2>&1; then
+  packages+=(npm)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -117,14 +117,12 @@ FetchPictures(const offline::CopyPlan& plan, const offline::PictureStore& store,
     return outcomes;
 }
 
-CopyResult WriteOfflineCopy(const std::filesystem::path& user_folder,
-                            std::vector<offline::PreparedPost> posts, std::u16string_view user_name,
-                            std::size_t parallel, const PictureProgress& progress,
-                            const PictureSource& source) {
+CopyResult WriteOfflineCopy(const std::filesystem::path& user_folder, const offline::CopyPlan& plan,
+                            std::u16string_view user_name, std::size_t parallel,
+                            const PictureProgress& progress, const PictureSource& source) {
     // The post files are what was asked for, and they are all written by now: a copy that
     // cannot be made is reported, never allowed to end the program.
     try {
-        const offline::CopyPlan plan = offline::PlanCopy(std::move(posts));
         const offline::PictureStore store(offline::CopyFolder(user_folder));
         const std::optional<offline::PictureOutcomes> pictures =
             FetchPictures(plan, store, parallel, progress, source);

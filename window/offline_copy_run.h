@@ -50,11 +50,10 @@ enum class CopyResult {
     stopped,    // the program was asked to quit before it was written
 };
 
-// Builds the copy of these posts, in list order, into the user folder, rebuilding what an
+// Builds the copy of the plan's posts, in list order, into the user folder, rebuilding what an
 // earlier save left there.
-CopyResult WriteOfflineCopy(const std::filesystem::path& user_folder,
-                            std::vector<offline::PreparedPost> posts, std::u16string_view user_name,
-                            std::size_t parallel, const PictureProgress& progress,
-                            const PictureSource& source = {});
+CopyResult WriteOfflineCopy(const std::filesystem::path& user_folder, const offline::CopyPlan& plan,
+                            std::u16string_view user_name, std::size_t parallel,
+                            const PictureProgress& progress, const PictureSource& source = {});
 
 } // namespace window

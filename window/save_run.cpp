@@ -10,8 +10,10 @@
 #include "platform/quit_request.h"
 #include "platform/shell.h"
 #include "platform/text.h"
+#include "utilities/moddelay.h"
 #include "window/backup_folder.h"
 #include "window/blog_address.h"
+#include "window/exports_run.h"
 #include "window/offline_copy_run.h"
 #include "window/post_saver.h"
 #include "window/waiting_caption.h"
@@ -51,6 +53,23 @@ window::PictureSource picture_source(const archive::BlogRoute& route,
                     wayback.archive, wayback.timestamp, u"im_", platform::utf8_to_utf16(picture)));
             },
             politeness};
+}
+
+// The exports, under the caption "导出" while they are written.
+bool write_exports(const std::filesystem::path& folder, const offline::CopyPlan& plan,
+                   const archive::BlogRoute& route, const std::vector<std::u16string>& downloads,
+                   window::WaitingCaption& caption) {
+    caption.show(u"导出", u"导出");
+    moddelay::pump_until([] { return false; }, 0);
+    window::ExportsSource source;
+    source.user_name = route.user_name();
+    source.blog_address = route.wayback() ? route.wayback()->blog
+                                          : std::u16string(blog::ServiceBase) + source.user_name;
+    if (route.wayback()) {
+        source.downloads = downloads;
+    }
+    source.backup_unix = g_get_real_time() / G_USEC_PER_SEC;
+    return window::WriteExports(folder, plan.posts, source);
 }
 
 } // namespace
@@ -124,17 +143,23 @@ void Form1::SaveRun() {
         {}, politeness ? &*politeness : nullptr);
     window::wait_for(downloads, caption);
     window::CopyResult copy = window::CopyResult::written;
+    bool exported = true;
     try {
         downloads.rethrow_failure();
-        // The browsable copy comes after every post file, and only when there is something in it.
+        // The browsable copy comes after every post file, and only when there is something in it;
+        // the exports after the copy, from the same posts and pictures.
         if (!posts.empty() && !blocked && !platform::quit_requested()) {
+            const offline::CopyPlan plan = offline::PlanCopy(std::move(copy_posts));
             copy = window::WriteOfflineCopy(
-                target.folder, std::move(copy_posts), user_name, save_parallel_downloads,
+                target.folder, plan, user_name, save_parallel_downloads,
                 [&caption](std::size_t done, std::size_t total) {
                     const std::u16string count = count_of(done, total);
                     caption.show(u"图片" + count, count);
                 },
                 picture_source(route, politeness ? &*politeness : nullptr));
+            if (copy != window::CopyResult::stopped) {
+                exported = write_exports(target.folder, plan, route, *addresses, caption);
+            }
         }
     } catch (...) {
         m_saving = false;
@@ -157,6 +182,9 @@ void Form1::SaveRun() {
     }
     if (copy == window::CopyResult::incomplete) {
         platform::MsgBox(u"离线浏览副本未能完整写入");
+    }
+    if (!exported) {
+        platform::MsgBox(u"导出文件未能完整写入");
     }
     platform::MsgBox(u"文章已保存于 " + target.shown);
     platform::MsgBox(u"欢迎再次使用");

@@ -101,7 +101,8 @@ TEST(OfflineCopy, ACopyThatCannotBeWrittenIsReportedAndEndsNothing) {
     std::vector<offline::PreparedPost> posts{
         offline::PreparePost(1, {u"http://hi.baidu.com/someone/blog/item/1.html",
                                  u"<title>One_blog</title>查看文章<p>body</p>类别", u""})};
-    EXPECT_EQ(window::WriteOfflineCopy(folder, std::move(posts), u"someone", 4, {}),
-              window::CopyResult::incomplete);
+    EXPECT_EQ(
+        window::WriteOfflineCopy(folder, offline::PlanCopy(std::move(posts)), u"someone", 4, {}),
+        window::CopyResult::incomplete);
     EXPECT_EQ(read_bytes(folder / "离线浏览"), "in the way");
 }

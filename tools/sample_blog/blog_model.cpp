@@ -1,5 +1,6 @@
 #include "tools/sample_blog/blog_model.h"
 #include "platform/text.h"
+#include "tools/sample_blog/hostile_post.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -96,8 +97,16 @@ std::u16string SampleBlog::list_page_address(int k) const {
     return absolute_address(blog_path() + u"/index/" + platform::decimal(k));
 }
 
+std::u16string SampleBlog::page_title(int number) const {
+    return m_options.hostile ? hostile_title(number) : post_title(number);
+}
+
 std::u16string SampleBlog::post_body(int number) const {
-    return u"</div>\r\n<div id=\"blog_text\" class=\"cnt\">\r\n" + post_content(number) +
+    const std::u16string date =
+        m_options.hostile ? u"<div class=\"date\">" + hostile_date_line(number) + u"</div>\r\n"
+                          : std::u16string();
+    return u"</div>\r\n" + date + u"<div id=\"blog_text\" class=\"cnt\">\r\n" +
+           (m_options.hostile ? hostile_content(number) : post_content(number)) +
            (m_options.pictures ? picture_content(number) : std::u16string()) +
            u"</div>\r\n<div class=\"opt\"><a href=\"" + blog_path() + u"/category/" +
            std::u16string(default_category) + u"\">";
@@ -207,12 +216,18 @@ Page SampleBlog::list_page(int k) const {
 Page SampleBlog::post_page(int number) const {
     const std::u16string path = post_path(number);
     PageBuilder page;
-    write_head(page, post_title(number));
+    write_head(page, page_title(number));
     write_nav(page);
     page.html(u"<div id=\"main\">\r\n<div class=\"tit\">查看文章");
     page.html(post_body(number));
     page.record_link(blog_path() + u"/category/" + std::u16string(default_category));
-    page.html(u"类别：默认分类</a> | ");
+    if (m_options.hostile) {
+        page.html(u"类别：" + std::u16string(k_hostile_category) + u"</a> | ");
+        page.html(k_hostile_tags);
+        page.html(u" | ");
+    } else {
+        page.html(u"类别：默认分类</a> | ");
+    }
     page.link(path + u"#comment", u"评论(0)");
     page.html(u" | ");
     page.link(path + u"?cmd=send", u"推荐给好友");

@@ -39,6 +39,7 @@ struct BlogOptions {
     int per_page = 10;
     PagerVariant pager = PagerVariant::normal;
     bool pictures = false; // bodies show pictures (blog_pictures.h), scripts and post links
+    bool hostile = false;  // posts as hostile_post.h makes them, with dates, category and tags
 };
 
 class SampleBlog {
@@ -63,6 +64,8 @@ public:
 
     // Exactly the text between "查看文章" and "类别" on the post's page.
     std::u16string post_body(int number) const;
+    // The title as the post's page writes it: post_title(), or hostile_title() for a hostile blog.
+    std::u16string page_title(int number) const;
 
     // List page k, with the pager on every page but the last: the post links, their
     // comment and send-to-a-friend noise, and one post of friend_blog(), post k + 1.

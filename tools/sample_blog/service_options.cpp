@@ -115,6 +115,10 @@ ServiceOptions parse_options(const std::vector<std::string>& arguments) {
             options.blog.pictures = true;
             continue;
         }
+        if (option == "--hostile") {
+            options.blog.hostile = true;
+            continue;
+        }
         if (i + 1 == arguments.size()) {
             throw std::invalid_argument(std::string(option) + ": unknown option or missing value");
         }

@@ -1,0 +1,369 @@
+#include "exports/markdown.h"
+
+#include "copy/gumbo_document.h"
+#include "exports/html_markup.h"
+#include "exports/html_tree.h"
+#include "exports/markdown_text.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
+
+namespace exports {
+namespace {
+
+class Converter {
+public:
+    std::vector<std::string> blocks(const GumboNode& parent, int depth) {
+        std::vector<std::string> out;
+        InlineText run;
+        GumboTag previous_list = GUMBO_TAG_UNKNOWN;
+        const auto end_run = [&] {
+            if (std::string paragraph = run.finish(); !paragraph.empty()) {
+                out.push_back(std::move(paragraph));
+                previous_list = GUMBO_TAG_UNKNOWN;
+            }
+            run = InlineText();
+        };
+        for (unsigned i = 0; i < ChildCount(parent); ++i) {
+            const GumboNode& node = Child(parent, i);
+            if (!IsElement(node) || !block_like(node)) {
+                inline_node(node, run, false, depth + 1);
+                continue;
+            }
+            end_run();
+            std::string block = block_node(node, depth + 1, previous_list);
+            const GumboTag tag = TagOf(node);
+            previous_list = (tag == GUMBO_TAG_UL || tag == GUMBO_TAG_OL) && !block.empty()
+                                ? tag
+                                : GUMBO_TAG_UNKNOWN;
+            if (!block.empty()) {
+                out.push_back(std::move(block));
+            }
+        }
+        end_run();
+        return out;
+    }
+
+private:
+    bool block_like(const GumboNode& node) {
+        if (!IsElement(node)) {
+            return false;
+        }
+        if (IsBlockTag(node.v.element.tag)) {
+            return true;
+        }
+        const auto known = m_block_like.find(&node);
+        if (known != m_block_like.end()) {
+            return known->second;
+        }
+        bool found = false;
+        for (unsigned i = 0; i < ChildCount(node) && !found; ++i) {
+            found = block_like(Child(node, i));
+        }
+        m_block_like.emplace(&node, found);
+        return found;
+    }
+
+    // An element kept as HTML around its content converted to Markdown.
+    std::string wrapped(const GumboNode& element, int depth) {
+        const std::string inside = Joined(blocks(element, depth), "\n\n");
+        return StartTag(element) + "\n\n" + (inside.empty() ? "" : inside + "\n\n") +
+               EndTag(element);
+    }
+
+    std::string block_node(const GumboNode& element, int depth, GumboTag previous_list) {
+        if (depth > max_depth) {
+            InlineText text;
+            text.text(FlatText(element));
+            return text.finish();
+        }
+        const GumboTag tag = element.v.element.tag;
+        switch (tag) {
+        case GUMBO_TAG_H1:
+        case GUMBO_TAG_H2:
+        case GUMBO_TAG_H3:
+        case GUMBO_TAG_H4:
+        case GUMBO_TAG_H5:
+        case GUMBO_TAG_H6:
+            return heading(element, depth, tag - GUMBO_TAG_H1 + 1);
+        case GUMBO_TAG_BLOCKQUOTE:
+            if (HasPresentation(element)) {
+                return wrapped(element, depth);
+            }
+            return Indented(Joined(blocks(element, depth), "\n\n"), "> ", "> ");
+        case GUMBO_TAG_UL:
+        case GUMBO_TAG_OL:
+            return HasPresentation(element) ? wrapped(element, depth)
+                                            : list(element, depth, tag == previous_list);
+        case GUMBO_TAG_PRE:
+            return preformatted(element);
+        case GUMBO_TAG_HR:
+            return HasPresentation(element) ? OuterHtml(element) : "* * *";
+        case GUMBO_TAG_P:
+        case GUMBO_TAG_DIV:
+        case GUMBO_TAG_ARTICLE:
+        case GUMBO_TAG_SECTION:
+        case GUMBO_TAG_HEADER:
+        case GUMBO_TAG_FOOTER:
+        case GUMBO_TAG_MAIN:
+        case GUMBO_TAG_NAV:
+        case GUMBO_TAG_ASIDE:
+        case GUMBO_TAG_LI:
+        case GUMBO_TAG_SPAN:
+        case GUMBO_TAG_FONT:
+            if (!HasPresentation(element)) {
+                return Joined(blocks(element, depth), "\n\n");
+            }
+            return wrapped(element, depth);
+        case GUMBO_TAG_TABLE:
+        case GUMBO_TAG_DL:
+        case GUMBO_TAG_DETAILS:
+        case GUMBO_TAG_FIELDSET:
+        case GUMBO_TAG_STYLE:
+        case GUMBO_TAG_XMP:
+        case GUMBO_TAG_LISTING:
+        case GUMBO_TAG_PLAINTEXT:
+            return OuterHtml(element);
+        default:
+            return wrapped(element, depth);
+        }
+    }
+
+    std::string heading(const GumboNode& element, int depth, int level) {
+        if (HasPresentation(element) || block_content(element)) {
+            return wrapped(element, depth);
+        }
+        InlineText text;
+        children_inline(element, text, true, depth);
+        const std::string written = text.finish();
+        return written.empty() ? std::string() : std::string(level, '#') + " " + written;
+    }
+
+    bool block_content(const GumboNode& element) {
+        for (unsigned i = 0; i < ChildCount(element); ++i) {
+            if (block_like(Child(element, i))) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    std::string list(const GumboNode& element, int depth, bool follows_list) {
+        const bool ordered = element.v.element.tag == GUMBO_TAG_OL;
+        long number = 1;
+        if (ordered) {
+            const std::string start = Attribute(element, "start");
+            if (!start.empty() && start.size() < 9 &&
+                std::all_of(start.begin(), start.end(),
+                            [](char c) { return c >= '0' && c <= '9'; })) {
+                number = std::stol(start);
+            }
+        }
+        // A list right after another of its kind takes the other marker, or they would merge.
+        const std::string bullet = follows_list ? "*" : "-";
+        const std::string delimiter = follows_list ? ")" : ".";
+        std::vector<std::string> items;
+        bool loose = false;
+        for (unsigned i = 0; i < ChildCount(element); ++i) {
+            const GumboNode& item = Child(element, i);
+            if (!IsElement(item)) {
+                continue;
+            }
+            const std::vector<std::string> parts =
+                TagOf(item) == GUMBO_TAG_LI && !HasPresentation(item)
+                    ? blocks(item, depth + 1)
+                    : std::vector<std::string>{block_node(item, depth + 1, GUMBO_TAG_UNKNOWN)};
+            loose = loose || parts.size() > 1;
+            const std::string marker = ordered ? std::to_string(number++) + delimiter : bullet;
+            const std::string body = Joined(parts, "\n\n");
+            items.push_back(
+                body.empty() ? marker
+                             : Indented(body, marker + " ", std::string(marker.size() + 1, ' ')));
+        }
+        return Joined(items, loose ? "\n\n" : "\n");
+    }
+
+    std::string preformatted(const GumboNode& element) {
+        std::string text;
+        for (unsigned i = 0; i < ChildCount(element); ++i) {
+            const GumboNode& node = Child(element, i);
+            if (IsElement(node) || HasPresentation(element)) {
+                return OuterHtml(element);
+            }
+            if (node.type == GUMBO_NODE_TEXT || node.type == GUMBO_NODE_WHITESPACE ||
+                node.type == GUMBO_NODE_CDATA) {
+                text += node.v.text.text;
+            }
+        }
+        std::string lines;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\r') {
+                if (i + 1 < text.size() && text[i + 1] == '\n') {
+                    continue;
+                }
+                lines += '\n';
+            } else {
+                lines += text[i];
+            }
+        }
+        const std::string fence(std::max<std::size_t>(3, LongestBacktickRun(lines) + 1), '`');
+        if (!lines.empty() && lines.back() != '\n') {
+            lines += '\n';
+        }
+        return fence + "\n" + lines + fence;
+    }
+
+    void children_inline(const GumboNode& element, InlineText& out, bool heading, int depth) {
+        for (unsigned i = 0; i < ChildCount(element); ++i) {
+            inline_node(Child(element, i), out, heading, depth + 1);
+        }
+    }
+
+    // The element's content written alone, for emphasis and link text; blanks at its ends go
+    // outside the markers.
+    std::string inner(const GumboNode& element, InlineText& out, bool heading, int depth) {
+        InlineText inside;
+        children_inline(element, inside, heading, depth);
+        if (inside.leading_blank()) {
+            out.space();
+        }
+        m_trailing_blank = inside.space_due();
+        return inside.finish();
+    }
+
+    void emphasis(const GumboNode& element, InlineText& out, bool heading, int depth,
+                  std::string_view marker, std::string_view html) {
+        const std::string written = inner(element, out, heading, depth);
+        if (written.empty()) {
+            return;
+        }
+        if (EmphasisSafe(written)) {
+            out.markup(std::string(marker) + written + std::string(marker));
+        } else {
+            out.markup("<" + std::string(html) + ">" + written + "</" + std::string(html) + ">");
+        }
+        if (m_trailing_blank) {
+            out.space();
+        }
+    }
+
+    void inline_node(const GumboNode& node, InlineText& out, bool heading, int depth) {
+        if (node.type == GUMBO_NODE_TEXT || node.type == GUMBO_NODE_WHITESPACE ||
+            node.type == GUMBO_NODE_CDATA) {
+            out.text(node.v.text.text);
+            return;
+        }
+        if (!IsElement(node)) {
+            return; // comments say nothing a reader sees
+        }
+        if (depth > max_depth) {
+            out.text(FlatText(node));
+            return;
+        }
+        const GumboTag tag = node.v.element.tag;
+        const bool presentation = HasPresentation(node);
+        switch (tag) {
+        case GUMBO_TAG_BR:
+            out.line_break(heading);
+            return;
+        case GUMBO_TAG_B:
+        case GUMBO_TAG_STRONG:
+            if (!presentation) {
+                emphasis(node, out, heading, depth, "**", "strong");
+                return;
+            }
+            break;
+        case GUMBO_TAG_I:
+        case GUMBO_TAG_EM:
+            if (!presentation) {
+                emphasis(node, out, heading, depth, "*", "em");
+                return;
+            }
+            break;
+        case GUMBO_TAG_CODE:
+        case GUMBO_TAG_TT:
+        case GUMBO_TAG_KBD:
+        case GUMBO_TAG_SAMP:
+            if (!presentation && !HasElementChild(node)) {
+                std::string text;
+                for (const char c : FlatText(node)) {
+                    text +=
+                        std::string_view(" \t\n\r\f").find(c) == std::string_view::npos ? c : ' ';
+                }
+                if (!text.empty()) {
+                    out.markup(CodeSpan(text));
+                }
+                return;
+            }
+            break;
+        case GUMBO_TAG_A:
+            if (!presentation && gumbo_get_attribute(&node.v.element.attributes, "href")) {
+                const std::string label = inner(node, out, heading, depth);
+                out.markup("[" + label + "](" + Destination(Attribute(node, "href")) + ")");
+                if (m_trailing_blank) {
+                    out.space();
+                }
+                return;
+            }
+            break;
+        case GUMBO_TAG_IMG:
+            if (!presentation && gumbo_get_attribute(&node.v.element.attributes, "src")) {
+                InlineText alt;
+                alt.markup("");
+                alt.text(Attribute(node, "alt"));
+                out.markup("![" + alt.finish() + "](" + Destination(Attribute(node, "src")) + ")");
+                return;
+            }
+            break;
+        default:
+            break;
+        }
+        if (!presentation &&
+            (tag == GUMBO_TAG_SPAN || tag == GUMBO_TAG_FONT || tag == GUMBO_TAG_A)) {
+            children_inline(node, out, heading, depth);
+            return;
+        }
+        out.markup(StartTag(node));
+        if (!IsVoidElement(node)) {
+            children_inline(node, out, heading, depth);
+            out.markup(EndTag(node));
+        }
+    }
+
+    std::unordered_map<const GumboNode*, bool> m_block_like;
+    bool m_trailing_blank = false;
+};
+
+const GumboNode* body_of(const GumboNode* root) {
+    for (unsigned i = 0; i < ChildCount(*root); ++i) {
+        const GumboNode& node = Child(*root, i);
+        if (TagOf(node) == GUMBO_TAG_BODY) {
+            return &node;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::string HtmlToMarkdown(std::string_view html) {
+    // Control characters other than tab and line ends are dropped, as in the WordPress export;
+    // gumbo would show them as U+FFFD.
+    std::string source;
+    source.reserve(html.size());
+    for (const char c : html) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 || c == '\t' || c == '\n' || c == '\r') {
+            source += c;
+        }
+    }
+    const offline::GumboDocument document = offline::ParseHtml(source);
+    const GumboNode* body = body_of(document->root);
+    if (!body) {
+        return {};
+    }
+    return Joined(Converter().blocks(*body, 0), "\n\n");
+}
+
+} // namespace exports

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Writes the exports of the hostile sample blog and has them read by programs nobody here wrote:
+# Debian's hugo and cmark, xmllint, and the WordPress importer pinned in tools/wxr-check.
+#   check_exports.sh EXPORT_SAMPLE WXR_CHECK_FOLDER WORK_FOLDER
+set -euo pipefail
+export_sample=$1
+wxr_check=$2
+work=$3
+here=$(cd "$(dirname "$0")" && pwd)
+
+rm -rf "$work/blog" "$work/site" "$work/wxr-out"
+mkdir -p "$work/blog" "$work/importer"
+# 14 posts: every date form twice, every kind of hostile body, and post 5 not saved.
+"$export_sample" "$work/blog" --hostile --pictures --posts 14 --missing 5 >"$work/posts.tsv"
+
+# The importer, exactly as locked; installed once per work folder and again when the lock moves.
+if ! cmp -s "$wxr_check/package-lock.json" "$work/importer/package-lock.json"; then
+  cp "$wxr_check/package.json" "$wxr_check/package-lock.json" "$work/importer/"
+  (cd "$work/importer" && npm ci --no-audit --no-fund --loglevel=error)
+fi
+
+exports="$work/blog/导出"
+hugo --source "$exports/hugo" --destination "$work/site" --log --verboseLog --printPathWarnings >"$work/hugo.log" 2>&1 || {
+  cat "$work/hugo.log"
+  exit 1
+}
+xmllint --noout "$exports/wordpress.xml"
+(cd "$work/importer" && TZ=Asia/Shanghai npx --no-install wordpress-export-to-markdown \
+  --wizard false --input "$exports/wordpress.xml" --output "$work/wxr-out" --post-folders false \
+  --save-attached-images false --save-scraped-images false >"$work/importer.log" 2>&1) || {
+  cat "$work/importer.log"
+  exit 1
+}
+python3 "$here/check_exports.py" "$work"

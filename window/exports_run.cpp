@@ -1,0 +1,107 @@
+#include "window/exports_run.h"
+
+#include "archive/wayback_address.h"
+#include "copy/address.h"
+#include "copy/copy_writer.h"
+#include "exports/exports_writer.h"
+#include "platform/text.h"
+
+#include <exception>
+#include <map>
+
+namespace window {
+namespace {
+
+std::string utf8(std::u16string_view text) {
+    return platform::utf16_to_utf8(text);
+}
+
+// The post's address without fragment, in the copy's one spelling.
+std::string post_key(const std::string& address) {
+    const auto resolved = offline::ResolveWebAddress(address, address);
+    return resolved ? offline::SplitFragment(*resolved).first : address;
+}
+
+} // namespace
+
+std::optional<offline::PostDate> CaptureTime(std::u16string_view timestamp) {
+    if (timestamp.empty() || timestamp.size() > 14) {
+        return std::nullopt;
+    }
+    std::u16string digits(timestamp);
+    digits += std::u16string(u"00000101000000").substr(digits.size());
+    const auto part = [&](std::size_t at, std::size_t length) {
+        int value = 0;
+        for (std::size_t i = at; i < at + length; ++i) {
+            if (digits[i] < u'0' || digits[i] > u'9') {
+                return -1;
+            }
+            value = value * 10 + (digits[i] - u'0');
+        }
+        return value;
+    };
+    const offline::PostDate utc{part(0, 4), part(4, 2), part(6, 2), part(8, 2), part(10, 2), true};
+    // The archive's timestamps are UTC; an impossible one (month 13) does not come back whole.
+    const long long unix_seconds = offline::UnixSeconds(utc) + 8 * 3600;
+    if (utc.month < 1 || utc.month > 12 || utc.day < 1 || utc.day > 31 ||
+        offline::UtcDate(unix_seconds) != utc) {
+        return std::nullopt;
+    }
+    return offline::ChinaDate(unix_seconds);
+}
+
+bool WriteExports(const std::filesystem::path& user_folder,
+                  const std::vector<offline::PreparedPost>& posts, const ExportsSource& source) {
+    // Like the copy, the exports come after every post file: failing to write them is reported,
+    // never allowed to end the program.
+    try {
+        const std::string user = utf8(source.user_name);
+        exports::SiteFacts site{user, user + " 的博客", utf8(source.blog_address),
+                                offline::IsoDate(offline::ChinaDate(source.backup_unix)),
+                                source.backup_unix};
+        const std::filesystem::path copy = offline::CopyFolder(user_folder);
+        const offline::PictureStore store(copy);
+        std::map<std::string, std::size_t> numbers;
+        for (const offline::PreparedPost& post : posts) {
+            if (post.saved) {
+                numbers.emplace(post_key(post.address), post.number);
+            }
+        }
+        exports::PostSurroundings around;
+        around.picture = [&store](const std::string& address) { return store.Existing(address); };
+        around.post_number = [&numbers](const std::string& address) -> std::optional<std::size_t> {
+            const auto found = numbers.find(address);
+            return found == numbers.end() ? std::nullopt : std::optional(found->second);
+        };
+        around.backup_time = offline::ChinaDate(source.backup_unix);
+
+        exports::ExportsWriter writer(user_folder, copy / "images", site);
+        for (std::size_t i = 0; i < posts.size(); ++i) {
+            const offline::PreparedPost& post = posts[i];
+            const std::string original =
+                utf8(archive::original_of(platform::utf8_to_utf16(post.address))
+                         .value_or(platform::utf8_to_utf16(post.address)));
+            if (!post.saved) {
+                writer.add_failure(post.number, original, post.failure);
+                continue;
+            }
+            around.capture_address.clear();
+            around.capture_time.reset();
+            if (i < source.downloads.size()) {
+                if (const auto capture = archive::parse_archived_address(source.downloads[i])) {
+                    around.capture_address = utf8(archive::capture_address(
+                        capture->archive, capture->timestamp, u"", capture->original));
+                    around.capture_time = CaptureTime(capture->timestamp);
+                }
+            }
+            exports::ExportPost exported = exports::ExportPostOf(post, around);
+            exported.address = original;
+            writer.add_post(exported);
+        }
+        return writer.finish();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+} // namespace window
