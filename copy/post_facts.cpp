@@ -201,7 +201,7 @@ std::vector<std::string> tags_of(std::u16string_view page) {
             in_markup = true;
             keep();
         } else if (is_blank(c) ||
-                   std::u16string_view(u",，、;；").find(c) != std::u16string_view::npos) {
+                   std::u16string_view(u",，、；").find(c) != std::u16string_view::npos) {
             keep();
         } else {
             piece += c;

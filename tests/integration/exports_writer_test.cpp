@@ -1,0 +1,151 @@
+#include "window/exports_run.h"
+
+#include "copy/copy_writer.h"
+#include "copy/picture.h"
+#include "exports/exports_writer.h"
+
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <string>
+
+namespace fs = std::filesystem;
+using testing_support::read_bytes;
+
+namespace {
+
+const std::u16string base = u"http://hi.baidu.com/u/blog/item/";
+
+std::u16string page_of(std::u16string_view title, std::u16string_view date,
+                       std::u16string_view body) {
+    return u"<title>" + std::u16string(title) + u"_百度空间</title>查看文章<div>" +
+           std::u16string(date) + u"</div>" + std::u16string(body) +
+           u"<a href=\"/c\">类别：游记</a> | 评论";
+}
+
+// Post 1 (dated) shows a picture and links to post 3; post 2 failed; post 3 has no date.
+std::vector<offline::PreparedPost> posts(int count = 3) {
+    const std::vector<offline::CopyPost> listed{
+        {base + u"a.html",
+         page_of(u"一", u"2009-05-01 21:00",
+                 u"<p>甲<img src=\"/p/x.png\"><a href=\"c.html#k\">丙</a></p>"),
+         {}},
+        {base + u"b.html", std::nullopt, u"HTTP 404"},
+        {base + u"c.html", page_of(u"三", u"", u"<p>丙</p>"), {}},
+    };
+    std::vector<offline::PreparedPost> prepared;
+    for (int i = 0; i < count; ++i) {
+        prepared.push_back(offline::PreparePost(i + 1, listed[i]));
+    }
+    return prepared;
+}
+
+std::map<std::string, std::string> files_under(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            files[fs::relative(entry.path(), folder).string()] = read_bytes(entry.path());
+        }
+    }
+    return files;
+}
+
+window::ExportsSource source(long long now) {
+    return {u"u", u"http://hi.baidu.com/u", {}, now};
+}
+
+class ExportsWriterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const offline::PictureStore store(offline::CopyFolder(m_folder.path()));
+        ASSERT_TRUE(store.Store("http://hi.baidu.com/p/x.png", ".png", "PNGBYTES"));
+    }
+    fs::path exports() const { return exports::ExportsFolder(m_folder.path()); }
+
+    testing_support::TempFolder m_folder;
+};
+
+TEST_F(ExportsWriterTest, WritesBothExportsFromThePreparedPosts) {
+    ASSERT_TRUE(window::WriteExports(m_folder.path(), posts(), source(1700000000)));
+    const std::string picture = offline::PictureFileName("http://hi.baidu.com/p/x.png", ".png");
+    const fs::path hugo = exports() / "hugo";
+    EXPECT_EQ(read_bytes(hugo / "content/posts/1" / picture), "PNGBYTES");
+    EXPECT_EQ(read_bytes(exports() / "wp-content/uploads/pellumo" / picture), "PNGBYTES");
+    EXPECT_FALSE(fs::exists(hugo / "content/posts/2"));
+    for (const char* file :
+         {"hugo.toml", "layouts/_default/single.html", "layouts/_default/list.html",
+          "layouts/index.html", "layouts/_default/taxonomy.html", "layouts/_default/term.html"}) {
+        EXPECT_TRUE(fs::is_regular_file(hugo / file)) << file;
+    }
+    const std::string first = read_bytes(hugo / "content/posts/1/index.md");
+    EXPECT_NE(first.find("date: 2009-05-01T21:00:00+08:00\ncategories: [\"游记\"]\n"),
+              std::string::npos);
+    EXPECT_NE(first.find("甲![](" + picture + ")[丙](../3/#k)"), std::string::npos) << first;
+    // The backup was at 2023-11-15 06:13 China time; post 3 shows no date.
+    EXPECT_NE(
+        read_bytes(hugo / "content/posts/3/index.md").find("date: 2023-11-15T06:13:00+08:00\n"),
+        std::string::npos);
+
+    const std::string wordpress = read_bytes(exports() / "wordpress.xml");
+    EXPECT_NE(wordpress.find("<img src=\"/wp-content/uploads/pellumo/" + picture +
+                             "\"><a href=\"http://hi.baidu.com/u/blog/item/c.html#k\">"),
+              std::string::npos);
+    EXPECT_EQ(wordpress.find("post-2"), std::string::npos);
+    EXPECT_NE(wordpress.find("<wp:meta_value><![CDATA[backup]]>"), std::string::npos);
+    EXPECT_TRUE(wordpress.ends_with("</channel>\n</rss>\n"));
+    EXPECT_NE(read_bytes(exports() / "说明.txt")
+                  .find("第 2 篇：http://hi.baidu.com/u/blog/item/b.html（HTTP 404）"),
+              std::string::npos);
+}
+
+TEST_F(ExportsWriterTest, SavingAgainRebuildsTheSameButForTheBackupTime) {
+    ASSERT_TRUE(window::WriteExports(m_folder.path(), posts(), source(1700000000)));
+    const auto before = files_under(exports());
+    ASSERT_TRUE(window::WriteExports(m_folder.path(), posts(), source(1800000000)));
+    const auto after = files_under(exports());
+    ASSERT_EQ(before.size(), after.size());
+    for (const auto& [name, bytes] : before) {
+        const bool changes = name == "wordpress.xml" || name == "hugo/hugo.toml" ||
+                             name == "hugo/content/posts/3/index.md";
+        EXPECT_EQ(after.at(name) == bytes, !changes) << name;
+    }
+
+    // Post 3 leaves the list: its page and its item go; the picture stays with post 1.
+    ASSERT_TRUE(window::WriteExports(m_folder.path(), posts(2), source(1800000000)));
+    EXPECT_FALSE(fs::exists(exports() / "hugo/content/posts/3"));
+    EXPECT_EQ(read_bytes(exports() / "wordpress.xml").find("post-3"), std::string::npos);
+    EXPECT_EQ(files_under(exports() / "wp-content").size(), 1U);
+    for (const auto& [name, bytes] : files_under(exports())) {
+        EXPECT_FALSE(name.ends_with(".part")) << name;
+    }
+}
+
+TEST_F(ExportsWriterTest, ArchiveSavesNameTheCaptureAndItsTime) {
+    window::ExportsSource archived = source(1700000000);
+    archived.downloads = {u"", u"",
+                          u"https://web.archive.org/web/20100315123456id_/" + base + u"c.html"};
+    ASSERT_TRUE(window::WriteExports(m_folder.path(), posts(), archived));
+    const std::string page = read_bytes(exports() / "hugo/content/posts/3/index.md");
+    // 12:34 UTC is 20:34 in China.
+    EXPECT_NE(page.find("date: 2010-03-15T20:34:00+08:00\n"), std::string::npos) << page;
+    EXPECT_NE(page.find("capture_address: \"https://web.archive.org/web/20100315123456/"
+                        "http://hi.baidu.com/u/blog/item/c.html\"\n"),
+              std::string::npos);
+    EXPECT_NE(page.find("date_from: capture\n"), std::string::npos);
+    EXPECT_EQ(window::CaptureTime(u"2010"), (offline::PostDate{2010, 1, 1, 8, 0, true}));
+    EXPECT_FALSE(window::CaptureTime(u"20101301000000"));
+    EXPECT_FALSE(window::CaptureTime(u"20100230000000"));
+    EXPECT_FALSE(window::CaptureTime(u"201003151234567"));
+}
+
+TEST_F(ExportsWriterTest, AnExportThatCannotBeWrittenIsReported) {
+    fs::create_directories(m_folder.path());
+    { std::ofstream(exports()) << "a file where the folder goes"; }
+    EXPECT_FALSE(window::WriteExports(m_folder.path(), posts(), source(1700000000)));
+}
+
+} // namespace
