@@ -1,6 +1,7 @@
 // Saving 200 posts from the sample blog service with 50 ms latency per request: one download at a
 // time against four at once, each post written when it arrives; then the same with the
-// browsable copy, whose pictures (two a post) are downloaded after the posts.
+// browsable copy, whose pictures (two a post) are downloaded after the posts; and the same with
+// both exports written after the copy, whose extra time is the exports' share of the save.
 //
 //   build/bench/save_bench
 
@@ -11,6 +12,7 @@
 #include "tests/support/sample_blog_service.h"
 #include "tools/sample_blog/blog_model.h"
 #include "utilities/moddelay.h"
+#include "window/exports_run.h"
 #include "window/offline_copy_run.h"
 #include "window/post_saver.h"
 
@@ -41,7 +43,9 @@ std::vector<std::string> post_addresses() {
     return addresses;
 }
 
-void save_all(std::size_t parallel, const blog::SaveTarget& target, bool copy) {
+enum class Extras { none, copy, copy_and_exports };
+
+void save_all(std::size_t parallel, const blog::SaveTarget& target, Extras extras) {
     const std::vector<std::string> addresses = post_addresses();
     std::vector<offline::PreparedPost> copy_posts(addresses.size());
     std::size_t failures = 0;
@@ -61,14 +65,22 @@ void save_all(std::size_t parallel, const blog::SaveTarget& target, bool copy) {
     if (failures != 0) {
         throw std::runtime_error("some posts were not saved");
     }
-    if (copy && window::WriteOfflineCopy(target.folder, offline::PlanCopy(std::move(copy_posts)),
-                                         u"someone", parallel, [](std::size_t, std::size_t) {}) !=
-                    window::CopyResult::written) {
+    if (extras == Extras::none) {
+        return;
+    }
+    const offline::CopyPlan plan = offline::PlanCopy(std::move(copy_posts));
+    if (window::WriteOfflineCopy(target.folder, plan, u"someone", parallel,
+                                 [](std::size_t, std::size_t) {}) != window::CopyResult::written) {
         throw std::runtime_error("the copy was not written");
+    }
+    if (extras == Extras::copy_and_exports &&
+        !window::WriteExports(target.folder, plan.posts,
+                              {u"someone", u"http://hi.baidu.com/someone", {}, 1700000000})) {
+        throw std::runtime_error("the exports were not written");
     }
 }
 
-void save_benchmark(benchmark::State& state, std::size_t parallel, bool copy = false) {
+void save_benchmark(benchmark::State& state, std::size_t parallel, Extras extras = Extras::none) {
     service();
     const fs::path folder = fs::temp_directory_path() / "pellumo-save-bench";
     for (auto _ : state) {
@@ -76,7 +88,7 @@ void save_benchmark(benchmark::State& state, std::size_t parallel, bool copy = f
         fs::remove_all(folder);
         fs::create_directories(folder);
         state.ResumeTiming();
-        save_all(parallel, {folder, u""}, copy);
+        save_all(parallel, {folder, u""}, extras);
     }
     fs::remove_all(folder);
     state.counters["posts"] = post_count;
@@ -90,21 +102,30 @@ void BM_SaveFourAtOnce(benchmark::State& state) {
 }
 
 void BM_SaveWithCopyOneAtATime(benchmark::State& state) {
-    save_benchmark(state, 1, true);
+    save_benchmark(state, 1, Extras::copy);
 }
 void BM_SaveWithCopyFourAtOnce(benchmark::State& state) {
-    save_benchmark(state, 4, true);
+    save_benchmark(state, 4, Extras::copy);
+}
+void BM_SaveWithCopyAndExportsFourAtOnce(benchmark::State& state) {
+    save_benchmark(state, 4, Extras::copy_and_exports);
 }
 
 BENCHMARK(BM_SaveOneAtATime)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveFourAtOnce)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveWithCopyOneAtATime)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveWithCopyFourAtOnce)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveWithCopyAndExportsFourAtOnce)
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 
 int main(int argc, char** argv) {
-    return bench::run_with_ratios(argc, argv,
-                                  {{"BM_SaveOneAtATime", "BM_SaveFourAtOnce"},
-                                   {"BM_SaveWithCopyOneAtATime", "BM_SaveWithCopyFourAtOnce"}});
+    return bench::run_with_ratios(
+        argc, argv,
+        {{"BM_SaveOneAtATime", "BM_SaveFourAtOnce"},
+         {"BM_SaveWithCopyOneAtATime", "BM_SaveWithCopyFourAtOnce"},
+         {"BM_SaveWithCopyAndExportsFourAtOnce", "BM_SaveWithCopyFourAtOnce"}});
 }
