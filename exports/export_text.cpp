@@ -1,5 +1,7 @@
 #include "exports/export_text.h"
 
+#include "copy/html_text.h"
+
 #include <cstdio>
 
 namespace exports {
@@ -68,26 +70,7 @@ std::string XmlCharacters(std::string_view text) {
 }
 
 std::string XmlText(std::string_view text) {
-    std::string out;
-    for (const char c : XmlCharacters(text)) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    return offline::EscapeHtml(XmlCharacters(text));
 }
 
 std::string Cdata(std::string_view text) {

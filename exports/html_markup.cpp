@@ -1,30 +1,18 @@
 #include "exports/html_markup.h"
 
+#include "copy/html_text.h"
+
 namespace exports {
 namespace {
 
+// The copy's escaping, with line ends as references too.
 void escape_into(std::string& out, std::string_view text) {
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\n':
+    for (const char c : offline::EscapeHtml(text)) {
+        if (c == '\n') {
             out += "&#10;";
-            break;
-        case '\r':
+        } else if (c == '\r') {
             out += "&#13;";
-            break;
-        default:
+        } else {
             out += c;
         }
     }

@@ -28,10 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                           date.hour >= 0 && date.hour <= 23 && date.minute >= 0 &&
                           date.minute <= 59,
                       "a date read is a possible one");
-        fuzz::require(offline::ChinaDate(offline::UnixSeconds(date)) ==
-                          offline::PostDate{date.year, date.month, date.day, date.hour,
-                                            date.minute, true},
-                      "a date read is a real day of the calendar");
+        fuzz::require(
+            offline::ChinaDate(offline::UnixSeconds(date)) ==
+                offline::PostDate{date.year, date.month, date.day, date.hour, date.minute, true},
+            "a date read is a real day of the calendar");
         // Its text form is read back as the same date.
         const auto again = offline::FirstDate(platform::utf8_to_utf16(offline::ShownDate(date)));
         fuzz::require(again && *again == date, "a date's text reads back the same");

@@ -4,7 +4,6 @@
 #include "platform/text.h"
 #include "tools/sample_blog/blog_model.h"
 
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -18,14 +17,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const sample_blog::BlogOptions hostile{.posts = 5, .per_page = 5, .pictures = true,
-                                       .hostile = true};
+const sample_blog::BlogOptions hostile{
+    .posts = 5, .per_page = 5, .pictures = true, .hostile = true};
 
 class ExportsSaveTest : public Form1Fixture {
 protected:
     ExportsSaveTest()
-        : Form1Fixture({"--posts", "5", "--per-page", "5", "--pictures", "--hostile",
-                        "--not-found", "5"}) {}
+        : Form1Fixture(
+              {"--posts", "5", "--per-page", "5", "--pictures", "--hostile", "--not-found", "5"}) {}
 
     void SetUp() override {
         Form1Fixture::SetUp();
@@ -67,8 +66,7 @@ protected:
 
 TEST_F(ExportsSaveTest, TheSaveWritesBothExportsAfterTheCopyFromTheSamePosts) {
     const std::vector<std::string> captions = save();
-    EXPECT_EQ(box_texts(),
-              (Texts{u"保存完毕", u"有1篇文章保存失败", saved_in(), u"欢迎再次使用"}));
+    EXPECT_EQ(box_texts(), (Texts{u"保存完毕", u"有1篇文章保存失败", saved_in(), u"欢迎再次使用"}));
     EXPECT_NE(std::ranges::find(captions, "导出"), captions.end());
 
     // Posts 1 to 4 in both exports, post 5 listed as left out.

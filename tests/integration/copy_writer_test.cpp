@@ -17,23 +17,13 @@
 namespace fs = std::filesystem;
 using namespace offline;
 
+using testing_support::files_under;
 using testing_support::read_bytes;
 
 namespace {
 
 void write_bytes(const fs::path& file, std::string_view bytes) {
     std::ofstream(file, std::ios::binary) << bytes;
-}
-
-// Every file under the folder, by relative path, with its bytes.
-std::map<std::string, std::string> files_under(const fs::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file()) {
-            files[fs::relative(entry.path(), folder).string()] = read_bytes(entry.path());
-        }
-    }
-    return files;
 }
 
 std::vector<CopyPost> listed(std::size_t count) {

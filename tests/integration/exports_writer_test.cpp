@@ -14,6 +14,7 @@
 #include <string>
 
 namespace fs = std::filesystem;
+using testing_support::files_under;
 using testing_support::read_bytes;
 
 namespace {
@@ -42,16 +43,6 @@ std::vector<offline::PreparedPost> posts(int count = 3) {
         prepared.push_back(offline::PreparePost(i + 1, listed[i]));
     }
     return prepared;
-}
-
-std::map<std::string, std::string> files_under(const fs::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file()) {
-            files[fs::relative(entry.path(), folder).string()] = read_bytes(entry.path());
-        }
-    }
-    return files;
 }
 
 window::ExportsSource source(long long now) {

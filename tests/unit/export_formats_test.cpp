@@ -43,7 +43,7 @@ TEST(ExportText, XmlHoldsWhatXmlCan) {
 TEST(ExportFormats, WordPressItemHoldsEveryField) {
     const std::string item = WordPressItem(sample_post(), "someone");
     for (const char* field : {
-             "<title>他说：&quot;你好&quot; &amp; 'hi': &lt;7&gt;</title>",
+             "<title>他说：&quot;你好&quot; &amp; &#39;hi&#39;: &lt;7&gt;</title>",
              "<link>http://hi.baidu.com/u/blog/item/a.html?x=1&amp;y=2</link>",
              "<pubDate>Fri, 01 May 2009 13:00:00 +0000</pubDate>",
              "<dc:creator><![CDATA[someone]]></dc:creator>",
