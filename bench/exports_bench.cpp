@@ -4,10 +4,10 @@
 //
 //   build/bench/exports_bench
 
-#include "copy/copy_writer.h"
-#include "copy/picture.h"
 #include "exports/export_post.h"
 #include "exports/markdown.h"
+#include "offline/copy_writer.h"
+#include "offline/picture.h"
 #include "tools/sample_blog/blog_model.h"
 #include "tools/sample_blog/blog_pictures.h"
 #include "window/exports_run.h"

@@ -1,6 +1,6 @@
 #include "exports/export_files.h"
 
-#include "copy/copy_writer.h"
+#include "offline/copy_writer.h"
 
 #include <system_error>
 

@@ -4,8 +4,8 @@
 //
 // Feed the writers one post at a time, in list order; they keep little of each.
 
-#include "copy/copy_pages.h"
-#include "copy/post_facts.h"
+#include "offline/copy_pages.h"
+#include "offline/post_facts.h"
 
 #include <cstddef>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "exports/export_text.h"
 
-#include "copy/html_text.h"
+#include "offline/html_text.h"
 
 #include <cstdio>
 

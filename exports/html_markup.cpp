@@ -1,6 +1,6 @@
 #include "exports/html_markup.h"
 
-#include "copy/html_text.h"
+#include "offline/html_text.h"
 
 namespace exports {
 namespace {

@@ -1,9 +1,9 @@
 #include "exports/markdown.h"
 
-#include "copy/gumbo_document.h"
 #include "exports/html_markup.h"
 #include "exports/html_tree.h"
 #include "exports/markdown_text.h"
+#include "offline/gumbo_document.h"
 
 #include <algorithm>
 #include <unordered_map>

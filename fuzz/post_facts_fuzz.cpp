@@ -3,9 +3,9 @@
 // tags are trimmed and free of markup's line ends, and the Markdown is valid UTF-8 with no
 // control character but line ends.
 
-#include "copy/post_facts.h"
 #include "exports/markdown.h"
 #include "fuzz/fuzz_input.h"
+#include "offline/post_facts.h"
 #include "platform/text.h"
 
 #include <string>

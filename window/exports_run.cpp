@@ -1,9 +1,9 @@
 #include "window/exports_run.h"
 
 #include "archive/wayback_address.h"
-#include "copy/address.h"
-#include "copy/copy_writer.h"
 #include "exports/exports_writer.h"
+#include "offline/address.h"
+#include "offline/copy_writer.h"
 #include "platform/text.h"
 
 #include <exception>

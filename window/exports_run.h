@@ -1,7 +1,7 @@
 #pragma once
 // The save's exports, written after the copy from the same prepared posts. No GTK.
 
-#include "copy/copy_pages.h"
+#include "offline/copy_pages.h"
 
 #include <cstdint>
 #include <filesystem>

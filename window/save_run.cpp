@@ -2,6 +2,7 @@
 
 #include "archive/archive_politeness.h"
 #include "archive/blog_route.h"
+#include "blog/blog_address.h"
 #include "platform/archive_request_policy.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
@@ -12,7 +13,6 @@
 #include "platform/text.h"
 #include "utilities/moddelay.h"
 #include "window/backup_folder.h"
-#include "window/blog_address.h"
 #include "window/exports_run.h"
 #include "window/offline_copy_run.h"
 #include "window/post_saver.h"

@@ -5,8 +5,8 @@
 //
 //   export_sample FOLDER [--posts N] [--hostile] [--pictures] [--missing N]...
 
-#include "copy/copy_writer.h"
-#include "copy/picture.h"
+#include "offline/copy_writer.h"
+#include "offline/picture.h"
 #include "platform/text.h"
 #include "tools/sample_blog/blog_model.h"
 #include "tools/sample_blog/blog_pictures.h"

@@ -1,8 +1,8 @@
 #include "window/exports_run.h"
 
-#include "copy/copy_writer.h"
-#include "copy/picture.h"
 #include "exports/exports_writer.h"
+#include "offline/copy_writer.h"
+#include "offline/picture.h"
 
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_folder.h"

@@ -1,4 +1,4 @@
-#include "copy/post_facts.h"
+#include "offline/post_facts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "copy/post_facts.h"
+#include "offline/post_facts.h"
 
-#include "copy/html_text.h"
+#include "offline/html_text.h"
 #include "platform/text.h"
 #include "utilities/modcut.h"
 
