@@ -55,10 +55,12 @@ window::PictureSource picture_source(const archive::BlogRoute& route,
             politeness};
 }
 
-// The exports, under the caption "导出" while they are written.
+// The exports, under the caption "导出" while they are written; the caption that stood before
+// comes back after, so the boxes come with the caption they always had.
 bool write_exports(const std::filesystem::path& folder, const offline::CopyPlan& plan,
                    const archive::BlogRoute& route, const std::vector<std::u16string>& downloads,
-                   window::WaitingCaption& caption) {
+                   Gtk::Button& button, window::WaitingCaption& caption) {
+    const std::u16string before = platform::utf8_to_utf16(button.get_label().raw());
     caption.show(u"导出", u"导出");
     moddelay::pump_until([] { return false; }, 0);
     window::ExportsSource source;
@@ -69,7 +71,9 @@ bool write_exports(const std::filesystem::path& folder, const offline::CopyPlan&
         source.downloads = downloads;
     }
     source.backup_unix = g_get_real_time() / G_USEC_PER_SEC;
-    return window::WriteExports(folder, plan.posts, source);
+    const bool written = window::WriteExports(folder, plan.posts, source);
+    caption.show(before, before);
+    return written;
 }
 
 } // namespace
@@ -158,7 +162,7 @@ void Form1::SaveRun() {
                 },
                 picture_source(route, politeness ? &*politeness : nullptr));
             if (copy != window::CopyResult::stopped) {
-                exported = write_exports(target.folder, plan, route, *addresses, caption);
+                exported = write_exports(target.folder, plan, route, *addresses, Command2, caption);
             }
         }
     } catch (...) {
