@@ -1,5 +1,6 @@
 #include "exports/html_markup.h"
 
+#include "exports/markdown_text.h"
 #include "offline/html_text.h"
 
 namespace exports {
@@ -7,7 +8,7 @@ namespace {
 
 // The copy's escaping, with line ends as references too.
 void escape_into(std::string& out, std::string_view text) {
-    for (const char c : offline::EscapeHtml(text)) {
+    for (const char c : offline::EscapeHtml(WithoutControls(text))) {
         if (c == '\n') {
             out += "&#10;";
         } else if (c == '\r') {
@@ -72,7 +73,8 @@ std::string StartTag(const GumboNode& element) {
     for (unsigned i = 0; i < attributes.length; ++i) {
         const auto* attribute = static_cast<const GumboAttribute*>(attributes.data[i]);
         const std::string_view name = attribute->name;
-        if (name.find_first_of("\"'<>=/ \t\n\f\r") != std::string_view::npos || name.empty()) {
+        if (name.empty() || name.find_first_of("\"'<>=/ \t\n\f\r") != std::string_view::npos ||
+            WithoutControls(name) != name) {
             continue;
         }
         out += " ";

@@ -193,7 +193,7 @@ private:
             }
             if (node.type == GUMBO_NODE_TEXT || node.type == GUMBO_NODE_WHITESPACE ||
                 node.type == GUMBO_NODE_CDATA) {
-                text += node.v.text.text;
+                text += WithoutControls(node.v.text.text);
             }
         }
         std::string lines;
@@ -287,7 +287,7 @@ private:
         case GUMBO_TAG_SAMP:
             if (!presentation && !HasElementChild(node)) {
                 std::string text;
-                for (const char c : FlatText(node)) {
+                for (const char c : WithoutControls(FlatText(node))) {
                     text +=
                         std::string_view(" \t\n\r\f").find(c) == std::string_view::npos ? c : ' ';
                 }
@@ -350,14 +350,7 @@ const GumboNode* body_of(const GumboNode* root) {
 std::string HtmlToMarkdown(std::string_view html) {
     // Control characters other than tab and line ends are dropped, as in the WordPress export;
     // gumbo would show them as U+FFFD.
-    std::string source;
-    source.reserve(html.size());
-    for (const char c : html) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 || c == '\t' || c == '\n' || c == '\r') {
-            source += c;
-        }
-    }
+    const std::string source = WithoutControls(html);
     const offline::GumboDocument document = offline::ParseHtml(source);
     const GumboNode* body = body_of(document->root);
     if (!body) {

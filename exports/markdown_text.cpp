@@ -55,7 +55,19 @@ void InlineText::flush_space() {
     }
 }
 
-void InlineText::text(std::string_view raw) {
+std::string WithoutControls(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n' || c == '\r') {
+            out += c;
+        }
+    }
+    return out;
+}
+
+void InlineText::text(std::string_view given) {
+    const std::string raw = WithoutControls(given);
     for (std::size_t i = 0; i < raw.size(); ++i) {
         const char c = raw[i];
         if (is_html_blank(c)) {
@@ -73,7 +85,7 @@ void InlineText::text(std::string_view raw) {
                 ++end;
             }
             if (end < raw.size() && (raw[end] == '.' || raw[end] == ')')) {
-                m_out.append(raw.substr(i, end - i));
+                m_out.append(raw, i, end - i);
                 m_out += '\\';
                 i = end;
             }

@@ -34,6 +34,10 @@ private:
     bool m_leading_blank = false;
 };
 
+// The text without control characters other than tab and line ends, which are no text (a
+// character reference can still give them after the body's own were dropped).
+std::string WithoutControls(std::string_view text);
+
 // Whether `**` and `*` around this written text are read as emphasis whatever stands beside:
 // it starts and ends with a letter or digit, not a blank or punctuation.
 bool EmphasisSafe(std::string_view written);

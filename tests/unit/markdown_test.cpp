@@ -75,6 +75,10 @@ TEST(Markdown, WhatMarkdownCannotSayStaysHtml) {
 
 TEST(Markdown, ControlCharactersAndDeepNesting) {
     EXPECT_EQ(HtmlToMarkdown("<p>a\x01\x0b\x0c\x1f b\tc</p>"), "a b c");
+    // Character references give control characters too.
+    EXPECT_EQ(HtmlToMarkdown("<p>a&#1;b<code>c&#2;</code></p><pre>d&#3;</pre>"
+                             "<table><tr><td>e&#4;</td></tr></table>"),
+              "ab`c`\n\n```\nd\n```\n\n<table><tbody><tr><td>e</td></tr></tbody></table>");
     std::string deep;
     for (int i = 0; i < 5000; ++i) {
         deep += "<blockquote>";
