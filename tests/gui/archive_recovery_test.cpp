@@ -126,7 +126,8 @@ TEST_F(RecoveryTest, ABlogTheArchiveNeverSawIsSaidSoAndNothingElse) {
 TEST_F(NoIndexTest, AnIndexThatCannotBeReadIsSaidSoAndNothingElse) {
     question_answer = true;
     harvest(u"http://hi.baidu.com/someone");
-    EXPECT_EQ(box_texts(), (Texts{hint_text, question_text, u"无法连接网页时光机，请检查网络后再试"}));
+    EXPECT_EQ(box_texts(),
+              (Texts{hint_text, question_text, u"无法连接网页时光机，请检查网络后再试"}));
     EXPECT_EQ(form().txtblog.get_text(), "http://hi.baidu.com/someone");
     EXPECT_EQ(form().list1_count(), 0u);
     EXPECT_TRUE(form().Command1.get_sensitive());
