@@ -51,7 +51,7 @@ void BM_WriteBothExports(benchmark::State& state) {
     StoredPosts& posts = stored();
     for (auto _ : state) {
         if (!window::WriteExports(posts.folder, posts.posts,
-                                  {u"someone", u"http://hi.baidu.com/someone", {}, 1700000000})) {
+                                  {u"someone", u"http://hi.baidu.com/someone", 1700000000})) {
             state.SkipWithError("the exports were not written");
         }
     }

@@ -75,7 +75,7 @@ void save_all(std::size_t parallel, const blog::SaveTarget& target, Extras extra
     }
     if (extras == Extras::copy_and_exports &&
         !window::WriteExports(target.folder, plan.posts,
-                              {u"someone", u"http://hi.baidu.com/someone", {}, 1700000000})) {
+                              {u"someone", u"http://hi.baidu.com/someone", 1700000000})) {
         throw std::runtime_error("the exports were not written");
     }
 }

@@ -76,27 +76,18 @@ bool WriteExports(const std::filesystem::path& user_folder,
         around.backup_time = offline::ChinaDate(source.backup_unix);
 
         exports::ExportsWriter writer(user_folder, copy / "images", site);
-        for (std::size_t i = 0; i < posts.size(); ++i) {
-            const offline::PreparedPost& post = posts[i];
-            const std::string original =
-                utf8(archive::original_of(platform::utf8_to_utf16(post.address))
-                         .value_or(platform::utf8_to_utf16(post.address)));
+        for (const offline::PreparedPost& post : posts) {
             if (!post.saved) {
-                writer.add_failure(post.number, original, post.failure);
+                writer.add_failure(post.number, post.address, post.failure);
                 continue;
             }
-            around.capture_address.clear();
+            around.capture_address = post.capture;
             around.capture_time.reset();
-            if (i < source.downloads.size()) {
-                if (const auto capture = archive::parse_archived_address(source.downloads[i])) {
-                    around.capture_address = utf8(archive::capture_address(
-                        capture->archive, capture->timestamp, u"", capture->original));
-                    around.capture_time = CaptureTime(capture->timestamp);
-                }
+            if (const auto capture =
+                    archive::parse_archived_address(platform::utf8_to_utf16(post.capture))) {
+                around.capture_time = CaptureTime(capture->timestamp);
             }
-            exports::ExportPost exported = exports::ExportPostOf(post, around);
-            exported.address = original;
-            writer.add_post(exported);
+            writer.add_post(exports::ExportPostOf(post, around));
         }
         return writer.finish();
     } catch (const std::exception&) {

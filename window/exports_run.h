@@ -14,14 +14,12 @@ namespace window {
 struct ExportsSource {
     std::u16string user_name;
     std::u16string blog_address; // the blog's own address, as a live save would have it
-    // Archive saves: the address each post was downloaded from (its raw capture), in list
-    // order; empty for a live save.
-    std::vector<std::u16string> downloads;
     std::int64_t backup_unix = 0;
 };
 
 // Writes both exports into the user folder, taking the pictures from the copy's images folder.
-// False when something could not be written.
+// A post saved from the archive has its original address and its capture, whose time dates it
+// when its page does not. False when something could not be written.
 bool WriteExports(const std::filesystem::path& user_folder,
                   const std::vector<offline::PreparedPost>& posts, const ExportsSource& source);
 

@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
     const std::int64_t now = 1'700'000'000;
     const offline::CopyWriteResult copy = offline::WriteCopy(
         folder, offline::BuildPages(plan, outcomes, u"someone", offline::BackupTimeText(now)));
-    window::ExportsSource source{u"someone", u"http://hi.baidu.com/someone", {}, now};
+    window::ExportsSource source{u"someone", u"http://hi.baidu.com/someone", now};
     const bool exported = window::WriteExports(folder, plan.posts, source);
     return copy.failed.empty() && exported ? 0 : 1;
 }

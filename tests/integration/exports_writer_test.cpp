@@ -46,7 +46,7 @@ std::vector<offline::PreparedPost> posts(int count = 3) {
 }
 
 window::ExportsSource source(long long now) {
-    return {u"u", u"http://hi.baidu.com/u", {}, now};
+    return {u"u", u"http://hi.baidu.com/u", now};
 }
 
 class ExportsWriterTest : public ::testing::Test {
@@ -116,10 +116,10 @@ TEST_F(ExportsWriterTest, SavingAgainRebuildsTheSameButForTheBackupTime) {
 }
 
 TEST_F(ExportsWriterTest, ArchiveSavesNameTheCaptureAndItsTime) {
-    window::ExportsSource archived = source(1700000000);
-    archived.downloads = {u"", u"",
-                          u"https://web.archive.org/web/20100315123456id_/" + base + u"c.html"};
-    ASSERT_TRUE(window::WriteExports(m_folder.path(), posts(), archived));
+    std::vector<offline::PreparedPost> archived = posts();
+    archived[2].capture = "https://web.archive.org/web/20100315123456/http://hi.baidu.com/u/blog/"
+                          "item/c.html";
+    ASSERT_TRUE(window::WriteExports(m_folder.path(), archived, source(1700000000)));
     const std::string page = read_bytes(exports() / "hugo/content/posts/3/index.md");
     // 12:34 UTC is 20:34 in China.
     EXPECT_NE(page.find("date: 2010-03-15T20:34:00+08:00\n"), std::string::npos) << page;
