@@ -155,14 +155,30 @@ TEST(BuildPages, ArchivedPostsAreKnownByTheirOriginalAddresses) {
         "http://hi.baidu.com/u/blog/item/c.html\">http://web.archive.org/web/20110101000000/"
         "http://hi.baidu.com/u/blog/item/c.html</a>";
     position(third, "<p class=\"source\">" + source + "</p>");
-    position(pages.index,
-             "<a href=\"posts/3.html\">三</a> <span class=\"source\">" + source + "</span></li>");
+    position(pages.index, "<a href=\"posts/3.html\">三</a> <span class=\"facts\">类别：默认</span> "
+                          "<span class=\"source\">" +
+                              source + "</span></li>");
     position(pages.index, "第 4 篇：原文：<a href=\"http://hi.baidu.com/u/blog/item/d.html\">"
                           "http://hi.baidu.com/u/blog/item/d.html</a> 存档：<a href=\"" +
                               std::string("http://web.archive.org/web/20100501000000/") +
                               "http://hi.baidu.com/u/blog/item/d.html\">");
     EXPECT_EQ(pages.pictures, (std::set<std::string>{"R.gif"}));
     // A live save's index stays as it was: no source beside each title.
-    EXPECT_EQ(BuildPages(PlanCopy(four_posts()), outcomes, u"u", u"t").index.find("<span class"),
+    EXPECT_EQ(BuildPages(PlanCopy(four_posts()), outcomes, u"u", u"t")
+                  .index.find("<span class=\"source\""),
               std::string::npos);
+}
+
+TEST(BuildPages, IndexAndPostPagesShowEachPostsDateAndCategory) {
+    const CopyPages pages = BuildPages(
+        PlanCopy(std::vector<CopyPost>{
+            {base + u"a.html", page_of(u"一", u"<div>2009年05月01日 下午 9:00</div><p>x"), {}},
+            {base + u"b.html", u"<title>二_</title>查看文章<p>y</p>类别：</a>", {}}}),
+        {}, u"u", u"t");
+    const std::string facts = "2009-05-01 21:00 · 类别：默认";
+    position(pages.index,
+             "<a href=\"posts/1.html\">一</a> <span class=\"facts\">" + facts + "</span></li>");
+    position(pages.index, "<a href=\"posts/2.html\">二</a></li>");
+    position(pages.posts.at(0).second, "<h1>一</h1>\n<p class=\"facts\">" + facts + "</p>\n");
+    EXPECT_EQ(pages.posts.at(1).second.find("class=\"facts\""), std::string::npos);
 }
