@@ -47,6 +47,12 @@ public:
     // script gives; nullopt when it gives anything else.
     void read_strings(std::string_view script, LinksRead done);
 
+    // While on, script dialogs (alert, confirm, prompt, leave-page) are answered at once, as if
+    // the user had: alert with OK, confirm and prompt with Cancel, and a leave-page prompt by
+    // leaving, so that no page can hold up a walk through pages. Off (the default): WebKit shows
+    // them and waits for the user.
+    void set_answers_dialogs(bool answers);
+
     // The address of the page shown or being loaded; empty before the first load.
     std::u16string current_address() const;
 

@@ -8,6 +8,7 @@
 #include "platform/quit_request.h"
 #include "platform/text.h"
 #include "utilities/moddelay.h"
+#include "window/blog_address.h"
 #include "window/page_count.h"
 #include "window/waiting_caption.h"
 
@@ -21,8 +22,6 @@ constexpr int list_page_wait_seconds = 4;
 constexpr std::uint32_t slow_page_grace_ms = 30000;
 
 constexpr std::u16string_view hint_text = u"若无法自动获取全部日志，请手动点击[下一页]";
-constexpr std::u16string_view bad_address_text = u"请填写正确的百度空间地址或者检查网络是否连接！";
-constexpr std::u16string_view bad_address_title = u"错误提示";
 
 // The answer to reading a page's links comes back within this.
 constexpr std::uint32_t links_answer_ms = 5000;
@@ -33,6 +32,20 @@ std::u16string typed_address(const Gtk::Entry& box) {
     return platform::utf8_to_utf16(box.get_text().raw());
 }
 
+// Old blogs greet visitors with alert(): during a walk nobody is there to answer.
+class DialogsAnswered {
+public:
+    explicit DialogsAnswered(platform::WebBrowser& browser) : m_browser(browser) {
+        m_browser.set_answers_dialogs(true);
+    }
+    ~DialogsAnswered() { m_browser.set_answers_dialogs(false); }
+    DialogsAnswered(const DialogsAnswered&) = delete;
+    DialogsAnswered& operator=(const DialogsAnswered&) = delete;
+
+private:
+    platform::WebBrowser& m_browser;
+};
+
 } // namespace
 
 void Form1::HarvestRun() {
@@ -41,6 +54,7 @@ void Form1::HarvestRun() {
         return;
     }
     const BusyScope busy(*this);
+    const DialogsAnswered answered(WebBrowser1);
     list1_clear();
     // Through the archive one post is one item, whatever the timestamps of its links.
     m_post_links.set_identity(archive::BlogRoute(typed_address(txtblog)).wayback()
@@ -67,7 +81,7 @@ void Form1::HarvestRun() {
         return;
     }
     if (!first_page) {
-        platform::MsgBox(bad_address_text, bad_address_title);
+        platform::MsgBox(blog::BadAddressText, blog::BadAddressTitle);
     }
     int last_page_index = 0;
     if (const std::optional<int> read = harvest::LastPageIndexFrom(first_page.value_or(u""))) {
@@ -95,12 +109,12 @@ void Form1::HarvestRun() {
     Timer1.set_enabled(false);
 }
 
-// The blog's first list page; nothing when the address has no user name part or no response
-// could be had, which the error box then tells the user.
+// The blog's first list page; nothing when the address names no blog or no response could be
+// had, which the error box then tells the user.
 std::optional<std::u16string>
 Form1::fetch_first_list_page(const archive::BlogRoute& route,
                              platform::ArchiveRequestPolicy* politeness) {
-    if (!route.has_user_name_part()) {
+    if (!route.wayback() && blog::NamesNoBlog(route.user_name())) {
         return std::nullopt;
     }
     std::optional<std::string> body;

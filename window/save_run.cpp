@@ -71,6 +71,13 @@ void Form1::SaveRun() {
 
     const archive::BlogRoute route(platform::utf8_to_utf16(txtblog.get_text().raw()));
     const std::u16string user_name = route.user_name();
+    if (!route.wayback() && blog::NamesNoBlog(user_name)) {
+        // The posts would land in the program's own folder, mixed with any other blog's.
+        platform::MsgBox(blog::BadAddressText, blog::BadAddressTitle);
+        m_saving = false;
+        restore_caption();
+        return;
+    }
     const blog::SaveTarget target = blog::ChooseSaveFolder(
         blog::BackupFolder(platform::program_folder()), user_name, platform::home_folder());
     if (!target.writable) {

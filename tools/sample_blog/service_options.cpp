@@ -111,8 +111,11 @@ ServiceOptions parse_options(const std::vector<std::string>& arguments) {
     ServiceOptions options;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view option = arguments[i];
-        if (option == "--pictures") {
-            options.blog.pictures = true;
+        if (option == "--pictures" || option == "--hostile" || option == "--greeting") {
+            bool& flag = option == "--pictures" ? options.blog.pictures
+                         : option == "--hostile" ? options.blog.hostile
+                                                 : options.blog.greeting;
+            flag = true;
             continue;
         }
         if (i + 1 == arguments.size()) {
