@@ -18,6 +18,13 @@
 
 namespace gui_testing {
 
+std::u16string file_address(const std::filesystem::path& file) {
+    gchar* uri = g_filename_to_uri(file.c_str(), nullptr, nullptr);
+    std::u16string address = platform::utf8_to_utf16(uri ? uri : "");
+    g_free(uri);
+    return address;
+}
+
 bool wait_until(const std::function<bool()>& done, double seconds) {
     return moddelay::pump_until(done, static_cast<std::uint32_t>(seconds * 1000));
 }

@@ -70,6 +70,9 @@ std::u16string text_of(const Gtk::Label& label);
 // The addresses of the pages in order, each kept where first found, as List1 keeps them.
 std::vector<std::u16string> first_copies(const std::vector<std::vector<std::u16string>>& pages);
 
+// The file:// address of a file, as a browser is given it.
+std::u16string file_address(const std::filesystem::path& file);
+
 // Every file in the folder, by name, with its bytes.
 std::map<std::string, std::string> files_in(const std::filesystem::path& folder);
 std::string read_file(const std::filesystem::path& file);

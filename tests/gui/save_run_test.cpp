@@ -27,6 +27,7 @@
 #include <thread>
 
 using gui_testing::click;
+using gui_testing::file_address;
 using gui_testing::files_in;
 using gui_testing::Form1Fixture;
 using gui_testing::read_file;
@@ -428,13 +429,6 @@ std::size_t requests_for(const std::string& log, const std::vector<std::u16strin
         count += std::ranges::count(pictures, platform::utf8_to_utf16(line));
     }
     return count;
-}
-
-std::u16string file_address(const fs::path& file) {
-    gchar* uri = g_filename_to_uri(file.c_str(), nullptr, nullptr);
-    std::u16string address = platform::utf8_to_utf16(uri);
-    g_free(uri);
-    return address;
 }
 
 class CopyTest : public SaveTest {

@@ -178,14 +178,29 @@ inline std::string TreeDump(std::string_view html) {
     return dump;
 }
 
+// Controls and noncharacters are written as references: gumbo, unlike a browser, reads them
+// back as U+FFFD when they stand as they are.
 inline std::string escaped(std::string_view text, bool attribute) {
     std::string out;
-    for (const char c : text) {
-        out += c == '&'                   ? "&amp;"
-               : c == '<' && !attribute   ? "&lt;"
-               : c == '>' && !attribute   ? "&gt;"
-               : c == '"' && attribute    ? "&quot;"
-                                          : std::string(1, c);
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t point = length == 1 ? lead : lead & (0xFFu >> (length + 1));
+        for (std::size_t k = 1; k < length && i + k < text.size(); ++k) {
+            point = (point << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        }
+        const char c = text[i];
+        if ((point >= 1 && point < 0x20 && c != '\t' && c != '\n' && c != '\f' && c != '\r') ||
+            (point >= 0x7F && point <= 0x9F) || (point >= 0xFDD0 && point <= 0xFDEF) ||
+            (point & 0xFFFE) == 0xFFFE) {
+            out += "&#" + std::to_string(point) + ";";
+        } else if (c == '&' || (c == '<' && !attribute) || (c == '>' && !attribute) ||
+                   (c == '"' && attribute)) {
+            out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : "&quot;";
+        } else {
+            out.append(text.substr(i, length));
+        }
+        i += length;
     }
     return out;
 }
