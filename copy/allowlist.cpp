@@ -17,23 +17,21 @@ bool among(Names names, std::string_view name) {
 
 // Text, phrasing, blocks, lists, tables and quotes of an old blog post.
 const Names kept_elements{
-    "a",      "abbr",   "b",     "bdi",    "big",        "blockquote", "br",      "caption",
-    "center", "cite",   "code",  "dd",     "del",        "dfn",        "div",     "dl",
-    "dt",     "em",     "font",  "h1",     "h2",         "h3",         "h4",      "h5",
-    "h6",     "hr",     "i",     "img",    "ins",        "kbd",        "li",      "mark",
-    "nobr",   "ol",     "p",     "pre",    "q",          "rp",         "rt",      "ruby",
-    "s",      "samp",   "small", "span",   "strike",     "strong",     "sub",     "sup",
-    "table",  "tbody",  "td",    "tfoot",  "th",         "thead",      "tr",      "tt",
-    "u",      "ul",     "var",   "wbr"};
+    "a",    "abbr",  "b",     "bdi",   "big",    "blockquote", "br",  "caption", "center", "cite",
+    "code", "dd",    "del",   "dfn",   "div",    "dl",         "dt",  "em",      "font",   "h1",
+    "h2",   "h3",    "h4",    "h5",    "h6",     "hr",         "i",   "img",     "ins",    "kbd",
+    "li",   "mark",  "nobr",  "ol",    "p",      "pre",        "q",   "rp",      "rt",     "ruby",
+    "s",    "samp",  "small", "span",  "strike", "strong",     "sub", "sup",     "table",  "tbody",
+    "td",   "tfoot", "th",    "thead", "tr",     "tt",         "u",   "ul",      "var",    "wbr"};
 
 // Gone with everything inside: they run code, load or submit, hold what no reader sees, or hold
 // markup that parsers read differently (foreign content, select).
 const Names dropped_with_content{
-    "script",   "style",   "template", "noscript", "iframe",   "object", "embed",
-    "applet",   "select",  "option",   "optgroup", "datalist", "button", "textarea",
-    "input",    "keygen",  "math",     "svg",      "title",    "noembed", "noframes",
-    "frameset", "frame",   "audio",    "video",    "canvas",   "head",   "base",
-    "link",     "meta",    "portal",   "param",    "source",   "track",  "area"};
+    "script",   "style",  "template", "noscript", "iframe",   "object",  "embed",
+    "applet",   "select", "option",   "optgroup", "datalist", "button",  "textarea",
+    "input",    "keygen", "math",     "svg",      "title",    "noembed", "noframes",
+    "frameset", "frame",  "audio",    "video",    "canvas",   "head",    "base",
+    "link",     "meta",   "portal",   "param",    "source",   "track",   "area"};
 
 const Names void_elements{"br", "hr", "img", "wbr"};
 
@@ -124,7 +122,8 @@ const std::array<AttributeRule, 17> attribute_rules{{
     {"color", {"font"}, colour},
     {"size", {"font"}, signed_number},
     {"face", {"font"}, any_text},
-    {"align", {"p", "div", "h1", "h2", "h3", "h4", "h5", "h6", "table", "tr", "td", "th", "caption"},
+    {"align",
+     {"p", "div", "h1", "h2", "h3", "h4", "h5", "h6", "table", "tr", "td", "th", "caption"},
      alignment},
     {"valign", {"tr", "td", "th"}, vertical_alignment},
     {"bgcolor", {"table", "tr", "td", "th"}, colour},
@@ -139,11 +138,11 @@ const std::array<AttributeRule, 17> attribute_rules{{
 
 // Declarations that change how the post's own text looks and nothing else.
 const Names style_properties{
-    "color",         "background-color", "font",          "font-family",    "font-size",
-    "font-style",    "font-weight",      "font-variant",  "line-height",    "text-align",
-    "text-decoration", "text-indent",    "margin",        "margin-top",     "margin-right",
-    "margin-bottom", "margin-left",      "padding",       "padding-top",    "padding-right",
-    "padding-bottom", "padding-left"};
+    "color",           "background-color", "font",         "font-family", "font-size",
+    "font-style",      "font-weight",      "font-variant", "line-height", "text-align",
+    "text-decoration", "text-indent",      "margin",       "margin-top",  "margin-right",
+    "margin-bottom",   "margin-left",      "padding",      "padding-top", "padding-right",
+    "padding-bottom",  "padding-left"};
 
 // Words, numbers, units, colours and quoted names; a "(" only for a colour function. Nothing
 // that escapes, comments, loads (url, image-set, expression) or ends the declaration.
@@ -188,7 +187,8 @@ bool is_plain_value(std::string_view property, std::string_view value) {
         while (word > 0 && is_letter(lowered[word - 1])) {
             --word;
         }
-        if (!among({"rgb", "rgba", "hsl", "hsla"}, std::string_view(lowered).substr(word, open - word))) {
+        if (!among({"rgb", "rgba", "hsl", "hsla"},
+                   std::string_view(lowered).substr(word, open - word))) {
             return false;
         }
     }
@@ -213,8 +213,7 @@ std::optional<std::string> KeptAttribute(std::string_view element, std::string_v
         if (rule.name != name) {
             continue;
         }
-        if (std::find(rule.elements.begin(), rule.elements.end(), element) ==
-            rule.elements.end()) {
+        if (std::find(rule.elements.begin(), rule.elements.end(), element) == rule.elements.end()) {
             return std::nullopt;
         }
         const std::string_view kept = rule.valid == any_text ? value : trimmed(value);

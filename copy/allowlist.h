@@ -10,9 +10,9 @@
 namespace offline {
 
 enum class ElementRule {
-    keep,          // written out, with the attributes KeptAttribute allows
-    unwrap,        // not written, but its children are
-    drop_content,  // not written, nor anything inside it
+    keep,         // written out, with the attributes KeptAttribute allows
+    unwrap,       // not written, but its children are
+    drop_content, // not written, nor anything inside it
 };
 
 // For an element of the HTML namespace by its lower-case name. <a> and <img> are kept: their

@@ -137,8 +137,9 @@ private:
 
     void write_picture(const GumboElement& element) {
         const GumboAttribute* source = gumbo_get_attribute(&element.attributes, "src");
-        const bool blank = !source || std::string_view(source->value).find_first_not_of(
-                                                " \t\n\f\r") == std::string_view::npos;
+        const bool blank =
+            !source || std::string_view(source->value).find_first_not_of(" \t\n\f\r") ==
+                           std::string_view::npos;
         const auto address =
             blank ? std::nullopt : ResolveWebAddress(m_post_address, source->value);
         if (!address) {
@@ -154,8 +155,8 @@ private:
         const std::size_t first = value.find_first_not_of(" \t\n\f\r");
         if (first != std::string_view::npos && value[first] == '#') {
             add_address({false, {}, std::string(value.substr(first)), kept});
-        } else if (const auto address = target ? ResolveWebAddress(m_post_address, value)
-                                               : std::nullopt) {
+        } else if (const auto address =
+                       target ? ResolveWebAddress(m_post_address, value) : std::nullopt) {
             auto [web, fragment] = SplitFragment(*address);
             add_address({false, std::move(web), std::move(fragment), kept});
         } else {
@@ -283,8 +284,8 @@ std::string RenderBody(const CleanBody& body, const BodyTargets& targets) {
         } else if (value.address.empty()) {
             out += "<a href=\"" + EscapeHtml(value.fragment) + "\"" + value.attributes + ">";
         } else if (const auto local = targets.post(value.address)) {
-            out += "<a href=\"" + EscapeHtml(*local + value.fragment) + "\"" + value.attributes +
-                   ">";
+            out +=
+                "<a href=\"" + EscapeHtml(*local + value.fragment) + "\"" + value.attributes + ">";
         } else {
             out += "<a href=\"" + EscapeHtml(value.address + value.fragment) + "\"" +
                    value.attributes + std::string(link_rel) + ">";

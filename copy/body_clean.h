@@ -23,9 +23,9 @@ namespace offline {
 
 // An <a> or <img> start tag of the body, written once its address is known.
 struct BodyAddress {
-    bool picture = false;  // <img src>; otherwise <a href>
-    std::string address;   // resolved http(s) address without fragment; empty: a same-page link
-    std::string fragment;  // links only: "#..." or empty
+    bool picture = false;   // <img src>; otherwise <a href>
+    std::string address;    // resolved http(s) address without fragment; empty: a same-page link
+    std::string fragment;   // links only: "#..." or empty
     std::string attributes; // the tag's other kept attributes, written out (" title=\"...\"")
 };
 

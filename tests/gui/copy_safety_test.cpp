@@ -51,8 +51,10 @@ std::string inspection(const std::vector<std::u16string>& markers) {
 }
 
 Texts expected_inspection(std::size_t markers) {
-    return {u"ran:false", u"base:true",   u"active:0",    u"styles:1",
-            u"placed:0",  u"handlers:0", u"addresses:", u"shown:" + platform::decimal(static_cast<long long>(markers))};
+    return {u"ran:false",  u"base:true",
+            u"active:0",   u"styles:1",
+            u"placed:0",   u"handlers:0",
+            u"addresses:", u"shown:" + platform::decimal(static_cast<long long>(markers))};
 }
 
 class HostileCopyTest : public Form1Fixture {

@@ -72,7 +72,8 @@ void click_widget(Gtk::Widget& widget, double across, double down) {
 }
 
 void ask_window_to_close(Gtk::Widget& widget) {
-    Display* display = gdk_x11_display_get_xdisplay(widget.get_native()->get_surface()->get_display()->gobj());
+    Display* display =
+        gdk_x11_display_get_xdisplay(widget.get_native()->get_surface()->get_display()->gobj());
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = window_id(widget);

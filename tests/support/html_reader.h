@@ -143,10 +143,9 @@ inline std::vector<std::string> ForeignMarkup(std::string_view html) {
                 found.push_back("address " + std::string(attribute.value));
             }
             const std::string_view value = attribute.value;
-            if (attribute_name == "style" &&
-                (value.find("url") != std::string_view::npos ||
-                 value.find("position") != std::string_view::npos ||
-                 value.find("expression") != std::string_view::npos)) {
+            if (attribute_name == "style" && (value.find("url") != std::string_view::npos ||
+                                              value.find("position") != std::string_view::npos ||
+                                              value.find("expression") != std::string_view::npos)) {
                 found.push_back("style " + std::string(value));
             }
         }
@@ -229,8 +228,10 @@ inline std::string Reserialized(std::string_view html) {
         const std::string name = name_of(node->v.element);
         out += "<" + name;
         for (unsigned i = 0; i < node->v.element.attributes.length; ++i) {
-            const auto& attribute = *static_cast<GumboAttribute*>(node->v.element.attributes.data[i]);
-            out += " " + std::string(attribute.name) + "=\"" + escaped(attribute.value, true) + "\"";
+            const auto& attribute =
+                *static_cast<GumboAttribute*>(node->v.element.attributes.data[i]);
+            out +=
+                " " + std::string(attribute.name) + "=\"" + escaped(attribute.value, true) + "\"";
         }
         out += ">";
         if (!is_word_of("area base br col embed hr img input link meta source track wbr", name)) {

@@ -1,11 +1,11 @@
 #include "copy/allowlist.h"
 #include "copy/body_clean.h"
 
+#include "platform/text.h"
 #include "tests/support/html_reader.h"
 #include "tests/support/runnable_check.h"
 #include "tools/sample_blog/blog_model.h"
 #include "tools/sample_blog/hostile_post.h"
-#include "platform/text.h"
 
 #include <gtest/gtest.h>
 
@@ -199,8 +199,8 @@ TEST(CleanPostBody, KeepsTheTextOfEveryPost) {
         EXPECT_EQ(text, check::VisibleText(body)) << body;
     }
     // The words the hostile posts hide behind are among them.
-    const std::string shown = check::VisibleText(
-        rendered(platform::utf16_to_utf8(sample_blog::hostile_content(5))));
+    const std::string shown =
+        check::VisibleText(rendered(platform::utf16_to_utf8(sample_blog::hostile_content(5))));
     EXPECT_NE(shown.find("可见文字5"), std::string::npos);
     EXPECT_NE(shown.find("系统提示"), std::string::npos);
 }

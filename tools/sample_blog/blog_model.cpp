@@ -1,6 +1,6 @@
 #include "tools/sample_blog/blog_model.h"
-#include "tools/sample_blog/hostile_post.h"
 #include "platform/text.h"
+#include "tools/sample_blog/hostile_post.h"
 
 #include <algorithm>
 #include <cstdint>

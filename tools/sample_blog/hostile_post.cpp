@@ -20,7 +20,8 @@ std::u16string attacker(std::u16string_view path) {
 std::u16string hidden_navigation() {
     return u"<select><option>一</option><meta http-equiv=\"refresh\" content=\"1;url=" +
            attacker(u"refresh/select") + u"\"></select>\r\n<select><base href=\"" +
-           attacker(u"base/select/") + u"\"></select>\r\n<math></p><style><meta "
+           attacker(u"base/select/") +
+           u"\"></select>\r\n<math></p><style><meta "
            u"http-equiv=\"refresh\" content=\"1;url=" +
            attacker(u"refresh/math") + u"\"><base href=\"" + attacker(u"base/math/") +
            u"\"></style></math>\r\n<math></p><style><form action=\"" + attacker(u"form/math") +
@@ -32,8 +33,9 @@ std::u16string hidden_navigation() {
 }
 
 std::u16string handlers() {
-    return u"<img src=\"x\" onerror=\"" + ran(u"img-onerror") + u"\">\r\n<IMG SRC=\"x\" ONERROR=\"" +
-           ran(u"img-upper") + u"\">\r\n<img src=\"x\" OnError=\"" + ran(u"img-mixed") +
+    return u"<img src=\"x\" onerror=\"" + ran(u"img-onerror") +
+           u"\">\r\n<IMG SRC=\"x\" ONERROR=\"" + ran(u"img-upper") +
+           u"\">\r\n<img src=\"x\" OnError=\"" + ran(u"img-mixed") +
            u"\">\r\n<img/src=\"x\"/onerror=\"" + ran(u"img-slash") +
            u"\">\r\n<img src=\"x\" onerror = \"" + ran(u"img-spaced") + u"\">\r\n<svg onload=\"" +
            ran(u"svg-onload") + u"\"></svg>\r\n<svg><animate onbegin=\"" + ran(u"svg-animate") +
@@ -44,7 +46,8 @@ std::u16string handlers() {
            u"\"><summary>摘要</summary>细节</details>\r\n<iframe srcdoc=\"&lt;script&gt;" +
            ran(u"srcdoc") + u"&lt;/script&gt;\"></iframe>\r\n<body onload=\"" +
            ran(u"body-onload") + u"\">\r\n<video><source onerror=\"" + ran(u"source-error") +
-           u"\"></video>\r\n<marquee onstart=\"" + ran(u"marquee-start") + u"\">跑马灯</marquee>\r\n";
+           u"\"></video>\r\n<marquee onstart=\"" + ran(u"marquee-start") +
+           u"\">跑马灯</marquee>\r\n";
 }
 
 std::u16string split_javascript() {

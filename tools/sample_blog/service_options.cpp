@@ -112,7 +112,7 @@ ServiceOptions parse_options(const std::vector<std::string>& arguments) {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view option = arguments[i];
         if (option == "--pictures" || option == "--hostile" || option == "--greeting") {
-            bool& flag = option == "--pictures" ? options.blog.pictures
+            bool& flag = option == "--pictures"  ? options.blog.pictures
                          : option == "--hostile" ? options.blog.hostile
                                                  : options.blog.greeting;
             flag = true;
