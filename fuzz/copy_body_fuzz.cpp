@@ -4,9 +4,9 @@
 // text (or, for a body shown as its source, that source); the pages around it hold nothing
 // runnable and keep their own markup after it.
 
-#include "copy/body_clean.h"
-#include "copy/copy_pages.h"
 #include "fuzz/fuzz_input.h"
+#include "offline/body_clean.h"
+#include "offline/copy_pages.h"
 #include "platform/text.h"
 #include "tests/support/html_reader.h"
 #include "tests/support/runnable_check.h"

@@ -1,5 +1,5 @@
-#include "copy/allowlist.h"
-#include "copy/body_clean.h"
+#include "offline/allowlist.h"
+#include "offline/body_clean.h"
 
 #include "platform/text.h"
 #include "tests/support/html_reader.h"

@@ -1,9 +1,9 @@
-#include "copy/body_clean.h"
+#include "offline/body_clean.h"
 
-#include "copy/address.h"
-#include "copy/allowlist.h"
-#include "copy/gumbo_document.h"
-#include "copy/html_text.h"
+#include "offline/address.h"
+#include "offline/allowlist.h"
+#include "offline/gumbo_document.h"
+#include "offline/html_text.h"
 
 #include <gumbo.h>
 

@@ -1,6 +1,6 @@
-#include "copy/allowlist.h"
+#include "offline/allowlist.h"
 
-#include "copy/gumbo_document.h"
+#include "offline/gumbo_document.h"
 
 #include <algorithm>
 #include <array>
