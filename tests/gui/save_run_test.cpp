@@ -219,32 +219,6 @@ TEST_F(SaveTest, AnEmptyListSavesNothingAndStillReports) {
     EXPECT_TRUE(fs::is_empty(user_folder()));
 }
 
-TEST_F(SaveTest, AnAddressNamingNoBlogIsReportedAndNothingIsWritten) {
-    list_page(2);
-    const auto listing = [] {
-        std::set<fs::path> names;
-        for (const auto& entry : fs::directory_iterator(platform::program_folder())) {
-            names.insert(entry.path());
-        }
-        return names;
-    };
-    const std::set<fs::path> before = listing();
-    const std::string requests = service().request_log();
-    // Short of a user name, exactly the service's address, or nothing but separators after it.
-    for (const char16_t* address :
-         {u"http://hi.baidu.co", u"http://hi.baidu.com/", u"http://hi.baidu.com//"}) {
-        boxes.clear();
-        save(address);
-        EXPECT_EQ(box_texts(), Texts{u"请填写正确的百度空间地址或者检查网络是否连接！"})
-            << platform::utf16_to_utf8(address);
-        EXPECT_EQ(boxes.at(0).title, u"错误提示");
-        EXPECT_EQ(form().Command2.get_label(), "保存文章");
-    }
-    EXPECT_EQ(listing(), before);
-    EXPECT_EQ(service().request_log(), requests + "/_sample/requests\n"); // no post asked for
-    EXPECT_TRUE(opened.empty());
-}
-
 TEST_F(SaveTest, DownloadsFourPostsAtOnceNeverMore) {
     LocalPosts posts(8);
     form().list1_add_links(posts.numbered_addresses(8));

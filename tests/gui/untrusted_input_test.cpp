@@ -1,6 +1,7 @@
-// The copy of a blog an attacker wrote, opened in the program's own browser with the copy's
-// Content-Security-Policy taken out: the cleaning alone must keep every script from running,
-// every request from leaving (no refresh, no form, no other base) and every post in view.
+// A save given what it must not trust. The copy of a blog an attacker wrote, opened in the
+// program's own browser with the copy's Content-Security-Policy taken out: the cleaning alone
+// must keep every script from running, every request from leaving (no refresh, no form, no
+// other base) and every post in view. And an address that names no blog: nothing is written.
 
 #include "tests/gui/form1_fixture.h"
 
@@ -13,6 +14,8 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
+#include <sstream>
 
 using gui_testing::click;
 using gui_testing::file_address;
@@ -59,7 +62,10 @@ Texts expected_inspection(std::size_t markers) {
 
 class HostileCopyTest : public Form1Fixture {
 protected:
-    HostileCopyTest() : Form1Fixture({"--posts", "5", "--per-page", "10", "--hostile"}) {}
+    explicit HostileCopyTest(std::vector<std::string> service_arguments = {"--posts", "5",
+                                                                           "--per-page", "10",
+                                                                           "--hostile"})
+        : Form1Fixture(std::move(service_arguments)) {}
 
     void SetUp() override {
         Form1Fixture::SetUp();
@@ -102,6 +108,8 @@ protected:
         return found;
     }
 };
+
+using SaveTest = HostileCopyTest;
 
 // The copy's pages without their CSP meta, in a folder of their own.
 void copy_without_csp(const fs::path& from, const fs::path& to) {
@@ -157,4 +165,31 @@ TEST_F(HostileCopyTest, NoScriptRunsAndNoRequestLeavesWithoutTheCsp) {
     control[5] = u"handlers:1";
     EXPECT_EQ(shown(copy / "control.html", {markers[0]}), control);
     EXPECT_EQ(attacker_requests(before), "http://attacker.test/ran/control\n");
+}
+
+TEST_F(SaveTest, AnAddressNamingNoBlogIsReportedAndNothingIsWritten) {
+    form().list1_add_links({hostile_blog.post_address(1), hostile_blog.post_address(2)});
+    const auto listing = [] {
+        std::set<fs::path> names;
+        for (const auto& entry : fs::directory_iterator(platform::program_folder())) {
+            names.insert(entry.path());
+        }
+        return names;
+    };
+    const std::set<fs::path> before = listing();
+    const std::string requests = service().request_log();
+    // Short of a user name, exactly the service's address, or nothing but separators after it.
+    for (const char* address :
+         {"http://hi.baidu.co", "http://hi.baidu.com/", "http://hi.baidu.com//"}) {
+        boxes.clear();
+        form().txtblog.set_text(address);
+        click(form().Command2);
+        EXPECT_EQ(box_texts(), Texts{u"请填写正确的百度空间地址或者检查网络是否连接！"}) << address;
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes.at(0).title, u"错误提示");
+        EXPECT_EQ(form().Command2.get_label(), "保存文章");
+    }
+    EXPECT_EQ(listing(), before);
+    EXPECT_EQ(service().request_log(), requests + "/_sample/requests\n"); // no post asked for
+    EXPECT_TRUE(opened.empty());
 }
