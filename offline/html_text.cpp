@@ -24,9 +24,9 @@ std::size_t utf8_length(char lead) {
     return byte < 0xC0 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
 }
 
-// The code point of a UTF-8 character that gumbo (and the standard, as a parse error) does not
-// take as it stands in the source: controls other than blanks, and noncharacters. gumbo turns
-// them into U+FFFD, while a character reference keeps them.
+// The code point of a UTF-8 character that a parser does not read back as it stands in the
+// source: a carriage return (read as a line feed), controls other than blanks and noncharacters
+// (which gumbo turns into U+FFFD). A character reference keeps them.
 std::optional<char32_t> read_as_replaced(std::string_view character) {
     char32_t point = static_cast<unsigned char>(character[0]);
     if (character.size() > 1) {
@@ -35,7 +35,7 @@ std::optional<char32_t> read_as_replaced(std::string_view character) {
             point = (point << 6) | (static_cast<unsigned char>(character[k]) & 0x3F);
         }
     }
-    const bool control = (point >= 0x01 && point <= 0x08) || point == 0x0B ||
+    const bool control = (point >= 0x01 && point <= 0x08) || point == 0x0B || point == 0x0D ||
                          (point >= 0x0E && point <= 0x1F) || (point >= 0x7F && point <= 0x9F);
     const bool noncharacter = (point >= 0xFDD0 && point <= 0xFDEF) || (point & 0xFFFE) == 0xFFFE;
     if (control || noncharacter) {

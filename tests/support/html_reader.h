@@ -178,7 +178,8 @@ inline std::string TreeDump(std::string_view html) {
 }
 
 // Controls and noncharacters are written as references: gumbo, unlike a browser, reads them
-// back as U+FFFD when they stand as they are.
+// back as U+FFFD when they stand as they are, and every parser reads a carriage return as a
+// line feed.
 inline std::string escaped(std::string_view text, bool attribute) {
     std::string out;
     for (std::size_t i = 0; i < text.size();) {
@@ -189,7 +190,7 @@ inline std::string escaped(std::string_view text, bool attribute) {
             point = (point << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
         }
         const char c = text[i];
-        if ((point >= 1 && point < 0x20 && c != '\t' && c != '\n' && c != '\f' && c != '\r') ||
+        if ((point >= 1 && point < 0x20 && c != '\t' && c != '\n' && c != '\f') ||
             (point >= 0x7F && point <= 0x9F) || (point >= 0xFDD0 && point <= 0xFDEF) ||
             (point & 0xFFFE) == 0xFFFE) {
             out += "&#" + std::to_string(point) + ";";

@@ -117,7 +117,7 @@ const char* const hostile_bodies[] = {
     "<a href=1><marquee><a href=2>nested</a></marquee></a>",
     "<a href=1><table><a href=2>fostered</table>",
     "<plaintext><script>1</script>",
-    "controls by reference: &#1;&#x81;&#xFDD0;&#x1FFFF; <b title=\"&#8;\">x</b>",
+    "controls by reference: &#1;&#x81;&#xFDD0;&#x1FFFF;&#13; <b title=\"&#8;&#13;\">x</b>",
 };
 
 } // namespace
