@@ -15,6 +15,7 @@ enum class FetchFailure {
     too_long,  // the whole transfer took longer than HttpLimits::total_seconds
     stalled,   // less than a byte a second for HttpLimits::stall_seconds
     blocked,   // the server's request policy shut us out; nothing was asked
+    unreachable, // the server's request policy found it answers nothing at all
     error,     // anything else: no connection, a refused address, a broken response...
 };
 

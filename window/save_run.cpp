@@ -39,9 +39,11 @@ std::u16string count_of(std::size_t done, std::size_t total) {
 }
 
 // Through the archive, pictures come from its raw captures at the typed time (the archive
-// answers with the nearest one), under the save's politeness.
+// answers with the nearest one), under the save's politeness, with the caption counting its
+// pauses down.
 window::PictureSource picture_source(const archive::BlogRoute& route,
-                                     platform::RequestPolicy* politeness) {
+                                     platform::RequestPolicy* politeness,
+                                     window::WaitingCaption& caption) {
     if (!route.wayback()) {
         return {};
     }
@@ -50,7 +52,8 @@ window::PictureSource picture_source(const archive::BlogRoute& route,
                 return platform::utf16_to_utf8(archive::capture_address(
                     wayback.archive, wayback.timestamp, u"im_", platform::utf8_to_utf16(picture)));
             },
-            politeness};
+            politeness,
+            [&caption](platform::PageDownloads& downloads) { window::wait_for(downloads, caption); }};
 }
 
 } // namespace
@@ -83,17 +86,18 @@ void Form1::SaveRun() {
     // What the collector adds from now on belongs to the next save.
     const std::vector<std::u16string> posts = list1_items();
 
-    // Every request of this save to the archive goes through one politeness.
-    std::optional<platform::ArchiveRequestPolicy> politeness;
+    // Every request of this save to the archive goes through what it has told us so far.
+    platform::ArchiveRequestPolicy* politeness =
+        route.wayback()
+            ? &m_archive_policies.for_run(platform::utf16_to_utf8(route.wayback()->archive))
+            : nullptr;
     std::optional<std::vector<std::u16string>> addresses = posts;
-    if (route.wayback()) {
-        politeness.emplace(platform::utf16_to_utf8(route.wayback()->archive));
-    }
-    window::WaitingCaption caption(Command2, politeness ? &*politeness : nullptr, saving_caption);
-    if (route.wayback()) {
+    window::WaitingCaption caption(Command2, politeness, saving_caption);
+    if (politeness && !posts.empty()) {
         addresses = archive_download_addresses(route, *politeness, caption, posts);
     }
-    bool blocked = !addresses;
+    // The archive shut us out or did not answer: nothing more is asked of it.
+    bool stopped = !addresses;
     std::size_t saved_or_failed = 0;
     std::size_t failures = 0;
     // Each post's cut and cleaned text, not its whole page, waits for the copy.
@@ -101,9 +105,11 @@ void Form1::SaveRun() {
     platform::PageDownloads downloads(
         addresses_of(addresses.value_or(std::vector<std::u16string>())), save_parallel_downloads,
         [&](std::size_t index, platform::DownloadResult result) {
-            if (result.failure == platform::FetchFailure::blocked) {
-                // Nothing more is asked of an archive that shuts us out; what is saved stays.
-                blocked = true;
+            if (result.failure == platform::FetchFailure::blocked ||
+                result.failure == platform::FetchFailure::unreachable) {
+                // Nothing more is asked of an archive that shuts us out or does not answer;
+                // what is saved stays.
+                stopped = true;
                 downloads.cancel();
                 return;
             }
@@ -121,20 +127,20 @@ void Form1::SaveRun() {
             const std::u16string count = count_of(++saved_or_failed, posts.size());
             caption.show(std::u16string(saving_caption) + count, count);
         },
-        {}, politeness ? &*politeness : nullptr);
+        {}, politeness);
     window::wait_for(downloads, caption);
     window::CopyResult copy = window::CopyResult::written;
     try {
         downloads.rethrow_failure();
         // The browsable copy comes after every post file, and only when there is something in it.
-        if (!posts.empty() && !blocked && !platform::quit_requested()) {
+        if (!posts.empty() && !stopped && !platform::quit_requested()) {
             copy = window::WriteOfflineCopy(
                 target.folder, std::move(copy_posts), user_name, save_parallel_downloads,
                 [&caption](std::size_t done, std::size_t total) {
                     const std::u16string count = count_of(done, total);
                     caption.show(u"图片" + count, count);
                 },
-                picture_source(route, politeness ? &*politeness : nullptr));
+                picture_source(route, politeness, caption));
         }
     } catch (...) {
         m_saving = false;
@@ -144,11 +150,14 @@ void Form1::SaveRun() {
     if (platform::quit_requested()) {
         return;
     }
-    if (blocked) {
-        platform::MsgBox(archive::BlockedMessage);
+    if (stopped) {
+        archive_stopped(politeness);
         restore_caption();
         return;
     }
+    // Shut out while the copy's pictures came: every post file is written, and so is the copy
+    // with the pictures it has; the save ends as usual after saying so.
+    archive_stopped(politeness);
 
     platform::MsgBox(u"保存完毕");
     if (failures > 0) {
