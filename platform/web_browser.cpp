@@ -223,6 +223,10 @@ void WebBrowser::Navigate(std::u16string_view address) {
     Navigate2(address);
 }
 
+void WebBrowser::Stop() {
+    webkit_web_view_stop_loading(m_state->view.get());
+}
+
 void WebBrowser::show_downloaded(const std::string& body, std::string_view content_type,
                                  std::u16string_view address) {
     ++m_state->navigation_serial;

@@ -36,6 +36,9 @@ public:
     // Raised when the main frame has finished loading a page: pages the program asked for and
     // pages the user reached by following a link. A load that fails (the error page WebKit then
     // shows included) or is replaced by another before it finished raises nothing.
+    // Stops the load under way, which then raises nothing.
+    void Stop();
+
     // Shows a page already downloaded, `body` as its server sent it (`content_type` its
     // Content-Type, "" when none), as if loaded from `address`, against which its relative
     // links resolve. The browser itself asks the network for nothing on its behalf: no

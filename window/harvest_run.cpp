@@ -53,7 +53,10 @@ void Form1::HarvestRun() {
             ? &m_archive_policies.for_run(platform::utf16_to_utf8(route.wayback()->archive))
             : nullptr;
     Timer1.set_enabled(true);
-    if (!politeness) {
+    if (politeness) {
+        // Nothing still loading may add its links to the new list.
+        WebBrowser1.Stop();
+    } else {
         WebBrowser1.Navigate2(typed_address(txtblog));
     }
     Command1.set_label(platform::utf16_to_utf8(u"正在获取文章链接"));
