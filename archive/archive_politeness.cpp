@@ -76,7 +76,7 @@ std::optional<std::int64_t> retry_after_seconds(std::string_view retry_after, st
 RequestKind request_kind(std::string_view path) {
     // The CDX server and the timemaps draw on the archive's one small pool.
     return path.starts_with("/cdx/") || path.starts_with("/web/timemap") ? RequestKind::index
-                                                                          : RequestKind::replay;
+                                                                         : RequestKind::replay;
 }
 
 ArchivePoliteness::ArchivePoliteness(const PolitenessClock& clock, PolitenessLimits limits)
@@ -94,9 +94,9 @@ ArchivePoliteness::Permission ArchivePoliteness::ask(RequestKind kind) const {
     }
     std::int64_t earliest = m_paused_until_ms;
     if (const std::optional<std::int64_t>& last = m_last_start_ms[static_cast<int>(kind)]) {
-        earliest = std::max(earliest, *last + (kind == RequestKind::index
-                                                   ? m_limits.index_interval_ms
-                                                   : m_limits.replay_interval_ms));
+        earliest =
+            std::max(earliest, *last + (kind == RequestKind::index ? m_limits.index_interval_ms
+                                                                   : m_limits.replay_interval_ms));
     }
     const std::int64_t now = m_clock.monotonic_ms();
     if (earliest > now) {
@@ -146,8 +146,8 @@ ArchivePoliteness::Next ArchivePoliteness::end(ArchiveRequest& request,
         m_no_answers_in_a_row = 0;
     }
     const bool too_many = answer.status == 429;
-    const bool busy = answer.status == 0 || answer.cut_short ||
-                      (answer.status >= 500 && answer.status <= 599);
+    const bool busy =
+        answer.status == 0 || answer.cut_short || (answer.status >= 500 && answer.status <= 599);
     if (!too_many && !busy) {
         m_busy_in_a_row = 0;
         m_429_in_a_row = 0;
@@ -159,7 +159,8 @@ ArchivePoliteness::Next ArchivePoliteness::end(ArchiveRequest& request,
     std::int64_t pause_ms = 0;
     if (too_many) {
         m_last_429_ms = m_clock.monotonic_ms();
-        pause_ms = doubled(m_limits.first_429_pause_ms, ++m_429_in_a_row, m_limits.max_429_pause_ms);
+        pause_ms =
+            doubled(m_limits.first_429_pause_ms, ++m_429_in_a_row, m_limits.max_429_pause_ms);
     } else {
         pause_ms = doubled(m_limits.first_backoff_ms, ++m_busy_in_a_row, m_limits.max_backoff_ms);
     }

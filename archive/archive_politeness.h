@@ -150,7 +150,7 @@ private:
     int m_running = 0;
     std::optional<std::int64_t> m_last_start_ms[2]; // by RequestKind
     std::int64_t m_paused_until_ms = 0;
-    int m_busy_in_a_row = 0;      // 5xx, cut short or no answer
+    int m_busy_in_a_row = 0; // 5xx, cut short or no answer
     int m_429_in_a_row = 0;
     int m_no_answers_in_a_row = 0;
     std::optional<std::int64_t> m_last_429_ms;

@@ -100,14 +100,14 @@ void Form1::collect_links(std::uint64_t serial) {
     // against the archive: the list takes them as the archive's links to the blog.
     WebBrowser1.read_links([this, serial, list_generation, shown = WebBrowser1.current_address()](
                                std::optional<std::vector<std::u16string>> links) {
-            if (list_generation == m_list1_generation) {
-                if (links) {
-                    links = archive::links_of_raw_capture(std::move(*links), shown);
-                }
-                add_collected_links(links);
+        if (list_generation == m_list1_generation) {
+            if (links) {
+                links = archive::links_of_raw_capture(std::move(*links), shown);
             }
-            m_collected_serial = std::max(m_collected_serial, serial);
-        });
+            add_collected_links(links);
+        }
+        m_collected_serial = std::max(m_collected_serial, serial);
+    });
 }
 
 void Form1::add_collected_links(const std::optional<std::vector<std::u16string>>& links) {

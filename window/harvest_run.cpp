@@ -71,8 +71,9 @@ void Form1::HarvestRun() {
         // The browser shows the archive's pages as captured, each fetched once under the
         // politeness, never the archive's replay with its toolbar and every picture.
         const archive::WaybackBlog& blog = *route.wayback();
-        show_archived_page(archive::capture_address(blog.archive, blog.timestamp, u"id_", blog.blog),
-                           *politeness, caption);
+        show_archived_page(
+            archive::capture_address(blog.archive, blog.timestamp, u"id_", blog.blog), *politeness,
+            caption);
     }
     const std::optional<std::u16string> first_page =
         archive_stopped(politeness) ? std::nullopt

@@ -48,12 +48,13 @@ window::PictureSource picture_source(const archive::BlogRoute& route,
         return {};
     }
     const archive::WaybackBlog wayback = *route.wayback();
-    return {[wayback](const std::string& picture) {
-                return platform::utf16_to_utf8(archive::capture_address(
-                    wayback.archive, wayback.timestamp, u"im_", platform::utf8_to_utf16(picture)));
-            },
-            politeness,
-            [&caption](platform::PageDownloads& downloads) { window::wait_for(downloads, caption); }};
+    return {
+        [wayback](const std::string& picture) {
+            return platform::utf16_to_utf8(archive::capture_address(
+                wayback.archive, wayback.timestamp, u"im_", platform::utf8_to_utf16(picture)));
+        },
+        politeness,
+        [&caption](platform::PageDownloads& downloads) { window::wait_for(downloads, caption); }};
 }
 
 } // namespace

@@ -7,7 +7,6 @@
 #include "platform/files.h"
 #include "platform/http.h"
 #include "platform/text.h"
-#include "tools/sample_blog/blog_model.h"
 
 #include <glibmm/main.h>
 
@@ -26,7 +25,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::u16string archived_blog = u"http://web.archive.org/web/2012/http://hi.baidu.com/someone";
-const sample_blog::SampleBlog someone(u"someone", {.posts = 11, .per_page = 4});
 constexpr std::u16string_view hint = u"若无法自动获取全部日志，请手动点击[下一页]";
 constexpr std::u16string_view unreachable = u"无法连接网页时光机，请检查网络后再试";
 constexpr std::u16string_view blocked = u"网页时光机暂时拒绝访问，请一小时后再试";
@@ -58,7 +56,8 @@ protected:
     int requests_naming(const std::string& part) {
         const std::string log = service().request_log();
         int count = 0;
-        for (std::size_t at = log.find(part); at != std::string::npos; at = log.find(part, at + 1)) {
+        for (std::size_t at = log.find(part); at != std::string::npos;
+             at = log.find(part, at + 1)) {
             ++count;
         }
         return count;
@@ -97,8 +96,8 @@ protected:
 class PictureBlockTest : public ArchiveFaultTest {
 protected:
     PictureBlockTest()
-        : ArchiveFaultTest({"--pictures", "--archive-429-first", "image=1",
-                            "--archive-retry-after", "3"}) {}
+        : ArchiveFaultTest(
+              {"--pictures", "--archive-429-first", "image=1", "--archive-retry-after", "3"}) {}
 };
 
 } // namespace

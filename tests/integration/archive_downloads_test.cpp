@@ -170,7 +170,7 @@ TEST(ArchiveDownloads, RedirectsAreAskedForOneByOneAndAServerGoingRoundInCircles
         // /web/hop/N leads to N-1, /web/hop/0 is the capture; /web/a and /web/b lead to each
         // other for ever.
         routes.Get(R"(/web/(hop/\d+|a|b))", [&](const httplib::Request& request,
-                                                  httplib::Response& response) {
+                                                httplib::Response& response) {
             {
                 const std::lock_guard lock(mutex);
                 arrivals.emplace_back(request.path, Clock::now());

@@ -123,8 +123,8 @@ TEST(PageDownloads, EachAddressOnceWithTheBytesTheServiceSentOrNoBodyAndTheReaso
     // Addresses a browser would percent-encode; curl refuses the blank as it stands.
     for (const std::u16string user : {u"my name", u"空间"}) {
         const sample_blog::SampleBlog blog(user, {.posts = 8});
-        expected.push_back({platform::utf16_to_utf8(blog.post_address(1)), 200,
-                            FetchFailure::none, sample_blog::encode_gbk(blog.post_page(1).html)});
+        expected.push_back({platform::utf16_to_utf8(blog.post_address(1)), 200, FetchFailure::none,
+                            sample_blog::encode_gbk(blog.post_page(1).html)});
     }
     const sample_blog::SampleBlog blog(u"pellumo", {.posts = 8});
     for (int number = 1; number <= blog.post_count(); ++number) {

@@ -193,10 +193,10 @@ TEST(ArchivePoliteness, PausesEveryRequestForTheServersRetryAfter) {
     ArchivePoliteness dated(later);
     EXPECT_EQ(one_attempt(dated, later, status(503, "soon")), Next::Retry);
     EXPECT_EQ(dated.ask(Replay).at_ms, 5000);
-    EXPECT_EQ(one_attempt(dated, later,
-                          status(429, "Wed, 21 Oct 2015 07:30:00 GMT",
-                                 "Wed, 21 Oct 2015 07:29:00 GMT")),
-              Next::Retry);
+    EXPECT_EQ(
+        one_attempt(dated, later,
+                    status(429, "Wed, 21 Oct 2015 07:30:00 GMT", "Wed, 21 Oct 2015 07:29:00 GMT")),
+        Next::Retry);
     EXPECT_EQ(dated.ask(Replay).at_ms, 65000);
     EXPECT_EQ(one_attempt(dated, later, status(429, "3600")), Next::Retry);
     EXPECT_EQ(dated.pause_seconds_left(), 3600);
