@@ -75,13 +75,13 @@ void Form1::HarvestRun() {
             archive::capture_address(blog.archive, blog.timestamp, u"id_", blog.blog), *politeness,
             caption);
     }
+    bool stopped = archive_stopped(politeness);
     const std::optional<std::u16string> first_page =
-        archive_stopped(politeness) ? std::nullopt
-                                    : fetch_first_list_page(route, politeness, caption);
+        stopped ? std::nullopt : fetch_first_list_page(route, politeness, caption);
     if (platform::quit_requested()) {
         return;
     }
-    bool stopped = archive_stopped(politeness);
+    stopped = stopped || archive_stopped(politeness);
     if (!first_page && !stopped) {
         platform::MsgBox(bad_address_text, bad_address_title);
     }

@@ -5,14 +5,10 @@
 #include "tests/gui/form1_fixture.h"
 
 #include "platform/files.h"
-#include "platform/http.h"
 #include "platform/text.h"
-
-#include <glibmm/main.h>
 
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 using gui_testing::click;
@@ -156,25 +152,10 @@ TEST_F(PictureBlockTest, ShutOutWhileThePicturesComeTheCopyIsWrittenThenTheBoxTh
     boxes.clear();
     // Someone else on this address asks during the picture phase's pause: the archive shuts
     // the address out.
-    bool impatient = false;
-    sigc::connection watch = Glib::signal_timeout().connect(
-        [&] {
-            if (!impatient && form().Command2.get_label().raw().starts_with("等待")) {
-                impatient = true;
-                std::thread([] {
-                    try {
-                        platform::http_get("http://web.archive.org/web/2012/http://hi.baidu.com/");
-                    } catch (const platform::HttpError&) {
-                    }
-                }).detach();
-            }
-            return true;
-        },
-        100);
+    const gui_testing::ImpatientNeighbour neighbour(form().Command2);
     click(form().Command2);
-    watch.disconnect();
 
-    ASSERT_TRUE(impatient);
+    ASSERT_TRUE(neighbour.asked());
     EXPECT_EQ(box_texts(),
               (Texts{std::u16string(blocked), u"保存完毕", saved_in(), u"欢迎再次使用"}));
     // Every post file, and the copy's pages, were written.

@@ -1,7 +1,6 @@
 #include "tests/gui/form1_fixture.h"
 
 #include "platform/files.h"
-#include "platform/http.h"
 #include "platform/text.h"
 #include "tools/sample_blog/blog_model.h"
 #include "tools/sample_blog/blog_pictures.h"
@@ -15,7 +14,6 @@
 #include <iterator>
 #include <map>
 #include <string>
-#include <thread>
 
 using gui_testing::click;
 using gui_testing::files_in;
@@ -188,26 +186,11 @@ TEST_F(BlockingArchiveTest, ASaveShutOutStopsKeepsWhatItWroteAndSaysSo) {
     }
     form().list1_add_links(posts);
     // Someone else on this address asks during the pause: the archive shuts the address out.
-    bool impatient = false;
-    sigc::connection watch = Glib::signal_timeout().connect(
-        [&] {
-            if (!impatient && form().Command2.get_label().raw().starts_with("等待")) {
-                impatient = true;
-                std::thread([] {
-                    try {
-                        platform::http_get("http://web.archive.org/web/2012/http://hi.baidu.com/");
-                    } catch (const platform::HttpError&) {
-                    }
-                }).detach();
-            }
-            return true;
-        },
-        100);
+    const gui_testing::ImpatientNeighbour neighbour(form().Command2);
     form().txtblog.set_text(utf16_to_utf8(archived_blog));
     click(form().Command2);
-    watch.disconnect();
 
-    ASSERT_TRUE(impatient);
+    ASSERT_TRUE(neighbour.asked());
     EXPECT_EQ(box_texts(), Texts{u"网页时光机暂时拒绝访问，请一小时后再试"});
     EXPECT_EQ(form().Command2.get_label(), "保存文章");
     // The first post, saved before the 429, is kept; nothing is written after the block.
