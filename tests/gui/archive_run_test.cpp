@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <sstream>
 #include <string>
 
 using gui_testing::click;
@@ -204,6 +205,19 @@ TEST_F(PicturedArchiveTest, TheCopysPicturesComeFromTheArchivesRawCaptures) {
     form().txtblog.set_text(utf16_to_utf8(archived_blog));
     click(form().Command1);
     ASSERT_GE(form().list1_count(), 3u);
+    // The harvest asked the archive for raw pages and its index only: the browser fetched no
+    // picture, script or replayed page of its own.
+    std::istringstream harvest(service().request_log());
+    int asked = 0;
+    for (std::string line; std::getline(harvest, line);) {
+        if (line.starts_with("http://web.archive.org/")) {
+            ++asked;
+            EXPECT_TRUE(line.find("id_/") != std::string::npos ||
+                        line.starts_with("http://web.archive.org/cdx/"))
+                << line;
+        }
+    }
+    EXPECT_GE(asked, 3);
     click(form().Command2);
 
     const std::string shared = utf16_to_utf8(sample_blog::k_shared_picture);
