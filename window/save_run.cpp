@@ -158,7 +158,9 @@ void Form1::SaveRun() {
     }
     // Shut out while the copy's pictures came: every post file is written, and so is the copy
     // with the pictures it has; the save ends as usual after saying so.
-    archive_stopped(politeness);
+    if (!posts.empty()) {
+        archive_stopped(politeness);
+    }
 
     platform::MsgBox(u"保存完毕");
     if (failures > 0) {
