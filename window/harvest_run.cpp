@@ -2,6 +2,7 @@
 
 #include "archive/blog_route.h"
 #include "archive/wayback_address.h"
+#include "blog/page_count.h"
 #include "platform/archive_request_policy.h"
 #include "platform/codepage.h"
 #include "platform/message_box.h"
@@ -9,7 +10,6 @@
 #include "platform/quit_request.h"
 #include "platform/text.h"
 #include "utilities/moddelay.h"
-#include "window/page_count.h"
 #include "window/waiting_caption.h"
 
 #include <cstdint>
@@ -46,7 +46,7 @@ void Form1::HarvestRun() {
     const archive::BlogRoute route(typed_address(txtblog));
     // Through the archive one post is one item, whatever the timestamps of its links.
     m_post_links.set_identity(route.wayback() ? &archive::post_identity
-                                              : &window::PostLinkList::same_link);
+                                              : &blog::PostLinkList::same_link);
     // Every request of this run to the archive goes through what the archive has told us so far.
     platform::ArchiveRequestPolicy* politeness =
         route.wayback()
@@ -86,7 +86,7 @@ void Form1::HarvestRun() {
         platform::MsgBox(bad_address_text, bad_address_title);
     }
     int last_page_index = 0;
-    if (const std::optional<int> read = harvest::LastPageIndexFrom(first_page.value_or(u""))) {
+    if (const std::optional<int> read = blog::LastPageIndexFrom(first_page.value_or(u""))) {
         last_page_index = *read;
         Label2.set_text(
             platform::utf16_to_utf8(u"共有" + platform::decimal(last_page_index) + u"页数"));

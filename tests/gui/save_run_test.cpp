@@ -1,5 +1,6 @@
 #include "tests/gui/form1_fixture.h"
 
+#include "blog/blog_address.h"
 #include "platform/files.h"
 #include "platform/quit_request.h"
 #include "platform/text.h"
@@ -7,7 +8,6 @@
 #include "tools/sample_blog/blog_model.h"
 #include "tools/sample_blog/blog_pictures.h"
 #include "tools/sample_blog/gbk_encoder.h"
-#include "window/blog_address.h"
 
 #include <glib.h>
 #include <glibmm/main.h>
