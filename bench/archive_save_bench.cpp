@@ -1,7 +1,7 @@
 // An archive save of 100 posts with pictures through the stand-in archive, with the save's own
 // parts (capture index, raw posts, the copy's raw pictures) under one ArchiveRequestPolicy; the
-// index, read 10 rows a part, answers a 429 without Retry-After first. From the stand-in's log of archive
-// requests it reports the pace against the archive's limits:
+// index, read 10 rows a part, answers a 429 without Retry-After first. From the stand-in's log of
+// archive requests it reports the pace against the archive's limits:
 //   index_per_min       most index requests arriving within any 60 s (limit 24; archive 30)
 //   index_gap_s         shortest gap between the arrivals of two index requests (2.5 s)
 //   replay_per_s        replay requests (raw posts, pictures, their redirects) a second over
