@@ -11,14 +11,12 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+namespace fs = std::filesystem;
 using gui_testing::click;
 using gui_testing::files_in;
-using gui_testing::text_of;
-using platform::utf16_to_utf8;
 using Texts = std::vector<std::u16string>;
-namespace fs = std::filesystem;
-
-namespace {
 
 const std::u16string archived_blog = u"http://web.archive.org/web/2012/http://hi.baidu.com/someone";
 constexpr std::u16string_view hint = u"若无法自动获取全部日志，请手动点击[下一页]";
@@ -38,7 +36,7 @@ protected:
     void SetUp() override {
         Form1Fixture::SetUp();
         fs::remove_all(user_folder());
-        form().txtblog.set_text(utf16_to_utf8(archived_blog));
+        form().txtblog.set_text(platform::utf16_to_utf8(archived_blog));
     }
     void TearDown() override {
         fs::remove_all(user_folder());
