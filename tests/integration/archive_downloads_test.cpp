@@ -122,8 +122,10 @@ TEST(ArchiveDownloads, TwoConnectionsAtMostAndOneStartASecond) {
     }
     const std::lock_guard lock(archive.mutex);
     EXPECT_EQ(archive.most_in_flight, 2);
+    // Starts a second apart; on a loaded machine an arrival may lag its start by a few
+    // milliseconds more than the one before it did.
     for (std::size_t i = 1; i < archive.arrivals.size(); ++i) {
-        EXPECT_GE(between(archive.arrivals[i - 1], archive.arrivals[i]).count(), 990) << i;
+        EXPECT_GE(between(archive.arrivals[i - 1], archive.arrivals[i]).count(), 950) << i;
     }
 }
 
