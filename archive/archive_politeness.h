@@ -130,9 +130,12 @@ public:
     // The attempt of `request` that begin() started has ended with `answer`.
     Next end(ArchiveRequest& request, const ArchiveAnswer& answer);
 
-    // A new harvest or save: an archive found out of reach is tried again. What it said
-    // (pauses, 429s, a block) still holds.
-    void try_again() { m_unreachable = false; }
+    // A new harvest or save: an archive found out of reach is tried again, three attempts
+    // again. What it said (pauses, 429s, a block) still holds.
+    void try_again() {
+        m_unreachable = false;
+        m_no_answers_in_a_row = 0;
+    }
 
     // Whole seconds, rounded up, until the archive may be asked again after a 429 or 5xx; 0 when
     // no pause runs. The caption shows "等待" and this number.

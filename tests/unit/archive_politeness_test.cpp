@@ -271,6 +271,7 @@ TEST(ArchivePoliteness, ThreeAttemptsInARowWithNoAnswerMeanOutOfReachUnlessA429C
     // A new harvest or save tries again, after the pause still running.
     politeness.try_again();
     EXPECT_EQ(politeness.ask(Replay).go, Go::At);
+    EXPECT_EQ(one_attempt(politeness, clock, no_answer()), Next::Retry);
 
     // No answer within the hour after a 429 is the archive's firewall: a block at once.
     FakeClock later;
