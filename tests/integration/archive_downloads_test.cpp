@@ -263,9 +263,11 @@ TEST(ArchiveDownloads, NoAnswerThreeTimesIsOutOfReachButAfterA429ItIsTheArchiveS
         EXPECT_TRUE(policy.blocked());
         EXPECT_FALSE(policy.unreachable());
         EXPECT_EQ(run.results[0].failure, FetchFailure::blocked);
-        // The 429, then one attempt, which curl makes twice: on the connection the 429 came
-        // by, and once more on a new one when that was closed without a word.
-        EXPECT_EQ(archive_requests(service), 3);
+        // The 429, then one attempt, no second: curl itself sends it once more on a new
+        // connection when it went out on the 429's kept-alive one and that was closed unanswered.
+        const int requests = archive_requests(service);
+        EXPECT_GE(requests, 2);
+        EXPECT_LE(requests, 3);
     }
 }
 
