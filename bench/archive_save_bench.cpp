@@ -92,9 +92,13 @@ bool archive_save(const fs::path& folder, platform::ArchiveRequestPolicy& policy
             const std::u16string page = platform::decode_gbk(result.body.value_or(""));
             const std::u16string failure =
                 window::PostFailure(result, page, blog::SavePost(target, index + 1, page));
-            copy_posts[index] = offline::PreparePost(
-                index + 1,
-                {posts[index], failure.empty() ? std::optional(page) : std::nullopt, failure});
+            offline::CopyPost post{posts[index],
+                                   failure.empty() ? std::optional(page) : std::nullopt, failure};
+            if (const auto saved = archive::saved_capture_of(addresses[index])) {
+                post.address = saved->original;
+                post.capture = saved->capture;
+            }
+            copy_posts[index] = offline::PreparePost(index + 1, post);
         },
         {}, &policy);
     while (!downloads.done()) {
@@ -106,9 +110,12 @@ bool archive_save(const fs::path& folder, platform::ArchiveRequestPolicy& policy
     const archive::WaybackBlog blog = *route.wayback();
     window::WriteOfflineCopy(
         folder, std::move(copy_posts), u"someone", 4, [](std::size_t, std::size_t) {},
-        {[blog](const std::string& picture) {
-             return platform::utf16_to_utf8(archive::capture_address(
-                 blog.archive, blog.timestamp, u"im_", platform::utf8_to_utf16(picture)));
+        {[blog](const std::string& picture, const std::string& capture) {
+             const std::u16string address = platform::utf8_to_utf16(picture);
+             return platform::utf16_to_utf8(
+                 archive::picture_capture(platform::utf8_to_utf16(capture), address)
+                     .value_or(
+                         archive::capture_address(blog.archive, blog.timestamp, u"im_", address)));
          },
          &policy,
          {}});

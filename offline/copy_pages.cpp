@@ -46,8 +46,17 @@ std::string web_link(std::string_view address) {
     return "<a href=\"" + EscapeHtml(address) + "\">" + EscapeHtml(address) + "</a>";
 }
 
+// The post's own address, and for a post saved from the archive the capture it came from.
+std::string source_of(const PreparedPost& post) {
+    std::string source = "原文：" + web_link(post.address);
+    if (!post.capture.empty()) {
+        source += " 存档：" + web_link(post.capture);
+    }
+    return source;
+}
+
 std::string source_line(const PreparedPost& post) {
-    return "<p class=\"source\">原文：" + web_link(post.address) + "</p>\n";
+    return "<p class=\"source\">" + source_of(post) + "</p>\n";
 }
 
 std::string utf8(std::u16string_view text) {
@@ -63,8 +72,8 @@ public:
                 continue;
             }
             m_saved.push_back(&post);
-            if (const auto key = ResolveWebAddress(post.address, post.address)) {
-                m_numbers.emplace(SplitFragment(*key).first, post.number);
+            if (const auto address = ResolveWebAddress(post.address, post.address)) {
+                m_numbers.emplace(PostPageKey(*address), post.number);
             }
         }
     }
@@ -103,14 +112,18 @@ public:
         for (const PreparedPost* post : m_saved) {
             const std::string number = std::to_string(post->number);
             page += "<li value=\"" + number + "\"><a href=\"posts/" + number + ".html\">" +
-                    EscapeHtml(shown_title(*post)) + "</a></li>\n";
+                    EscapeHtml(shown_title(*post)) + "</a>";
+            if (!post->capture.empty()) {
+                page += " <span class=\"source\">" + source_of(*post) + "</span>";
+            }
+            page += "</li>\n";
         }
         page += "</ol>\n";
         std::string failed;
         for (const PreparedPost& post : m_plan.posts) {
             if (!post.saved) {
                 failed += "<li>第 " + std::to_string(post.number) + " 篇：" +
-                          web_link(post.address) + "（" +
+                          (post.capture.empty() ? web_link(post.address) : source_of(post)) + "（" +
                           EscapeHtml(post.failure.empty() ? "原因不明" : post.failure) +
                           "）</li>\n";
             }
@@ -157,7 +170,7 @@ private:
                 },
                 [this, post_prefix,
                  post_suffix](const std::string& address) -> std::optional<std::string> {
-                    const auto found = m_numbers.find(address);
+                    const auto found = m_numbers.find(PostPageKey(address));
                     if (found == m_numbers.end()) {
                         return std::nullopt;
                     }
@@ -189,6 +202,7 @@ PreparedPost PreparePost(std::size_t number, const CopyPost& post) {
     PreparedPost prepared;
     prepared.number = number;
     prepared.address = utf8(post.address);
+    prepared.capture = utf8(post.capture);
     prepared.saved = post.page.has_value();
     prepared.failure = utf8(post.failure);
     if (post.page) {
@@ -207,6 +221,9 @@ CopyPlan PlanCopy(std::vector<PreparedPost> posts) {
             for (const std::string& picture : PicturesOf(prepared.body)) {
                 if (seen.insert(picture).second) {
                     plan.pictures.push_back(picture);
+                    if (!prepared.capture.empty()) {
+                        plan.picture_captures.emplace(picture, prepared.capture);
+                    }
                 }
             }
         }
@@ -233,6 +250,11 @@ CopyPages BuildPages(const CopyPlan& plan, const PictureOutcomes& pictures,
     built.all = pages.all_page(user);
     for (std::size_t k = 0; k < pages.saved_count(); ++k) {
         built.posts.emplace_back(pages.number_of(k), pages.post_page(k));
+    }
+    for (const auto& [address, outcome] : pictures) {
+        if (!outcome.file_name.empty()) {
+            built.pictures.insert(outcome.file_name);
+        }
     }
     return built;
 }

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,14 +25,20 @@
 namespace offline {
 
 struct CopyPost {
-    std::u16string address;             // as the list has it
+    // The post's own address, which its body's relative addresses resolve against: the list
+    // item for a live save; the blog's original address for a post saved from the archive.
+    std::u16string address;
     std::optional<std::u16string> page; // the page text, when the post was saved
     std::u16string failure;             // otherwise why not: the HTTP status, a limit, the error
+    // The archive's replay address of the capture the post was saved from; empty for a post
+    // saved from the blog itself.
+    std::u16string capture = {};
 };
 
 struct PreparedPost {
     std::size_t number = 0; // place in the list, from 1
-    std::string address;    // UTF-8
+    std::string address;    // UTF-8, as in CopyPost
+    std::string capture;    // UTF-8, as in CopyPost
     bool saved = false;
     std::string title; // decoded, blanks kept
     CleanBody body;
@@ -41,6 +48,9 @@ struct PreparedPost {
 struct CopyPlan {
     std::vector<PreparedPost> posts;
     std::vector<std::string> pictures;
+    // For each picture of a post saved from the archive, the capture of the first post that
+    // shows it: the archive is asked for the picture as it was then.
+    std::map<std::string, std::string> picture_captures;
 };
 
 CopyPlan PlanCopy(const std::vector<CopyPost>& posts);
@@ -60,6 +70,7 @@ struct CopyPages {
     std::string index;
     std::string all;
     std::vector<std::pair<std::size_t, std::string>> posts; // number, page
+    std::set<std::string> pictures;                         // the files in images/ they show
 };
 
 CopyPages BuildPages(const CopyPlan& plan, const PictureOutcomes& pictures,

@@ -6,6 +6,7 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <memory>
@@ -46,6 +47,12 @@ bool write_whole(const std::filesystem::path& file, std::string_view bytes) {
 
 bool ends_with(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+bool is_picture_name(std::string_view name) {
+    return std::ranges::any_of(picture_extensions, [name](std::string_view extension) {
+        return ends_with(name, extension);
+    });
 }
 
 struct DateTimeDeleter {
@@ -105,15 +112,21 @@ CopyWriteResult WriteCopy(const std::filesystem::path& user_folder, const CopyPa
     write(root / "all.html", pages.all);
     write(root / "index.html", pages.index);
 
-    // Pages of posts no longer listed, and anything an interrupted save left half written.
-    for (const std::filesystem::path& folder : {posts, root / "images"}) {
+    // Pages of posts no longer listed, pictures no page shows any more (a post gone, or a
+    // picture an earlier save knew by another address), and anything an interrupted save left
+    // half written.
+    const std::filesystem::path images = root / "images";
+    for (const std::filesystem::path& folder : {posts, images}) {
         std::vector<std::filesystem::path> stale;
         for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
              entry.increment(error)) {
             const std::string name = entry->path().filename().string();
             const bool old_page =
                 folder == posts && ends_with(name, ".html") && !written.count(name);
-            if (entry->is_regular_file(error) && (old_page || ends_with(name, part_suffix))) {
+            const bool old_picture =
+                folder == images && is_picture_name(name) && !pages.pictures.contains(name);
+            if (entry->is_regular_file(error) &&
+                (old_page || old_picture || ends_with(name, part_suffix))) {
                 stale.push_back(entry->path());
             }
         }

@@ -37,7 +37,8 @@ struct CopyWriteResult {
 };
 
 // Writes the pages into the copy's folder, replacing what an earlier save wrote, and removes
-// the pages of posts that are no longer in the list and files left half written.
+// the pages of posts that are no longer in the list, the pictures that no page shows and files
+// left half written.
 CopyWriteResult WriteCopy(const std::filesystem::path& user_folder, const CopyPages& pages);
 
 // "2026-12-07 08:09:10" in local time.

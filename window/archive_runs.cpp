@@ -42,16 +42,25 @@ void Form1::show_archived_page(const std::u16string& raw_address,
     }
 }
 
+std::optional<std::string> Form1::fetch_from_archive(const std::u16string& address,
+                                                     platform::ArchiveRequestPolicy& politeness,
+                                                     window::WaitingCaption& caption) {
+    platform::DownloadResult result =
+        window::download_one(platform::utf16_to_utf8(address), &politeness, caption);
+    if (result.body && result.status == 200) {
+        return std::move(result.body);
+    }
+    return std::nullopt;
+}
+
 std::vector<archive::CaptureEntry>
 Form1::read_capture_index(const archive::WaybackBlog& blog,
                           platform::ArchiveRequestPolicy& politeness,
                           window::WaitingCaption& caption, bool& whole, std::size_t& parts) {
     archive::CaptureIndexReader reader(blog);
     while (const std::optional<std::u16string> query = reader.next_query()) {
-        const platform::DownloadResult part =
-            window::download_one(platform::utf16_to_utf8(*query), &politeness, caption);
-        if (platform::quit_requested() || !part.body || part.status != 200 ||
-            !reader.take(*part.body)) {
+        const std::optional<std::string> body = fetch_from_archive(*query, politeness, caption);
+        if (platform::quit_requested() || !body || !reader.take(*body)) {
             break;
         }
     }

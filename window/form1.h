@@ -116,6 +116,13 @@ private:
     void show_archived_page(const std::u16string& raw_address,
                             platform::ArchiveRequestPolicy& politeness,
                             window::WaitingCaption& caption);
+    // The body of a status-200 answer of the archive; nothing for any other outcome.
+    std::optional<std::string> fetch_from_archive(const std::u16string& address,
+                                                  platform::ArchiveRequestPolicy& politeness,
+                                                  window::WaitingCaption& caption);
+    // After a harvest of the service's own address that listed nothing: offers to recover the
+    // blog from the archive, and harvests it from there when the user agrees.
+    void offer_archive_recovery(const std::u16string& typed);
     // The archive's capture index of the blog, as far as it could be read; `parts` how many
     // parts were read and `whole` false when the index was read only in part.
     std::vector<archive::CaptureEntry>

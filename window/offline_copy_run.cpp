@@ -98,7 +98,9 @@ FetchPictures(const offline::CopyPlan& plan, const offline::PictureStore& store,
     std::vector<std::string> urls = wanted;
     if (source.download_address) {
         for (std::string& url : urls) {
-            url = source.download_address(url);
+            const auto capture = plan.picture_captures.find(url);
+            url = source.download_address(
+                url, capture == plan.picture_captures.end() ? std::string() : capture->second);
         }
     }
     std::size_t done = 0;

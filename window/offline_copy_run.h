@@ -29,10 +29,12 @@ offline::PictureOutcome StorePicture(const offline::PictureStore& store, std::st
 using PictureProgress = std::function<void(std::size_t done, std::size_t total)>;
 
 // Where pictures come from: their own addresses, or another one for each (an archive's raw
-// capture), under a policy that every download asks first, and how their downloads are waited
-// for (by default events are served until they are done).
+// capture, given the capture of the post that shows it), under a policy that every download
+// asks first, and how their downloads are waited for (by default events are served until they
+// are done).
 struct PictureSource {
-    std::function<std::string(const std::string& picture)> download_address;
+    std::function<std::string(const std::string& picture, const std::string& capture)>
+        download_address;
     platform::RequestPolicy* policy = nullptr;
     std::function<void(platform::PageDownloads&)> wait;
 };

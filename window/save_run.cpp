@@ -38,9 +38,9 @@ std::u16string count_of(std::size_t done, std::size_t total) {
            platform::decimal(static_cast<long long>(total));
 }
 
-// Through the archive, pictures come from its raw captures at the typed time (the archive
-// answers with the nearest one), under the save's politeness, with the caption counting its
-// pauses down.
+// Through the archive, each picture comes from its raw capture at the time of the capture of
+// the post that shows it (the archive answers with the nearest one), under the save's
+// politeness, with the caption counting its pauses down.
 window::PictureSource picture_source(const archive::BlogRoute& route,
                                      platform::RequestPolicy* politeness,
                                      window::WaitingCaption& caption) {
@@ -49,12 +49,27 @@ window::PictureSource picture_source(const archive::BlogRoute& route,
     }
     const archive::WaybackBlog wayback = *route.wayback();
     return {
-        [wayback](const std::string& picture) {
-            return platform::utf16_to_utf8(archive::capture_address(
-                wayback.archive, wayback.timestamp, u"im_", platform::utf8_to_utf16(picture)));
+        [wayback](const std::string& picture, const std::string& capture) {
+            const std::u16string address = platform::utf8_to_utf16(picture);
+            return platform::utf16_to_utf8(
+                archive::picture_capture(platform::utf8_to_utf16(capture), address)
+                    .value_or(archive::capture_address(wayback.archive, wayback.timestamp, u"im_",
+                                                       address)));
         },
         politeness,
         [&caption](platform::PageDownloads& downloads) { window::wait_for(downloads, caption); }};
+}
+
+// What the copy is told of a post: a post downloaded from a capture is the blog's own post,
+// at its original address, with the capture beside it.
+offline::CopyPost copy_post(const std::u16string& item, const std::u16string& download,
+                            std::optional<std::u16string> page, std::u16string failure) {
+    offline::CopyPost post{item, std::move(page), std::move(failure)};
+    if (const auto saved = archive::saved_capture_of(download)) {
+        post.address = saved->original;
+        post.capture = saved->capture;
+    }
+    return post;
 }
 
 } // namespace
@@ -124,7 +139,8 @@ void Form1::SaveRun() {
             }
             copy_posts[index] = offline::PreparePost(
                 index + 1,
-                {posts[index], failure.empty() ? std::optional(page) : std::nullopt, failure});
+                copy_post(posts[index], (*addresses)[index],
+                          failure.empty() ? std::optional(page) : std::nullopt, failure));
             const std::u16string count = count_of(++saved_or_failed, posts.size());
             caption.show(std::u16string(saving_caption) + count, count);
         },
