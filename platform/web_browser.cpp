@@ -49,6 +49,22 @@ std::optional<std::vector<std::u16string>> links_from(JSCValue* answer) {
     return links;
 }
 
+// "gbk" from "text/html; charset=GBK"; "" when no charset is named.
+std::string charset_of(std::string_view content_type) {
+    std::string lower(content_type);
+    for (char& c : lower) {
+        c = static_cast<char>(g_ascii_tolower(c));
+    }
+    const std::size_t at = lower.find("charset=");
+    if (at == std::string::npos) {
+        return {};
+    }
+    std::string charset = lower.substr(at + 8);
+    charset = charset.substr(0, charset.find_first_of("; \t"));
+    std::erase(charset, '"');
+    return charset;
+}
+
 } // namespace
 
 struct WebBrowser::State {
@@ -228,6 +244,26 @@ void WebBrowser::Navigate2(std::u16string_view address) {
 
 void WebBrowser::Navigate(std::u16string_view address) {
     Navigate2(address);
+}
+
+void WebBrowser::Stop() {
+    webkit_web_view_stop_loading(m_state->view.get());
+}
+
+void WebBrowser::show_downloaded(const std::string& body, std::string_view content_type,
+                                 std::u16string_view address) {
+    ++m_state->navigation_serial;
+    m_state->error_page_expected = false;
+    // The page's own policy, read before anything it names: nothing may be fetched for it,
+    // whatever kind.
+    const std::string page =
+        "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'\">" + body;
+    const std::unique_ptr<GBytes, decltype(&g_bytes_unref)> bytes(
+        g_bytes_new(page.data(), page.size()), &g_bytes_unref);
+    const std::string encoding = charset_of(content_type);
+    webkit_web_view_load_bytes(m_state->view.get(), bytes.get(), "text/html",
+                               encoding.empty() ? nullptr : encoding.c_str(),
+                               utf16_to_utf8(address).c_str());
 }
 
 sigc::signal<void()>& WebBrowser::signal_DocumentComplete() {

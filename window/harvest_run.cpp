@@ -1,6 +1,7 @@
 #include "window/form1.h"
 
 #include "archive/blog_route.h"
+#include "archive/wayback_address.h"
 #include "blog/blog_address.h"
 #include "blog/page_count.h"
 #include "platform/archive_request_policy.h"
@@ -56,31 +57,46 @@ void Form1::HarvestRun() {
     const BusyScope busy(*this);
     const DialogsAnswered answered(WebBrowser1);
     list1_clear();
+    const archive::BlogRoute route(typed_address(txtblog));
     // Through the archive one post is one item, whatever the timestamps of its links.
-    m_post_links.set_identity(archive::BlogRoute(typed_address(txtblog)).wayback()
-                                  ? &archive::post_identity
-                                  : &blog::PostLinkList::same_link);
+    m_post_links.set_identity(route.wayback() ? &archive::post_identity
+                                              : &blog::PostLinkList::same_link);
+    // Every request of this run to the archive goes through what the archive has told us so far.
+    platform::ArchiveRequestPolicy* politeness =
+        route.wayback()
+            ? &m_archive_policies.for_run(platform::utf16_to_utf8(route.wayback()->archive))
+            : nullptr;
     Timer1.set_enabled(true);
-    WebBrowser1.Navigate2(typed_address(txtblog));
+    if (politeness) {
+        // Nothing still loading may add its links to the new list.
+        WebBrowser1.Stop();
+    } else {
+        WebBrowser1.Navigate2(typed_address(txtblog));
+    }
     Command1.set_label(platform::utf16_to_utf8(u"正在获取文章链接"));
     Command1.set_sensitive(false);
     platform::MsgBox(hint_text);
     if (platform::quit_requested()) {
         return;
     }
-
-    const archive::BlogRoute route(typed_address(txtblog));
-    // One politeness for every request this run makes of the archive.
-    std::optional<platform::ArchiveRequestPolicy> politeness;
-    if (route.wayback()) {
-        politeness.emplace(platform::utf16_to_utf8(route.wayback()->archive));
+    window::WaitingCaption caption(Command1, politeness,
+                                   platform::utf8_to_utf16(Command1.get_label().raw()));
+    if (politeness) {
+        // The browser shows the archive's pages as captured, each fetched once under the
+        // politeness, never the archive's replay with its toolbar and every picture.
+        const archive::WaybackBlog& blog = *route.wayback();
+        show_archived_page(
+            archive::capture_address(blog.archive, blog.timestamp, u"id_", blog.blog), *politeness,
+            caption);
     }
+    bool stopped = archive_stopped(politeness);
     const std::optional<std::u16string> first_page =
-        fetch_first_list_page(route, politeness ? &*politeness : nullptr);
+        stopped ? std::nullopt : fetch_first_list_page(route, politeness, caption);
     if (platform::quit_requested()) {
         return;
     }
-    if (!first_page) {
+    stopped = stopped || archive_stopped(politeness);
+    if (!first_page && !stopped) {
         platform::MsgBox(blog::BadAddressText, blog::BadAddressTitle);
     }
     int last_page_index = 0;
@@ -90,16 +106,21 @@ void Form1::HarvestRun() {
             platform::utf16_to_utf8(u"共有" + platform::decimal(last_page_index) + u"页数"));
     }
 
-    for (int k = 0; k <= last_page_index && !platform::quit_requested(); ++k) {
-        WebBrowser1.Navigate(route.list_page(k));
-        const std::uint64_t navigation = WebBrowser1.navigation_serial();
+    for (int k = 0; k <= last_page_index && !stopped && !platform::quit_requested(); ++k) {
         Label3.set_text(
             platform::utf16_to_utf8(u"正在获取第" + platform::decimal(k + 1) + u"页的文章链接"));
+        if (politeness) {
+            show_archived_page(route.list_page(k), *politeness, caption);
+        } else {
+            WebBrowser1.Navigate(route.list_page(k));
+        }
+        const std::uint64_t navigation = WebBrowser1.navigation_serial();
         moddelay::DelaySeconds(list_page_wait_seconds);
         gather_list_page(navigation);
+        stopped = archive_stopped(politeness);
     }
-    if (route.wayback() && !platform::quit_requested()) {
-        add_posts_from_capture_index(*route.wayback(), *politeness);
+    if (politeness && !stopped && !platform::quit_requested()) {
+        add_posts_from_capture_index(*route.wayback(), *politeness, caption);
     }
     if (platform::quit_requested()) {
         return;
@@ -117,7 +138,8 @@ void Form1::HarvestRun() {
 // had, which the error box then tells the user.
 std::optional<std::u16string>
 Form1::fetch_first_list_page(const archive::BlogRoute& route,
-                             platform::ArchiveRequestPolicy* politeness) {
+                             platform::ArchiveRequestPolicy* politeness,
+                             window::WaitingCaption& caption) {
     if (!route.wayback() && blog::NamesNoBlog(route.user_name())) {
         return std::nullopt;
     }
@@ -128,8 +150,6 @@ Form1::fetch_first_list_page(const archive::BlogRoute& route,
         {}, politeness);
     const InputBlock deaf(*this);
     if (politeness) {
-        window::WaitingCaption caption(Command1, politeness,
-                                       platform::utf8_to_utf16(Command1.get_label().raw()));
         window::wait_for(download, caption);
     }
     while (!download.done() && !platform::quit_requested()) {

@@ -103,6 +103,14 @@ bool parse_archive_option(std::string_view option, std::string_view value,
         archive.retry_after_seconds = parse_count(option, value, 0);
     } else if (option == "--archive-block-impatient") {
         archive.block_impatient = parse_count(option, value, 0) != 0;
+    } else if (option == "--archive-repeated-post") {
+        archive.repeated_posts.insert(parse_count(option, value, 1));
+    } else if (option == "--archive-silent-after-index") {
+        archive.silent_after_index = parse_count(option, value, 0);
+    } else if (option == "--archive-index-fails-after") {
+        archive.index_fails_after = parse_count(option, value, 0);
+    } else if (option == "--archive-index-part-rows") {
+        archive.index_part_rows = parse_count(option, value, 1);
     } else {
         return false;
     }
