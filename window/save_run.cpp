@@ -42,21 +42,24 @@ std::u16string count_of(std::size_t done, std::size_t total) {
 
 // Through the archive, each picture comes from its raw capture at the time of the capture of
 // the post that shows it (the archive answers with the nearest one), under the save's
-// politeness.
+// politeness, with the caption counting its pauses down.
 window::PictureSource picture_source(const archive::BlogRoute& route,
-                                     platform::RequestPolicy* politeness) {
+                                     platform::RequestPolicy* politeness,
+                                     window::WaitingCaption& caption) {
     if (!route.wayback()) {
         return {};
     }
     const archive::WaybackBlog wayback = *route.wayback();
-    return {[wayback](const std::string& picture, const std::string& capture) {
-                const std::u16string address = platform::utf8_to_utf16(picture);
-                return platform::utf16_to_utf8(
-                    archive::picture_capture(platform::utf8_to_utf16(capture), address)
-                        .value_or(archive::capture_address(wayback.archive, wayback.timestamp,
-                                                           u"im_", address)));
-            },
-            politeness};
+    return {
+        [wayback](const std::string& picture, const std::string& capture) {
+            const std::u16string address = platform::utf8_to_utf16(picture);
+            return platform::utf16_to_utf8(
+                archive::picture_capture(platform::utf8_to_utf16(capture), address)
+                    .value_or(archive::capture_address(wayback.archive, wayback.timestamp, u"im_",
+                                                       address)));
+        },
+        politeness,
+        [&caption](platform::PageDownloads& downloads) { window::wait_for(downloads, caption); }};
 }
 
 // The exports, under the caption "导出" while they are written; the caption that stood before
@@ -107,6 +110,13 @@ void Form1::SaveRun() {
 
     const archive::BlogRoute route(platform::utf8_to_utf16(txtblog.get_text().raw()));
     const std::u16string user_name = route.user_name();
+    if (!route.wayback() && blog::NamesNoBlog(user_name)) {
+        // The posts would land in the program's own folder, mixed with any other blog's.
+        platform::MsgBox(blog::BadAddressText, blog::BadAddressTitle);
+        m_saving = false;
+        restore_caption();
+        return;
+    }
     const blog::SaveTarget target = blog::ChooseSaveFolder(
         blog::BackupFolder(platform::program_folder()), user_name, platform::home_folder());
     if (!target.writable) {
@@ -119,17 +129,18 @@ void Form1::SaveRun() {
     // What the collector adds from now on belongs to the next save.
     const std::vector<std::u16string> posts = list1_items();
 
-    // Every request of this save to the archive goes through one politeness.
-    std::optional<platform::ArchiveRequestPolicy> politeness;
+    // Every request of this save to the archive goes through what it has told us so far.
+    platform::ArchiveRequestPolicy* politeness =
+        route.wayback()
+            ? &m_archive_policies.for_run(platform::utf16_to_utf8(route.wayback()->archive))
+            : nullptr;
     std::optional<std::vector<std::u16string>> addresses = posts;
-    if (route.wayback()) {
-        politeness.emplace(platform::utf16_to_utf8(route.wayback()->archive));
-    }
-    window::WaitingCaption caption(Command2, politeness ? &*politeness : nullptr, saving_caption);
-    if (route.wayback()) {
+    window::WaitingCaption caption(Command2, politeness, saving_caption);
+    if (politeness && !posts.empty()) {
         addresses = archive_download_addresses(route, *politeness, caption, posts);
     }
-    bool blocked = !addresses;
+    // The archive shut us out or did not answer: nothing more is asked of it.
+    bool stopped = !addresses;
     std::size_t saved_or_failed = 0;
     std::size_t failures = 0;
     // Each post's cut and cleaned text, not its whole page, waits for the copy.
@@ -137,9 +148,11 @@ void Form1::SaveRun() {
     platform::PageDownloads downloads(
         addresses_of(addresses.value_or(std::vector<std::u16string>())), save_parallel_downloads,
         [&](std::size_t index, platform::DownloadResult result) {
-            if (result.failure == platform::FetchFailure::blocked) {
-                // Nothing more is asked of an archive that shuts us out; what is saved stays.
-                blocked = true;
+            if (result.failure == platform::FetchFailure::blocked ||
+                result.failure == platform::FetchFailure::unreachable) {
+                // Nothing more is asked of an archive that shuts us out or does not answer;
+                // what is saved stays.
+                stopped = true;
                 downloads.cancel();
                 return;
             }
@@ -158,7 +171,7 @@ void Form1::SaveRun() {
             const std::u16string count = count_of(++saved_or_failed, posts.size());
             caption.show(std::u16string(saving_caption) + count, count);
         },
-        {}, politeness ? &*politeness : nullptr);
+        {}, politeness);
     window::wait_for(downloads, caption);
     window::CopyResult copy = window::CopyResult::written;
     bool exported = true;
@@ -166,7 +179,7 @@ void Form1::SaveRun() {
         downloads.rethrow_failure();
         // The browsable copy comes after every post file, and only when there is something in it;
         // the exports after the copy, from the same posts and pictures.
-        if (!posts.empty() && !blocked && !platform::quit_requested()) {
+        if (!posts.empty() && !stopped && !platform::quit_requested()) {
             const offline::CopyPlan plan = offline::PlanCopy(std::move(copy_posts));
             copy = window::WriteOfflineCopy(
                 target.folder, plan, user_name, save_parallel_downloads,
@@ -174,7 +187,7 @@ void Form1::SaveRun() {
                     const std::u16string count = count_of(done, total);
                     caption.show(u"图片" + count, count);
                 },
-                picture_source(route, politeness ? &*politeness : nullptr));
+                picture_source(route, politeness, caption));
             if (copy != window::CopyResult::stopped) {
                 exported = write_exports(target.folder, plan, route, Command2, caption);
             }
@@ -187,10 +200,15 @@ void Form1::SaveRun() {
     if (platform::quit_requested()) {
         return;
     }
-    if (blocked) {
-        platform::MsgBox(archive::BlockedMessage);
+    if (stopped) {
+        archive_stopped(politeness);
         restore_caption();
         return;
+    }
+    // Shut out while the copy's pictures came: every post file is written, and so is the copy
+    // with the pictures it has; the save ends as usual after saying so.
+    if (!posts.empty()) {
+        archive_stopped(politeness);
     }
 
     platform::MsgBox(u"保存完毕");

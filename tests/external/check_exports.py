@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Checks the exports of the hostile sample blog against the copy's pages, with readers nobody
+"""Checks the exports of the sample blog's trial posts against the copy's pages, with readers nobody
 here wrote: Python's own HTML and XML parsers, cmark, and what Hugo and the WordPress importer
 made of the exports. Usage: check_exports.py WORK_FOLDER (as check_exports.sh leaves it)."""
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Writes the exports of the hostile sample blog and has them read by programs nobody here wrote:
+# Writes the exports of the sample blog's trial posts and has them read by programs nobody here wrote:
 # Debian's hugo and cmark, xmllint, and the WordPress importer pinned in tools/wxr-check.
 #   check_exports.sh EXPORT_SAMPLE WXR_CHECK_FOLDER WORK_FOLDER
 set -euo pipefail
@@ -10,8 +10,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 rm -rf "$work/blog" "$work/site" "$work/wxr-out"
 mkdir -p "$work/blog" "$work/importer"
-# 14 posts: every date form twice, every kind of hostile body, and post 5 not saved.
-"$export_sample" "$work/blog" --hostile --pictures --posts 14 --missing 5 >"$work/posts.tsv"
+# 14 posts: every date form twice, every kind of trial body, and post 5 not saved.
+"$export_sample" "$work/blog" --export-trials --pictures --posts 14 --missing 5 >"$work/posts.tsv"
 
 # The importer, exactly as locked; installed once per work folder and again when the lock moves.
 if ! cmp -s "$wxr_check/package-lock.json" "$work/importer/package-lock.json"; then

@@ -3,14 +3,14 @@
 // picture bytes. Prints, for the checks, one line per post: number, saved (1/0), the page's
 // title as written, and the date the sample gave it (or nothing).
 //
-//   export_sample FOLDER [--posts N] [--hostile] [--pictures] [--missing N]...
+//   export_sample FOLDER [--posts N] [--export-trials] [--pictures] [--missing N]...
 
 #include "offline/copy_writer.h"
 #include "offline/picture.h"
 #include "platform/text.h"
 #include "tools/sample_blog/blog_model.h"
 #include "tools/sample_blog/blog_pictures.h"
-#include "tools/sample_blog/hostile_post.h"
+#include "tools/sample_blog/export_trials.h"
 #include "window/exports_run.h"
 
 #include <cstdio>
@@ -44,8 +44,9 @@ std::pair<std::string, std::string_view> picture_answer(const std::string& addre
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: export_sample FOLDER [--posts N] [--hostile] [--pictures] "
-                             "[--missing N]...\n");
+        std::fprintf(stderr,
+                     "usage: export_sample FOLDER [--posts N] [--export-trials] [--pictures] "
+                     "[--missing N]...\n");
         return 2;
     }
     const std::filesystem::path folder = argv[1];
@@ -54,8 +55,8 @@ int main(int argc, char** argv) {
     std::set<int> missing;
     for (int i = 2; i < argc; ++i) {
         const std::string option = argv[i];
-        if (option == "--hostile") {
-            options.hostile = true;
+        if (option == "--export-trials") {
+            options.export_trials = true;
         } else if (option == "--pictures") {
             options.pictures = true;
         } else if (option == "--posts" && i + 1 < argc) {
@@ -76,7 +77,7 @@ int main(int argc, char** argv) {
                                                  saved ? std::optional(page.html) : std::nullopt,
                                                  saved ? u"" : u"HTTP 404"}));
         std::printf("%d\t%d\t%s\t%s\n", n, saved ? 1 : 0, utf8(blog.page_title(n)).c_str(),
-                    options.hostile ? utf8(sample_blog::hostile_iso_date(n)).c_str() : "");
+                    options.export_trials ? utf8(sample_blog::trial_iso_date(n)).c_str() : "");
     }
     const offline::CopyPlan plan = offline::PlanCopy(std::move(posts));
     const offline::PictureStore store(offline::CopyFolder(folder));

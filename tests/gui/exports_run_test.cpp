@@ -17,14 +17,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const sample_blog::BlogOptions hostile{
-    .posts = 5, .per_page = 5, .pictures = true, .hostile = true};
+const sample_blog::BlogOptions trials{
+    .posts = 5, .per_page = 5, .pictures = true, .export_trials = true};
 
 class ExportsSaveTest : public Form1Fixture {
 protected:
     ExportsSaveTest()
-        : Form1Fixture(
-              {"--posts", "5", "--per-page", "5", "--pictures", "--hostile", "--not-found", "5"}) {}
+        : Form1Fixture({"--posts", "5", "--per-page", "5", "--pictures", "--export-trials",
+                        "--not-found", "5"}) {}
 
     void SetUp() override {
         Form1Fixture::SetUp();
@@ -33,7 +33,7 @@ protected:
         form().list1_clear();
         std::vector<std::u16string> posts;
         for (int n = 1; n <= 5; ++n) {
-            posts.push_back(sample_blog::SampleBlog(u"someone", hostile).post_address(n));
+            posts.push_back(sample_blog::SampleBlog(u"someone", trials).post_address(n));
         }
         form().list1_add_links(posts);
     }

@@ -1,5 +1,6 @@
 #include "tools/sample_blog/blog_model.h"
 #include "platform/text.h"
+#include "tools/sample_blog/export_trials.h"
 #include "tools/sample_blog/hostile_post.h"
 
 #include <algorithm>
@@ -98,15 +99,22 @@ std::u16string SampleBlog::list_page_address(int k) const {
 }
 
 std::u16string SampleBlog::page_title(int number) const {
-    return m_options.hostile ? hostile_title(number) : post_title(number);
+    return m_options.export_trials ? trial_title(number) : post_title(number);
+}
+
+// The words of post `number`, as the options make them.
+std::u16string SampleBlog::content(int number) const {
+    if (m_options.export_trials) {
+        return trial_content(number);
+    }
+    return m_options.hostile ? hostile_content(number) : post_content(number);
 }
 
 std::u16string SampleBlog::post_body(int number) const {
     const std::u16string date =
-        m_options.hostile ? u"<div class=\"date\">" + hostile_date_line(number) + u"</div>\r\n"
-                          : std::u16string();
-    return u"</div>\r\n" + date + u"<div id=\"blog_text\" class=\"cnt\">\r\n" +
-           (m_options.hostile ? hostile_content(number) : post_content(number)) +
+        m_options.export_trials ? u"<div class=\"date\">" + trial_date_line(number) + u"</div>\r\n"
+                                : std::u16string();
+    return u"</div>\r\n" + date + u"<div id=\"blog_text\" class=\"cnt\">\r\n" + content(number) +
            (m_options.pictures ? picture_content(number) : std::u16string()) +
            u"</div>\r\n<div class=\"opt\"><a href=\"" + blog_path() + u"/category/" +
            std::u16string(default_category) + u"\">";
@@ -121,6 +129,12 @@ void SampleBlog::write_head(PageBuilder& page, std::u16string_view title) const 
               u"charset=gbk\">\r\n<title>");
     page.html(title);
     page.html(u"_百度空间</title>\r\n</head>\r\n<body>\r\n");
+}
+
+void SampleBlog::write_greeting(PageBuilder& page) const {
+    if (m_options.greeting) {
+        page.html(greeting_script());
+    }
 }
 
 void SampleBlog::write_nav(PageBuilder& page) const {
@@ -193,6 +207,7 @@ void SampleBlog::write_pager(PageBuilder& page, int k) const {
 Page SampleBlog::list_page(int k) const {
     PageBuilder page;
     write_head(page, m_user + u"的空间");
+    write_greeting(page);
     write_nav(page);
     // The word "index" turns up before the pager, as on the real pages.
     page.html(u"<div id=\"side\">");
@@ -221,9 +236,9 @@ Page SampleBlog::post_page(int number) const {
     page.html(u"<div id=\"main\">\r\n<div class=\"tit\">查看文章");
     page.html(post_body(number));
     page.record_link(blog_path() + u"/category/" + std::u16string(default_category));
-    if (m_options.hostile) {
-        page.html(u"类别：" + std::u16string(k_hostile_category) + u"</a> | ");
-        page.html(k_hostile_tags);
+    if (m_options.export_trials) {
+        page.html(u"类别：" + std::u16string(k_trial_category) + u"</a> | ");
+        page.html(k_trial_tags);
         page.html(u" | ");
     } else {
         page.html(u"类别：默认分类</a> | ");
@@ -245,6 +260,7 @@ Page SampleBlog::post_page(int number) const {
 Page SampleBlog::home_page() const {
     PageBuilder page;
     write_head(page, m_user + u"的空间");
+    write_greeting(page);
     write_nav(page);
     page.html(u"<div id=\"recent\">最新日志：<ul>\r\n");
     for (int n = 1; n <= std::min(home_page_posts, post_count()); ++n) {

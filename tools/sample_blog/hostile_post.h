@@ -1,29 +1,26 @@
 #pragma once
-// The sample blog's hostile posts (served with --hostile): every kind of markup a body can hold,
-// nested lists, a table, "]]>", control characters, a title with quotes and a colon, and a
-// date line in each of the service's date forms, for the exports to carry across whole.
+// Post bodies made by an attacker, for the tests of the offline copy: each one tries, in the
+// ways the copy's cleaning once let through, to run a script, to send the page elsewhere (a
+// refresh, a <base>, a form) or to hide the other posts. Whatever runs or leaves asks for an
+// address on http://attacker.test/ and sets the page's title to "ran-<what>".
+//
+// And pages that greet their visitor with script dialogs, for the tests of the harvest.
 
 #include <string>
 
 namespace sample_blog {
 
-// The date line shown above post n's body, by n % 6:
-//   0 "2009-05-DD 21:00"             1 "2009-5-D"
-//   2 "2009年5月D日 星期五 21:00"     3 "2009年05月DD日 下午 9:00"
-//   4 none                           5 an impossible "2009-05-92", then "2009-06-DD 08:30"
-// where D is n % 28 + 1. Post n's date in the exports' form, or empty for form 4:
-std::u16string hostile_date_line(int number);
-std::u16string hostile_iso_date(int number);
+inline constexpr int k_hostile_posts = 5;
+inline constexpr std::u16string_view k_attacker = u"http://attacker.test/";
 
-// Post 3 % 3 == 0: every element; 1: "]]>" and control characters; 2: lists and a table.
+// Text every hostile post shows, "可见文字" + the number: it must stay visible in the copy.
+std::u16string hostile_marker(int number);
+
+// What post `number` shows; posts past k_hostile_posts cycle through them.
 std::u16string hostile_content(int number);
 
-// Quotes and a colon around the number: 他说："你好" & 'hi': 7
-std::u16string hostile_title(int number);
-
-// "游记 &amp; 随笔", decoded by a reader to "游记 & 随笔"; tags "旅行" and "春天".
-inline constexpr std::u16string_view k_hostile_category = u" 游记 &amp; 随笔 ";
-inline constexpr std::u16string_view k_hostile_tags =
-    u"标签：<a href=\"/tag/1\">旅行</a> <a href=\"/tag/2\">春天</a>";
+// alert(), confirm() and prompt(), then a request for "/_sample/answered?confirm=C&prompt=P"
+// with the answers they got.
+std::u16string greeting_script();
 
 } // namespace sample_blog

@@ -1,0 +1,83 @@
+#include "tools/sample_blog/export_trials.h"
+
+#include "platform/text.h"
+
+namespace sample_blog {
+namespace {
+
+std::u16string two(int value) {
+    return (value < 10 ? u"0" : u"") + platform::decimal(value);
+}
+
+} // namespace
+
+std::u16string trial_date_line(int number) {
+    const int day = number % 28 + 1;
+    switch (number % 6) {
+    case 0:
+        return u"2009-05-" + two(day) + u" 21:00";
+    case 1:
+        return u"2009-5-" + platform::decimal(day);
+    case 2:
+        return u"2009年5月" + platform::decimal(day) + u"日 星期五 21:00";
+    case 3:
+        return u"2009年05月" + two(day) + u"日 下午 9:00";
+    case 4:
+        return {};
+    default:
+        return u"2009-05-92 2009-06-" + two(day) + u" 08:30";
+    }
+}
+
+std::u16string trial_iso_date(int number) {
+    const std::u16string day = two(number % 28 + 1);
+    switch (number % 6) {
+    case 1:
+        return u"2009-05-" + day + u"T00:00:00+08:00";
+    case 4:
+        return {};
+    case 5:
+        return u"2009-06-" + day + u"T08:30:00+08:00";
+    default:
+        return u"2009-05-" + day + u"T21:00:00+08:00";
+    }
+}
+
+std::u16string trial_title(int number) {
+    return u"他说：&quot;你好&quot; &amp; 'hi': " + platform::decimal(number);
+}
+
+std::u16string trial_content(int number) {
+    const std::u16string n = platform::decimal(number);
+    switch (number % 3) {
+    case 0:
+        return u"<p>第" + n +
+               u"篇：<b>粗体</b>、<strong>重要</strong>、<i>斜体</i>、<em>强调</em>、"
+               u"<u>下划线</u>、<font color=\"red\" face=\"楷体\">红字</font>、"
+               u"<span style=\"color:blue\">蓝字</span>、<code>a*b_c</code>、"
+               u"<a href=\"http://www.example.com/a?b=1&amp;c=2\">外链</a>。<br>\r\n"
+               u"第二行 * 星号 _ 下划线 # 井号 [方括号] &lt;尖括号&gt; `反引号` \\ 反斜杠</p>\r\n"
+               u"<h2>小标题</h2>\r\n<h3>三级 <i>标题</i></h3>\r\n"
+               u"<blockquote><p>引用一段</p><p>引用两段</p></blockquote>\r\n"
+               u"<pre>  预排版\r\n    缩进 &lt;b&gt; ``` 三个反引号\r\n</pre>\r\n"
+               u"<div align=\"center\"><p>居中的段落</p></div>\r\n<center>旧式居中</center>\r\n"
+               u"<hr>\r\n<p>1. 不是列表\r\n- 也不是\r\n+ 还不是\r\n> 不是引用</p>\r\n"
+               u"<p><sub>下标</sub><sup>上标</sup><strike>删除</strike><small>小字</small></p>\r\n";
+    case 1:
+        return u"<p>第" + n +
+               u"篇：CDATA 的结尾 ]]> 在正文里，还有 ]]]]>。</p>\r\n"
+               u"<p>控制字符\x01\x02\x0B\x0C\x1F之间，制表\t符。</p>\r\n"
+               u"<pre>]]> 在预排版里</pre>\r\n";
+    default:
+        return u"<p>第" + n +
+               u"篇：列表和表格。</p>\r\n"
+               u"<ul><li>一<ul><li>一之一</li><li>一之二<ol><li>甲</li><li>乙</li></ol></li>"
+               u"</ul></li><li>二</li></ul>\r\n"
+               u"<ol start=\"3\"><li>第三</li><li><p>第四段一</p><p>第四段二</p></li></ol>\r\n"
+               u"<table border=\"1\"><tr><th>名称</th><th>数量</th></tr>\r\n"
+               u"<tr><td>苹果</td><td><b>3</b></td></tr>\r\n"
+               u"<tr><td colspan=\"2\">合计]]>三</td></tr></table>\r\n";
+    }
+}
+
+} // namespace sample_blog

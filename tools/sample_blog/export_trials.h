@@ -1,0 +1,30 @@
+#pragma once
+// The sample blog's trial posts for the exports (served with --export-trials): every kind of
+// markup a body can hold, nested lists, a table, "]]>", control characters, a title with quotes
+// and a colon, and a date line in each of the service's date forms, for the exports to carry
+// across whole.
+
+#include <string>
+
+namespace sample_blog {
+
+// The date line shown above post n's body, by n % 6:
+//   0 "2009-05-DD 21:00"             1 "2009-5-D"
+//   2 "2009年5月D日 星期五 21:00"     3 "2009年05月DD日 下午 9:00"
+//   4 none                           5 an impossible "2009-05-92", then "2009-06-DD 08:30"
+// where D is n % 28 + 1. Post n's date in the exports' form, or empty for form 4:
+std::u16string trial_date_line(int number);
+std::u16string trial_iso_date(int number);
+
+// Post 3 % 3 == 0: every element; 1: "]]>" and control characters; 2: lists and a table.
+std::u16string trial_content(int number);
+
+// Quotes and a colon around the number: 他说："你好" & 'hi': 7
+std::u16string trial_title(int number);
+
+// "游记 &amp; 随笔", decoded by a reader to "游记 & 随笔"; tags "旅行" and "春天".
+inline constexpr std::u16string_view k_trial_category = u" 游记 &amp; 随笔 ";
+inline constexpr std::u16string_view k_trial_tags =
+    u"标签：<a href=\"/tag/1\">旅行</a> <a href=\"/tag/2\">春天</a>";
+
+} // namespace sample_blog
