@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,11 +35,18 @@ private:
 
 struct CopyWriteResult {
     std::vector<std::filesystem::path> failed; // files that could not be written or removed
+    bool stopped = false; // asked to stop: the rest, all.html and the index were not written
 };
 
-// Writes the pages into the copy's folder, replacing what an earlier save wrote, and removes
-// the pages of posts that are no longer in the list and files left half written.
-CopyWriteResult WriteCopy(const std::filesystem::path& user_folder, const CopyPages& pages);
+// A saved post's cleaned body, by its number; it may throw when the body cannot be had, and
+// gives nothing when the writing is to stop.
+using BodyLoader = std::function<std::optional<CleanBody>(std::size_t number)>;
+
+// Writes the pages into the copy's folder, a body at a time, replacing what an earlier save
+// wrote, and removes the pages of posts that are no longer in the list and files left half
+// written. A page whose body cannot be had is counted as failed, and so is all.html then.
+CopyWriteResult WriteCopy(const std::filesystem::path& user_folder, const CopyPageBuilder& pages,
+                          const BodyLoader& body_of);
 
 // "2026-12-07 08:09:10" in local time.
 std::u16string BackupTimeText(std::int64_t unix_seconds);

@@ -1,8 +1,11 @@
 #include "platform/quit_request.h"
 
+#include <atomic>
+
 namespace platform {
 namespace {
-bool g_quit_requested = false;
+// Read by work running off the window's thread too.
+std::atomic<bool> g_quit_requested = false;
 }
 
 void request_quit() {

@@ -1,7 +1,7 @@
 #pragma once
-// The save's browsable copy: what the save learned of each post, the pictures downloaded beside
-// the posts, and the copy written into the user folder once the post files are all written.
-// No GTK: the save shows the progress through a callback.
+// The save's browsable copy: why a post counts as failed, and the pictures downloaded beside the
+// posts once the post files are all written. No GTK: the save shows the progress through a
+// callback.
 
 #include "copy/copy_pages.h"
 #include "copy/copy_writer.h"
@@ -35,10 +35,10 @@ struct PictureSource {
     platform::RequestPolicy* policy = nullptr;
 };
 
-// Downloads the plan's pictures that are not already whole in the store, at most `parallel` at
-// a time, and stores them. `progress` hears of each one finished. Nothing when the program was
-// asked to quit meanwhile.
-std::optional<offline::PictureOutcomes> FetchPictures(const offline::CopyPlan& plan,
+// Downloads the pictures that are not already whole in the store, at most `parallel` at a time,
+// and stores them. `progress` hears of each one finished. Nothing when the program was asked to
+// quit meanwhile.
+std::optional<offline::PictureOutcomes> FetchPictures(const std::vector<std::string>& pictures,
                                                       const offline::PictureStore& store,
                                                       std::size_t parallel,
                                                       const PictureProgress& progress,
@@ -49,12 +49,5 @@ enum class CopyResult {
     incomplete, // some of the copy could not be written
     stopped,    // the program was asked to quit before it was written
 };
-
-// Builds the copy of these posts, in list order, into the user folder, rebuilding what an
-// earlier save left there.
-CopyResult WriteOfflineCopy(const std::filesystem::path& user_folder,
-                            std::vector<offline::PreparedPost> posts, std::u16string_view user_name,
-                            std::size_t parallel, const PictureProgress& progress,
-                            const PictureSource& source = {});
 
 } // namespace window

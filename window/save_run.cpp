@@ -3,40 +3,19 @@
 #include "archive/archive_politeness.h"
 #include "archive/blog_route.h"
 #include "platform/archive_request_policy.h"
-#include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
-#include "platform/page_downloads.h"
 #include "platform/quit_request.h"
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "window/backup_folder.h"
 #include "window/blog_address.h"
-#include "window/offline_copy_run.h"
-#include "window/post_saver.h"
+#include "window/save_pipeline.h"
 #include "window/waiting_caption.h"
 
-#include <cstdint>
-#include <utility>
+#include <functional>
 
 namespace {
-
-constexpr std::u16string_view saving_caption = u"正在保存";
-
-std::vector<std::string> addresses_of(const std::vector<std::u16string>& posts) {
-    std::vector<std::string> addresses;
-    addresses.reserve(posts.size());
-    for (const std::u16string& post : posts) {
-        addresses.push_back(platform::utf16_to_utf8(post));
-    }
-    return addresses;
-}
-
-// "3/10"
-std::u16string count_of(std::size_t done, std::size_t total) {
-    return platform::decimal(static_cast<long long>(done)) + u"/" +
-           platform::decimal(static_cast<long long>(total));
-}
 
 // Through the archive, pictures come from its raw captures at the typed time (the archive
 // answers with the nearest one), under the save's politeness.
@@ -62,7 +41,7 @@ void Form1::SaveRun() {
     }
     const BusyScope busy(*this);
     m_saving = true;
-    Command2.set_label(platform::utf16_to_utf8(saving_caption));
+    Command2.set_label(platform::utf16_to_utf8(window::SavingCaption));
     Command2.add_css_class("progress");
     const auto restore_caption = [this] {
         Command2.remove_css_class("progress");
@@ -89,52 +68,25 @@ void Form1::SaveRun() {
     if (route.wayback()) {
         politeness.emplace(platform::utf16_to_utf8(route.wayback()->archive));
     }
-    window::WaitingCaption caption(Command2, politeness ? &*politeness : nullptr, saving_caption);
+    window::WaitingCaption caption(Command2, politeness ? &*politeness : nullptr,
+                                   window::SavingCaption);
     if (route.wayback()) {
         addresses = archive_download_addresses(route, *politeness, caption, posts);
     }
-    bool blocked = !addresses;
-    std::size_t saved_or_failed = 0;
-    std::size_t failures = 0;
-    // Each post's cut and cleaned text, not its whole page, waits for the copy.
-    std::vector<offline::PreparedPost> copy_posts(posts.size());
-    platform::PageDownloads downloads(
-        addresses_of(addresses.value_or(std::vector<std::u16string>())), save_parallel_downloads,
-        [&](std::size_t index, platform::DownloadResult result) {
-            if (result.failure == platform::FetchFailure::blocked) {
-                // Nothing more is asked of an archive that shuts us out; what is saved stays.
-                blocked = true;
-                downloads.cancel();
-                return;
-            }
-            // A failed download still gets its (empty) file, as it always has; it is counted.
-            const std::u16string page =
-                result.body ? platform::decode_gbk(*result.body) : std::u16string();
-            const bool saved = blog::SavePost(target, index + 1, page);
-            const std::u16string failure = window::PostFailure(result, page, saved);
-            if (!failure.empty()) {
-                ++failures;
-            }
-            copy_posts[index] = offline::PreparePost(
-                index + 1,
-                {posts[index], failure.empty() ? std::optional(page) : std::nullopt, failure});
-            const std::u16string count = count_of(++saved_or_failed, posts.size());
-            caption.show(std::u16string(saving_caption) + count, count);
-        },
-        {}, politeness ? &*politeness : nullptr);
-    window::wait_for(downloads, caption);
-    window::CopyResult copy = window::CopyResult::written;
+    window::SaveOutcome outcome;
+    outcome.blocked = !addresses;
     try {
-        downloads.rethrow_failure();
-        // The browsable copy comes after every post file, and only when there is something in it.
-        if (!posts.empty() && !blocked && !platform::quit_requested()) {
-            copy = window::WriteOfflineCopy(
-                target.folder, std::move(copy_posts), user_name, save_parallel_downloads,
-                [&caption](std::size_t done, std::size_t total) {
-                    const std::u16string count = count_of(done, total);
-                    caption.show(u"图片" + count, count);
-                },
-                picture_source(route, politeness ? &*politeness : nullptr));
+        if (addresses) {
+            outcome = window::RunSave(
+                {posts, *addresses, target, user_name, save_parallel_downloads,
+                 politeness ? &*politeness : nullptr,
+                 picture_source(route, politeness ? &*politeness : nullptr), {}},
+                {[&caption](std::u16string_view full, std::u16string_view short_form) {
+                     caption.show(full, short_form);
+                 },
+                 [&caption](const std::function<bool()>& done) {
+                     window::wait_until(done, caption);
+                 }});
         }
     } catch (...) {
         m_saving = false;
@@ -144,18 +96,18 @@ void Form1::SaveRun() {
     if (platform::quit_requested()) {
         return;
     }
-    if (blocked) {
+    if (outcome.blocked) {
         platform::MsgBox(archive::BlockedMessage);
         restore_caption();
         return;
     }
 
     platform::MsgBox(u"保存完毕");
-    if (failures > 0) {
-        platform::MsgBox(u"有" + platform::decimal(static_cast<long long>(failures)) +
+    if (outcome.failures > 0) {
+        platform::MsgBox(u"有" + platform::decimal(static_cast<long long>(outcome.failures)) +
                          u"篇文章保存失败");
     }
-    if (copy == window::CopyResult::incomplete) {
+    if (outcome.copy == window::CopyResult::incomplete) {
         platform::MsgBox(u"离线浏览副本未能完整写入");
     }
     platform::MsgBox(u"文章已保存于 " + target.shown);

@@ -2,6 +2,7 @@
 // A button's running caption that gives way to "等待" and the seconds left while the archive
 // makes the downloads pause, and the wait for downloads that keeps it current.
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,9 @@ private:
     std::u16string m_short;
     bool m_waiting = false;
 };
+
+// Serves events until `done` holds or the user asks to quit, keeping `caption` current.
+void wait_until(const std::function<bool()>& done, WaitingCaption& caption);
 
 // Serves events until `downloads` is done or the user asks to quit, keeping `caption` current.
 void wait_for(platform::PageDownloads& downloads, WaitingCaption& caption);

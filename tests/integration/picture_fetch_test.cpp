@@ -53,7 +53,7 @@ TEST(PictureFetch, KeepsEachRasterPictureOnceSaysWhyOthersFailedAndFetchesNothin
         last_done = done;
         last_total = total;
     };
-    const auto first = window::FetchPictures(plan, store, 4, progress);
+    const auto first = window::FetchPictures(plan.pictures, store, 4, progress);
     ASSERT_TRUE(first);
     EXPECT_EQ(last_done, 6u); // the shared picture counts once
     EXPECT_EQ(last_total, 6u);
@@ -82,7 +82,7 @@ TEST(PictureFetch, KeepsEachRasterPictureOnceSaysWhyOthersFailedAndFetchesNothin
     // A later save finds the pictures it has and asks only for the ones it could not have.
     const std::string log = service.request_log();
     last_done = 0;
-    const auto second = window::FetchPictures(plan, store, 4, progress);
+    const auto second = window::FetchPictures(plan.pictures, store, 4, progress);
     ASSERT_TRUE(second);
     EXPECT_EQ(last_total, 3u);
     EXPECT_EQ(second->at(shared).file_name, hashed(shared, ".gif"));
@@ -91,17 +91,4 @@ TEST(PictureFetch, KeepsEachRasterPictureOnceSaysWhyOthersFailedAndFetchesNothin
     EXPECT_EQ(again.find("photo.jpg"), std::string::npos);
     EXPECT_EQ(again.find("dot.png"), std::string::npos);
     EXPECT_NE(again.find("gone.png"), std::string::npos);
-}
-
-TEST(OfflineCopy, ACopyThatCannotBeWrittenIsReportedAndEndsNothing) {
-    const testing_support::TempFolder temp;
-    const fs::path& folder = temp.path();
-    // A file where the copy's folder should be: nothing of the copy can be written.
-    std::ofstream(folder / "离线浏览") << "in the way";
-    std::vector<offline::PreparedPost> posts{
-        offline::PreparePost(1, {u"http://hi.baidu.com/someone/blog/item/1.html",
-                                 u"<title>One_blog</title>查看文章<p>body</p>类别", u""})};
-    EXPECT_EQ(window::WriteOfflineCopy(folder, std::move(posts), u"someone", 4, {}),
-              window::CopyResult::incomplete);
-    EXPECT_EQ(read_bytes(folder / "离线浏览"), "in the way");
 }
