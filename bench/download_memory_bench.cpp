@@ -1,6 +1,7 @@
 // Memory while saving the way the save button does (RunSave), browsable copy included, from the
-// sample blog service, four downloads at a time: eight posts at the page size limit, posts past
-// it, and 1,000 and 10,000 small posts. The counters are the process's peak resident size during
+// sample blog service, four downloads at a time: eight posts at the page size limit (prose, and
+// prose with each sentence a paragraph of its own), posts past it, and 1,000 and 10,000 small
+// posts. The counters are the process's peak resident size during
 // the save and its growth over the resident size just before it, in MiB; for the posts at the
 // limit also the longest time the main loop went without running, seen by a 10 ms timeout that
 // records how late it came.
@@ -116,10 +117,9 @@ void measure(benchmark::State& state, std::vector<std::u16string> posts, std::si
 std::vector<std::u16string> long_posts(std::string_view kind, std::size_t bytes) {
     std::vector<std::u16string> posts;
     for (std::size_t i = 0; i < post_count; ++i) {
-        posts.push_back(u"http://hi.baidu.com/_sample/" +
-                        std::u16string(kind.begin(), kind.end()) + u"/" +
-                        std::u16string(std::to_string(bytes + i).begin(),
-                                       std::to_string(bytes + i).end()));
+        const std::string address =
+            "http://hi.baidu.com/_sample/" + std::string(kind) + "/" + std::to_string(bytes + i);
+        posts.emplace_back(address.begin(), address.end());
     }
     return posts;
 }
@@ -142,6 +142,11 @@ void BM_PostsAtTheLimit(benchmark::State& state) {
     measure(state, long_posts("large-chunked", page_limit - post_count), post_count, true);
 }
 
+void BM_TagDensePostsAtTheLimit(benchmark::State& state) {
+    const testing_support::SampleBlogService service;
+    measure(state, long_posts("large-tagged", page_limit - post_count), post_count, true);
+}
+
 void small_posts(benchmark::State& state, int count) {
     const testing_support::SampleBlogService service({"--posts", std::to_string(count)});
     const sample_blog::SampleBlog blog(u"someone", {.posts = count});
@@ -162,6 +167,7 @@ BENCHMARK(BM_EndlessPosts)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRea
 BENCHMARK(BM_PostsOneByteOverTheLimit)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PostsOf300MiB)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PostsAtTheLimit)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TagDensePostsAtTheLimit)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_1000SmallPosts)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_10000SmallPosts)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 

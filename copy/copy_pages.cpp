@@ -97,8 +97,9 @@ CopyPlan PlanCopy(const std::vector<CopyPost>& posts) {
 }
 
 PostSummary SummaryOf(const PreparedPost& post) {
-    return {post.number, post.address, post.saved, post.title, post.failure,
-            post.saved ? PicturesOf(post.body) : std::vector<std::string>()};
+    return {post.number,  post.address,
+            post.saved,   post.title,
+            post.failure, post.saved ? PicturesOf(post.body) : std::vector<std::string>()};
 }
 
 std::vector<std::string> PicturesOf(const std::vector<PostSummary>& posts) {
@@ -208,20 +209,21 @@ std::string CopyPageBuilder::index_page() const {
 
 BodyTargets CopyPageBuilder::targets(std::string picture_folder, std::string post_prefix,
                                      std::string post_suffix) const {
-    return {[this, picture_folder](const std::string& address) -> std::optional<std::string> {
-                const auto found = m_pictures.find(address);
-                if (found == m_pictures.end() || found->second.file_name.empty()) {
-                    return std::nullopt;
-                }
-                return picture_folder + found->second.file_name;
-            },
-            [this, post_prefix, post_suffix](const std::string& address) -> std::optional<std::string> {
-                const auto found = m_numbers.find(address);
-                if (found == m_numbers.end()) {
-                    return std::nullopt;
-                }
-                return post_prefix + std::to_string(found->second) + post_suffix;
-            }};
+    return {
+        [this, picture_folder](const std::string& address) -> std::optional<std::string> {
+            const auto found = m_pictures.find(address);
+            if (found == m_pictures.end() || found->second.file_name.empty()) {
+                return std::nullopt;
+            }
+            return picture_folder + found->second.file_name;
+        },
+        [this, post_prefix, post_suffix](const std::string& address) -> std::optional<std::string> {
+            const auto found = m_numbers.find(address);
+            if (found == m_numbers.end()) {
+                return std::nullopt;
+            }
+            return post_prefix + std::to_string(found->second) + post_suffix;
+        }};
 }
 
 std::string CopyPageBuilder::post_nav(std::size_t k) const {
@@ -229,8 +231,8 @@ std::string CopyPageBuilder::post_nav(std::size_t k) const {
         if (!exists) {
             return "<span>" + std::string(label) + "</span>";
         }
-        return "<a href=\"" + std::to_string(number_of(other)) + ".html\">" +
-               std::string(label) + "</a>";
+        return "<a href=\"" + std::to_string(number_of(other)) + ".html\">" + std::string(label) +
+               "</a>";
     };
     return "<nav><a href=\"../index.html\">目录</a>" + neighbour(k > 0, k - 1, "上一篇") +
            neighbour(k + 1 < m_saved.size(), k + 1, "下一篇") + "</nav>\n";

@@ -81,6 +81,8 @@ public:
     CopyPageBuilder(std::vector<PostSummary> posts, const PictureOutcomes& pictures,
                     std::u16string_view user_name, std::u16string_view backup_time);
 
+    // Every post, in list order.
+    const std::vector<PostSummary>& posts() const { return m_posts; }
     // The saved posts, in list order; `k` below counts among them.
     std::size_t saved_count() const { return m_saved.size(); }
     std::size_t number_of(std::size_t k) const { return m_posts[m_saved[k]].number; }

@@ -104,7 +104,8 @@ CopyWriteResult WriteCopy(const std::filesystem::path& user_folder, const CopyPa
             const std::string name = entry->path().filename().string();
             const bool old_page =
                 folder == posts && ends_with(name, ".html") && !written.count(name);
-            if (entry->is_regular_file(error) && (old_page || ends_with(name, platform::part_suffix))) {
+            if (entry->is_regular_file(error) &&
+                (old_page || ends_with(name, platform::part_suffix))) {
                 stale.push_back(entry->path());
             }
         }

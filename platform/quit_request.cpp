@@ -6,7 +6,7 @@ namespace platform {
 namespace {
 // Read by work running off the window's thread too.
 std::atomic<bool> g_quit_requested = false;
-}
+} // namespace
 
 void request_quit() {
     g_quit_requested = true;

@@ -49,8 +49,9 @@ void WorkerThread::run(const std::shared_ptr<State>& state, GMainContext* contex
         if (!state->delivery_queued) {
             state->delivery_queued = true;
             GSource* idle = g_idle_source_new();
-            g_source_set_callback(idle, &WorkerThread::deliver, new std::shared_ptr<State>(state),
-                                  [](gpointer data) { delete static_cast<std::shared_ptr<State>*>(data); });
+            g_source_set_callback(
+                idle, &WorkerThread::deliver, new std::shared_ptr<State>(state),
+                [](gpointer data) { delete static_cast<std::shared_ptr<State>*>(data); });
             g_source_attach(idle, context);
             g_source_unref(idle);
         }

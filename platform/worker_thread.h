@@ -18,7 +18,7 @@ namespace platform {
 class WorkerThread {
 public:
     // `work` runs on the worker; `done` afterwards from the main context of the thread that made
-    // the worker, never from within post().
+    // the worker, never from within post(). Neither may throw: nothing could catch it there.
     struct Job {
         std::function<void()> work;
         std::function<void()> done;

@@ -162,11 +162,10 @@ private:
         auto prepared = std::make_shared<Prepared>();
         prepared->index = index;
         const bool copy = m_spool.has_value();
-        m_worker->post(
-            {[this, prepared, copy, result = std::move(result)]() mutable {
-                 work(*prepared, std::move(result), copy);
-             },
-             [this, prepared] { take(*prepared); }});
+        m_worker->post({[this, prepared, copy, result = std::move(result)]() mutable {
+                            work(*prepared, std::move(result), copy);
+                        },
+                        [this, prepared] { take(*prepared); }});
     }
 
     // On the worker.
@@ -257,17 +256,22 @@ private:
         std::optional<offline::CopyWriteResult> written;
         std::exception_ptr fault;
         {
-            platform::WorkerThread worker;
+            const offline::BodyLoader body_of =
+                [&](std::size_t number) -> std::optional<offline::CleanBody> {
+                if (stop) {
+                    return std::nullopt;
+                }
+                return m_spool->Load(number);
+            };
+            platform::WorkerThread worker; // after what its job uses, so it ends first
             worker.post({[&] {
                              try {
-                                 written = offline::WriteCopy(
-                                     m_job.target.folder, pages,
-                                     [&](std::size_t number) -> std::optional<offline::CleanBody> {
-                                         if (stop) {
-                                             return std::nullopt;
-                                         }
-                                         return m_spool->Load(number);
-                                     });
+                                 written = offline::WriteCopy(m_job.target.folder, pages, body_of);
+                                 for (PreparedPostSink* sink : m_job.sinks) {
+                                     if (!written->stopped) {
+                                         sink->finish(pages.posts(), *pictures, body_of);
+                                     }
+                                 }
                              } catch (...) {
                                  fault = std::current_exception();
                              }
@@ -282,7 +286,7 @@ private:
             return;
         }
         m_outcome.copy = fault || !written || !written->failed.empty() ? CopyResult::incomplete
-                                                                      : CopyResult::written;
+                                                                       : CopyResult::written;
     }
 
     const SaveJob& m_job;

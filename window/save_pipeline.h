@@ -26,6 +26,12 @@ public:
     virtual ~PreparedPostSink() = default;
     // Throwing counts as a fault in the copy: the save goes on and says the copy is incomplete.
     virtual void take(const offline::PreparedPost& post) = 0;
+    // Once the copy's pages are written (not when the save was stopped or blocked), on the same
+    // thread: every post in list order, the pictures the copy holds, and each saved post's body
+    // again, from the spool, by its number. Throwing counts as in take().
+    virtual void finish(const std::vector<offline::PostSummary>& /*posts*/,
+                        const offline::PictureOutcomes& /*pictures*/,
+                        const offline::BodyLoader& /*body_of*/) {}
 };
 
 struct SaveJob {

@@ -78,9 +78,14 @@ void Form1::SaveRun() {
     try {
         if (addresses) {
             outcome = window::RunSave(
-                {posts, *addresses, target, user_name, save_parallel_downloads,
+                {posts,
+                 *addresses,
+                 target,
+                 user_name,
+                 save_parallel_downloads,
                  politeness ? &*politeness : nullptr,
-                 picture_source(route, politeness ? &*politeness : nullptr), {}},
+                 picture_source(route, politeness ? &*politeness : nullptr),
+                 {}},
                 {[&caption](std::u16string_view full, std::u16string_view short_form) {
                      caption.show(full, short_form);
                  },

@@ -20,14 +20,7 @@
 #include <string>
 #include <vector>
 
-using gui_testing::file_titles;
-using gui_testing::Files;
-using gui_testing::files_in;
-using gui_testing::read_file;
-using gui_testing::saved_in;
-using gui_testing::SaveTest;
-using gui_testing::Texts;
-using gui_testing::wait_until;
+using namespace gui_testing;
 using platform::utf16_to_utf8;
 
 namespace fs = std::filesystem;

@@ -10,26 +10,14 @@
 #include <glibmm/main.h>
 
 #include <algorithm>
-#include <fstream>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
-using gui_testing::click;
-using gui_testing::expected_files;
-using gui_testing::file_titles;
-using gui_testing::Files;
-using gui_testing::files_in;
-using gui_testing::LocalPosts;
-using gui_testing::read_file;
-using gui_testing::RecordedBox;
-using gui_testing::saved_in;
-using gui_testing::SaveTest;
-using gui_testing::Texts;
+using namespace gui_testing;
 
 namespace fs = std::filesystem;
-
-using gui_testing::gbk_body;
 
 namespace {
 

@@ -56,8 +56,7 @@ LocalPosts::LocalPosts(int expected_requests)
       }) {}
 
 std::u16string LocalPosts::address(std::string_view file) const {
-    return platform::utf8_to_utf16(m_server.base_url() + "/someone/blog/item/" +
-                                   std::string(file));
+    return platform::utf8_to_utf16(m_server.base_url() + "/someone/blog/item/" + std::string(file));
 }
 
 std::vector<std::u16string> LocalPosts::numbered_addresses(int count) const {

@@ -14,17 +14,7 @@
 #include <string>
 #include <vector>
 
-using gui_testing::click;
-using gui_testing::expected_files;
-using gui_testing::file_titles;
-using gui_testing::Files;
-using gui_testing::files_in;
-using gui_testing::LocalPosts;
-using gui_testing::read_file;
-using gui_testing::RecordedBox;
-using gui_testing::saved_in;
-using gui_testing::SaveTest;
-using gui_testing::Texts;
+using namespace gui_testing;
 
 namespace fs = std::filesystem;
 
@@ -111,7 +101,8 @@ TEST_F(SlowSaveTest, TheWindowStaysLiveShowsProgressAndIgnoresClicks) {
                 click(form().Command2); // no second save either
                 // The collector keeps working; what it adds now is not part of this save.
                 form().WebBrowser1.Navigate2(
-                    sample_blog::SampleBlog(u"someone", gui_testing::save_blog_options).list_page_address(2));
+                    sample_blog::SampleBlog(u"someone", gui_testing::save_blog_options)
+                        .list_page_address(2));
             }
             return true;
         },

@@ -1,6 +1,7 @@
 #include "window/save_pipeline.h"
 
 #include "platform/quit_request.h"
+#include "platform/text.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/sample_blog_service.h"
 #include "tests/support/temp_folder.h"
@@ -30,8 +31,10 @@ namespace {
 const sample_blog::BlogOptions blog_options{.posts = 4};
 
 // Posts 1 to 4 as their files are named: the place in the list, then the title without blanks.
-const std::map<int, std::string> file_names{
-    {1, "1 春游记1.html"}, {2, "2 我的第2篇日记.html"}, {3, "3 a_b日记3.html"}, {4, "4 文档_备份4.html"}};
+const std::map<int, std::string> file_names{{1, "1 春游记1.html"},
+                                            {2, "2 我的第2篇日记.html"},
+                                            {3, "3 a_b日记3.html"},
+                                            {4, "4 文档_备份4.html"}};
 
 sample_blog::SampleBlog blog() {
     return sample_blog::SampleBlog(u"someone", blog_options);
@@ -62,6 +65,13 @@ public:
         m_changed.notify_all();
         m_changed.wait(lock, [&] { return m_allowed >= turn || m_gave_up; });
         m_numbers.insert(post.number);
+    }
+    void finish(const std::vector<offline::PostSummary>& posts, const offline::PictureOutcomes&,
+                const offline::BodyLoader& body_of) override {
+        for (const offline::PostSummary& post : posts) {
+            m_finished.push_back(post.number);
+            m_bodies += body_of(post.number)->source;
+        }
     }
     // From the main loop: lets every post that arrived go on. True when one was waiting.
     bool allow_waiting() {
@@ -96,6 +106,10 @@ private:
     std::size_t m_allowed = 0;
     bool m_gave_up = false;
     std::set<std::size_t> m_numbers;
+
+public: // after the save, read on the same thread
+    std::vector<std::size_t> m_finished;
+    std::string m_bodies;
 };
 
 class SavePipelineTest : public testing::Test {
@@ -181,6 +195,12 @@ TEST_F(SavePipelineTest, PreparationWaitsOnTheMainLoopWithoutStoppingIt) {
     EXPECT_FALSE(held.gave_up());
     EXPECT_GE(let_go, 1u);
     EXPECT_EQ(held.numbers(), (std::set<std::size_t>{1, 2, 3, 4}));
+    // Once the copy is written, every post again in list order, with its body from the spool.
+    EXPECT_EQ(held.m_finished, (std::vector<std::size_t>{1, 2, 3, 4}));
+    for (int number = 1; number <= 4; ++number) {
+        const std::string text = platform::utf16_to_utf8(blog().post_body(number));
+        EXPECT_NE(held.m_bodies.find(text), std::string::npos) << number;
+    }
     EXPECT_EQ(outcome.failures, 0u);
     EXPECT_EQ(outcome.copy, window::CopyResult::written);
     std::map<std::string, std::string> expected;
