@@ -1,6 +1,6 @@
 #include "archive/blog_route.h"
 
-#include "window/blog_address.h"
+#include "blog/blog_address.h"
 
 namespace archive {
 

@@ -2,8 +2,8 @@
 
 #include "archive/ascii_text.h"
 
+#include "blog/link_collector.h"
 #include "platform/text.h"
-#include "window/link_collector.h"
 
 #include <nlohmann/json.hpp>
 
@@ -264,7 +264,7 @@ std::vector<std::u16string> posts_missing_from_list(const WaybackBlog& blog,
         }
         std::u16string address =
             capture_address(blog.archive, entry.timestamp, u"", tidy_original(entry.original));
-        if (window::IsPostLink(address) && listed.insert(identity).second) {
+        if (blog::IsPostLink(address) && listed.insert(identity).second) {
             missing.push_back(std::move(address));
         }
     }

@@ -2,7 +2,7 @@
 
 #include "archive/ascii_text.h"
 
-#include "window/blog_address.h"
+#include "blog/blog_address.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 //   build/bench/link_collector_bench
 
 #include "bench/ratio_report.h"
-#include "window/link_collector.h"
+#include "blog/link_collector.h"
 
 #include <benchmark/benchmark.h>
 
@@ -55,7 +55,7 @@ const Workload& workload() {
 void add_with_pairwise_pass(std::vector<std::u16string>& list,
                             const std::vector<std::u16string>& page) {
     for (const std::u16string& link : page) {
-        if (window::IsPostLink(link)) {
+        if (blog::IsPostLink(link)) {
             list.push_back(link);
         }
     }
@@ -78,7 +78,7 @@ double seconds_since(Clock::time_point start) {
 void BM_Collector(benchmark::State& state) {
     const Workload& w = workload();
     for (auto _ : state) {
-        window::PostLinkList list;
+        blog::PostLinkList list;
         list.add_page_links(w.listed);
         const Clock::time_point start = Clock::now();
         const auto added = list.add_page_links(w.page);

@@ -2,8 +2,8 @@
 // or every row it gives is a capture, and the posts taken from it are each listed once.
 
 #include "archive/capture_index.h"
+#include "blog/link_collector.h"
 #include "fuzz/fuzz_input.h"
-#include "window/link_collector.h"
 
 #include <string_view>
 #include <unordered_set>
@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::unordered_set<std::u16string> seen;
     for (const std::u16string& post : archive::posts_missing_from_list(blog, {}, part.entries)) {
-        fuzz::require(window::IsPostLink(post), "an added post passes the link filter");
+        fuzz::require(blog::IsPostLink(post), "an added post passes the link filter");
         fuzz::require(seen.insert(archive::post_identity(post)).second, "each post is added once");
     }
     return 0;

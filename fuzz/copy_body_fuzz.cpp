@@ -2,10 +2,10 @@
 // nothing runnable, and the body comes out as it went in but for the attribute values pointed
 // elsewhere and the parts removed, with our own markup after it left intact.
 
-#include "copy/body_clean.h"
-#include "copy/copy_pages.h"
-#include "copy/html_text.h"
 #include "fuzz/fuzz_input.h"
+#include "offline/body_clean.h"
+#include "offline/copy_pages.h"
+#include "offline/html_text.h"
 #include "platform/text.h"
 #include "tests/support/runnable_check.h"
 

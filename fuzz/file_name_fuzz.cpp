@@ -1,9 +1,9 @@
 // Titles and user names come from web pages, so any text must give a name that stays inside its
 // folder and that the file system takes.
 
+#include "blog/post_file.h"
 #include "fuzz/fuzz_input.h"
 #include "platform/text.h"
-#include "window/post_file.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <glib.h>

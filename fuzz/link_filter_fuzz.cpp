@@ -3,8 +3,8 @@
 // UTF-16 text, one link per line; an empty line ends a page, and the pages reach the same list
 // one after another.
 
+#include "blog/link_collector.h"
 #include "fuzz/fuzz_input.h"
-#include "window/link_collector.h"
 
 #include <algorithm>
 #include <string_view>
@@ -31,7 +31,7 @@ std::vector<Page> pages_from(std::u16string_view text) {
 Page add_plainly(Page& list, const Page& page) {
     Page added;
     for (const std::u16string& link : page) {
-        if (window::IsPostLink(link) && std::find(list.begin(), list.end(), link) == list.end()) {
+        if (blog::IsPostLink(link) && std::find(list.begin(), list.end(), link) == list.end()) {
             list.push_back(link);
             added.push_back(link);
         }
@@ -43,7 +43,7 @@ Page add_plainly(Page& list, const Page& page) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<Page> pages = pages_from(fuzz::utf16_from(data, size));
-    window::PostLinkList list;
+    blog::PostLinkList list;
     Page plain;
     for (const Page& page : pages) {
         fuzz::require(list.add_page_links(page) == add_plainly(plain, page),

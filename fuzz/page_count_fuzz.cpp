@@ -1,9 +1,9 @@
 // The page count of the harvest run reads any text without fault, and reads the number in a
 // well-formed pager wherever the pager sits in the page.
 
+#include "blog/page_count.h"
 #include "fuzz/fuzz_input.h"
 #include "platform/text.h"
-#include "window/page_count.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -20,7 +20,7 @@ bool contains(std::u16string_view text, std::u16string_view part) {
 }
 
 void check_any_text(std::u16string_view page) {
-    const std::optional<int> count = harvest::LastPageIndexFrom(page);
+    const std::optional<int> count = blog::LastPageIndexFrom(page);
     if (count) {
         fuzz::require(*count >= 0 && *count <= largest_index, "the count fits 16 bits");
         fuzz::require(contains(page, next_link) && contains(page, last_link),
@@ -44,7 +44,7 @@ void check_pager_in_page(FuzzedDataProvider& provider) {
                                 std::u16string(next_link) + u"</a> <a href=\"/someone/blog/index/" +
                                 std::u16string(zeros, u'0') + platform::decimal(number) + u"\">" +
                                 std::u16string(last_link) + u"</a>" + after;
-    const std::optional<int> count = harvest::LastPageIndexFrom(page);
+    const std::optional<int> count = blog::LastPageIndexFrom(page);
     if (number <= largest_index) {
         fuzz::require(count == number, "the pager's last index is read");
     } else {

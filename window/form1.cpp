@@ -1,11 +1,11 @@
 #include "window/form1.h"
 
+#include "blog/blog_address.h"
 #include "platform/message_box.h"
 #include "platform/quit_request.h"
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/unhandled_error.h"
-#include "window/blog_address.h"
 
 #include <gtkmm/eventcontrollerkey.h>
 #include <gtkmm/gestureclick.h>
@@ -78,7 +78,7 @@ void Form1::List1_DblClick() {
     // A page may plant a javascript: link that passes the collector's tests; only web
     // addresses are shown.
     if (const auto selected = list1_selected();
-        selected && window::IsWebAddress(list1_item(*selected))) {
+        selected && blog::IsWebAddress(list1_item(*selected))) {
         WebBrowser1.Navigate2(list1_item(*selected));
     }
 }

@@ -3,10 +3,10 @@
 
 #include "archive/blog_route.h"
 #include "archive/capture_index.h"
+#include "blog/link_collector.h"
 #include "platform/interval_timer.h"
 #include "platform/web_browser.h"
 #include "window/fixed_size.h"
-#include "window/link_collector.h"
 #include "window/tab_order_fixed.h"
 
 #include <gtkmm/button.h>
@@ -132,7 +132,7 @@ private:
     Gtk::ScrolledWindow m_list1_scroller;
     Glib::RefPtr<Gtk::StringList> m_list1_model;
     Glib::RefPtr<Gtk::SingleSelection> m_list1_selection;
-    window::PostLinkList m_post_links;
+    blog::PostLinkList m_post_links;
     std::uint64_t m_collected_serial = 0;
     // Raised by every clear of List1.
     std::uint64_t m_list1_generation = 0;

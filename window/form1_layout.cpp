@@ -3,10 +3,10 @@
 #include "window/form1.h"
 #include "window/form1_style.h"
 
+#include "blog/blog_address.h"
 #include "platform/text.h"
 #include "platform/window_frame.h"
 #include "resources/version.h"
-#include "window/blog_address.h"
 
 #include <gtkmm/cssprovider.h>
 #include <gtkmm/signallistitemfactory.h>

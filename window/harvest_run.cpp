@@ -1,6 +1,7 @@
 #include "window/form1.h"
 
 #include "archive/blog_route.h"
+#include "blog/page_count.h"
 #include "platform/archive_request_policy.h"
 #include "platform/codepage.h"
 #include "platform/message_box.h"
@@ -8,7 +9,6 @@
 #include "platform/quit_request.h"
 #include "platform/text.h"
 #include "utilities/moddelay.h"
-#include "window/page_count.h"
 #include "window/waiting_caption.h"
 
 #include <cstdint>
@@ -45,7 +45,7 @@ void Form1::HarvestRun() {
     // Through the archive one post is one item, whatever the timestamps of its links.
     m_post_links.set_identity(archive::BlogRoute(typed_address(txtblog)).wayback()
                                   ? &archive::post_identity
-                                  : &window::PostLinkList::same_link);
+                                  : &blog::PostLinkList::same_link);
     Timer1.set_enabled(true);
     WebBrowser1.Navigate2(typed_address(txtblog));
     Command1.set_label(platform::utf16_to_utf8(u"正在获取文章链接"));
@@ -70,7 +70,7 @@ void Form1::HarvestRun() {
         platform::MsgBox(bad_address_text, bad_address_title);
     }
     int last_page_index = 0;
-    if (const std::optional<int> read = harvest::LastPageIndexFrom(first_page.value_or(u""))) {
+    if (const std::optional<int> read = blog::LastPageIndexFrom(first_page.value_or(u""))) {
         last_page_index = *read;
         Label2.set_text(
             platform::utf16_to_utf8(u"共有" + platform::decimal(last_page_index) + u"页数"));

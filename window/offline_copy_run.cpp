@@ -1,6 +1,6 @@
 #include "window/offline_copy_run.h"
 
-#include "copy/picture.h"
+#include "offline/picture.h"
 #include "platform/quit_request.h"
 #include "platform/text.h"
 #include "utilities/moddelay.h"

@@ -3,8 +3,8 @@
 // posts once the post files are all written. No GTK: the save shows the progress through a
 // callback.
 
-#include "copy/copy_pages.h"
-#include "copy/copy_writer.h"
+#include "offline/copy_pages.h"
+#include "offline/copy_writer.h"
 #include "platform/page_downloads.h"
 
 #include <cstddef>

@@ -1,10 +1,9 @@
 #include "window/post_saver.h"
 
+#include "blog/post_file.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/text.h"
-#include "utilities/modcut.h"
-#include "window/post_file.h"
 
 #include <exception>
 
@@ -33,16 +32,6 @@ SaveTarget target_under(const fs::path& base, std::u16string_view user_name) {
 }
 
 } // namespace
-
-PostPieces CutPost(std::u16string_view page) {
-    constexpr std::u16string_view body_start = u"查看文章";
-    constexpr std::u16string_view body_end = u"类别";
-    const std::size_t start = page.find(body_start);
-    return {RemoveBlanks(modcut::CutBetween(page, u"<title>", u"_")),
-            modcut::CutBetween(page, body_start, body_end),
-            start != std::u16string_view::npos &&
-                page.find(body_end, start + body_start.size()) != std::u16string_view::npos};
-}
 
 SaveTarget ChooseSaveFolder(const fs::path& program_folder, std::u16string_view user_name,
                             const fs::path& home) {

@@ -1,6 +1,8 @@
 #pragma once
-// Saving one downloaded post: its title and body cut out of the page, the body appended in GBK
-// to a file named after the post's number and title, in the folder chosen for the user.
+// Saving one downloaded post: the body cut out of its page appended in GBK to a file named after
+// the post's number and title, in the folder chosen for the user.
+
+#include "blog/post_cut.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -8,16 +10,6 @@
 #include <string_view>
 
 namespace blog {
-
-struct PostPieces {
-    std::u16string title; // blanks already removed
-    std::u16string body;
-    bool has_body = false; // "查看文章" and, after it, "类别" were found
-};
-
-// The title between "<title>" and "_", the body between "查看文章" and "类别". Without those
-// markers (a deleted post, a login page) the cut still gives what it gives, but has_body is false.
-PostPieces CutPost(std::u16string_view page);
 
 struct SaveTarget {
     std::filesystem::path folder; // where the files go

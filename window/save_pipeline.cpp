@@ -1,7 +1,7 @@
 #include "window/save_pipeline.h"
 
-#include "copy/body_spool.h"
-#include "copy/copy_writer.h"
+#include "offline/body_spool.h"
+#include "offline/copy_writer.h"
 #include "platform/codepage.h"
 #include "platform/page_downloads.h"
 #include "platform/quit_request.h"
@@ -157,7 +157,7 @@ private:
         // Leaving here drops the posts not begun and waits for the one being prepared.
     }
 
-    // Hands a downloaded post to the worker; its outcome comes back in list of arrival.
+    // Hands a downloaded post to the worker; the outcomes come back in the order of arrival.
     void prepare(std::size_t index, platform::DownloadResult result) {
         auto prepared = std::make_shared<Prepared>();
         prepared->index = index;
@@ -211,8 +211,19 @@ private:
         }
     }
 
-    // On the window's thread; nothing here may throw.
-    void take(Prepared& prepared) {
+    // On the window's thread, from the main loop, where nothing could catch what is thrown: a
+    // fault ends the wait and is thrown from there.
+    void take(Prepared& prepared) noexcept {
+        try {
+            count(prepared);
+        } catch (...) {
+            if (!m_fault) {
+                m_fault = std::current_exception();
+            }
+        }
+    }
+
+    void count(Prepared& prepared) {
         if (prepared.fault) {
             if (!m_fault) {
                 m_fault = prepared.fault;

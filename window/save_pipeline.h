@@ -5,7 +5,7 @@
 // window stays live whatever the posts hold. Each prepared post goes to the copy's body spool and
 // to any further sinks; the copy's pages are built from the spool once the pictures are in.
 
-#include "copy/copy_pages.h"
+#include "offline/copy_pages.h"
 #include "platform/request_policy.h"
 #include "window/offline_copy_run.h"
 #include "window/post_saver.h"

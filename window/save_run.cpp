@@ -2,6 +2,7 @@
 
 #include "archive/archive_politeness.h"
 #include "archive/blog_route.h"
+#include "blog/blog_address.h"
 #include "platform/archive_request_policy.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
@@ -9,7 +10,6 @@
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "window/backup_folder.h"
-#include "window/blog_address.h"
 #include "window/save_pipeline.h"
 #include "window/waiting_caption.h"
 

@@ -1,12 +1,12 @@
 #include "tests/gui/form1_fixture.h"
 #include "tests/gui/x_input.h"
 
+#include "blog/blog_address.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/quit_request.h"
 #include "platform/text.h"
 #include "tools/sample_blog/blog_model.h"
-#include "window/blog_address.h"
 #include "window/button_caption.h"
 
 #include <glibmm/main.h>

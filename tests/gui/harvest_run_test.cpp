@@ -1,12 +1,12 @@
 #include "tests/gui/form1_fixture.h"
 
+#include "blog/blog_address.h"
 #include "platform/codepage.h"
 #include "platform/quit_request.h"
 #include "platform/text.h"
 #include "tests/gui/x_input.h"
 #include "tests/support/loopback_server.h"
 #include "tools/sample_blog/blog_model.h"
-#include "window/blog_address.h"
 
 #include <glib.h>
 #include <glibmm/main.h>

@@ -2,10 +2,10 @@
 // written, a copy that cannot be made. The save goes on and says what failed.
 #include "tests/gui/save_fixture.h"
 
+#include "blog/blog_address.h"
 #include "platform/files.h"
 #include "platform/quit_request.h"
 #include "platform/text.h"
-#include "window/blog_address.h"
 
 #include <glibmm/main.h>
 
@@ -18,15 +18,6 @@
 using namespace gui_testing;
 
 namespace fs = std::filesystem;
-
-namespace {
-
-class FailingSaveTest : public SaveTest {
-protected:
-    FailingSaveTest() : SaveTest({"--posts", "11", "--per-page", "4", "--not-found", "3"}) {}
-};
-
-} // namespace
 
 TEST_F(FailingSaveTest, MissingUnreachableEmptyAndPostlessPagesAreCountedAndStillWritten) {
     list_page(0); // posts 1, 2, 3 (missing), 4 and the friend's post 1

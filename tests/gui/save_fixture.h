@@ -79,4 +79,16 @@ protected:
     void save_without_proxy(std::u16string_view address = u"http://hi.baidu.com/someone");
 };
 
+// Every request of the service waits 300 ms.
+class SlowSaveTest : public SaveTest {
+protected:
+    SlowSaveTest() : SaveTest({"--posts", "11", "--per-page", "4", "--latency-ms", "300"}) {}
+};
+
+// Post 3 of the service answers 404.
+class FailingSaveTest : public SaveTest {
+protected:
+    FailingSaveTest() : SaveTest({"--posts", "11", "--per-page", "4", "--not-found", "3"}) {}
+};
+
 } // namespace gui_testing

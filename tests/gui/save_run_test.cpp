@@ -2,10 +2,10 @@
 // live while it runs.
 #include "tests/gui/save_fixture.h"
 
+#include "blog/blog_address.h"
 #include "platform/files.h"
 #include "platform/quit_request.h"
 #include "platform/text.h"
-#include "window/blog_address.h"
 
 #include <glibmm/main.h>
 
@@ -17,15 +17,6 @@
 using namespace gui_testing;
 
 namespace fs = std::filesystem;
-
-namespace {
-
-class SlowSaveTest : public SaveTest {
-protected:
-    SlowSaveTest() : SaveTest({"--posts", "11", "--per-page", "4", "--latency-ms", "300"}) {}
-};
-
-} // namespace
 
 TEST_F(SaveTest, WritesOneGbkFilePerPostNumberedByItsPlaceAndReports) {
     list_page(1);

@@ -1,10 +1,10 @@
 #include "platform/web_browser.h"
 
+#include "blog/blog_address.h"
 #include "platform/text.h"
 #include "tests/gui/form1_fixture.h"
 #include "tests/gui/x_input.h"
 #include "tools/sample_blog/blog_model.h"
-#include "window/blog_address.h"
 
 #include <gtest/gtest.h>
 #include <gtkmm/window.h>

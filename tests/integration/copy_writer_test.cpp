@@ -1,6 +1,6 @@
-#include "copy/copy_writer.h"
+#include "offline/copy_writer.h"
 
-#include "copy/picture.h"
+#include "offline/picture.h"
 
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_folder.h"

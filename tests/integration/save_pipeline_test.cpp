@@ -36,7 +36,7 @@ const std::map<int, std::string> file_names{{1, "1 春游记1.html"},
                                             {3, "3 a_b日记3.html"},
                                             {4, "4 文档_备份4.html"}};
 
-sample_blog::SampleBlog blog() {
+sample_blog::SampleBlog sample() {
     return sample_blog::SampleBlog(u"someone", blog_options);
 }
 
@@ -51,7 +51,7 @@ std::map<std::string, std::string> post_files(const fs::path& folder) {
 }
 
 std::string gbk_body(int number) {
-    return sample_blog::encode_gbk(blog().post_body(number));
+    return sample_blog::encode_gbk(sample().post_body(number));
 }
 
 // Hands each prepared post on only when the test lets it: the preparation thread waits in
@@ -119,7 +119,7 @@ protected:
     window::SaveJob job(std::vector<window::PreparedPostSink*> sinks = {}) const {
         window::SaveJob job;
         for (int n = 1; n <= 4; ++n) {
-            job.posts.push_back(blog().post_address(n));
+            job.posts.push_back(sample().post_address(n));
         }
         job.downloads = job.posts;
         job.target = {m_temp.path(), u""};
@@ -198,7 +198,7 @@ TEST_F(SavePipelineTest, PreparationWaitsOnTheMainLoopWithoutStoppingIt) {
     // Once the copy is written, every post again in list order, with its body from the spool.
     EXPECT_EQ(held.m_finished, (std::vector<std::size_t>{1, 2, 3, 4}));
     for (int number = 1; number <= 4; ++number) {
-        const std::string text = platform::utf16_to_utf8(blog().post_body(number));
+        const std::string text = platform::utf16_to_utf8(sample().post_body(number));
         EXPECT_NE(held.m_bodies.find(text), std::string::npos) << number;
     }
     EXPECT_EQ(outcome.failures, 0u);

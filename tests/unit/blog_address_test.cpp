@@ -1,4 +1,4 @@
-#include "window/blog_address.h"
+#include "blog/blog_address.h"
 
 #include <gtest/gtest.h>
 

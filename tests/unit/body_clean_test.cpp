@@ -1,4 +1,4 @@
-#include "copy/body_clean.h"
+#include "offline/body_clean.h"
 
 #include "tests/support/runnable_check.h"
 

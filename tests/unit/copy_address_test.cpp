@@ -1,5 +1,5 @@
-#include "copy/address.h"
-#include "copy/picture.h"
+#include "offline/address.h"
+#include "offline/picture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "copy/copy_pages.h"
+#include "offline/copy_pages.h"
 
 #include "tests/support/runnable_check.h"
 

@@ -1,4 +1,4 @@
-#include "window/link_collector.h"
+#include "blog/link_collector.h"
 
 #include "archive/wayback_address.h"
 
@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-using window::IsPostLink;
-using window::PostLinkList;
+using blog::IsPostLink;
+using blog::PostLinkList;
 using Links = std::vector<std::u16string>;
 
 namespace {
@@ -59,7 +59,7 @@ TEST(IsWebAddress, OnlyHttpAndHttpsWhateverTheirCase) {
         {u"http", false},
     };
     for (const auto& [address, expected] : cases) {
-        EXPECT_EQ(window::IsWebAddress(address), expected)
+        EXPECT_EQ(blog::IsWebAddress(address), expected)
             << std::string(address.begin(), address.end());
     }
 }

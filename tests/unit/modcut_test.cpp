@@ -25,7 +25,9 @@ TEST(CutBetween, GivesEmptyTextWhenTheCutCannotBeMade) {
     EXPECT_EQ(CutBetween(u"", u"<title>", u"_"), u"");
     EXPECT_EQ(CutBetween(u"<title>", u"<title>", u"_"), u"");  // start lies past the end
     EXPECT_EQ(CutBetween(u"<title>_", u"<title>", u"_"), u""); // markers touch
-    EXPECT_EQ(CutBetween(u"abc", u"<title>", u"_"), u"");      // text shorter than marker
+    // An empty title: the end marker right where the cut starts is the one that counts.
+    EXPECT_EQ(CutBetween(u"<title>_a_", u"<title>", u"_"), u"");
+    EXPECT_EQ(CutBetween(u"abc", u"<title>", u"_"), u""); // text shorter than marker
 }
 
 TEST(CutBetween, CountsUtf16CodeUnits) {

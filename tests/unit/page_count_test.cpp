@@ -1,10 +1,10 @@
-#include "window/page_count.h"
+#include "blog/page_count.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-using harvest::LastPageIndexFrom;
+using blog::LastPageIndexFrom;
 
 namespace {
 

@@ -3,7 +3,7 @@
 // is ready, so that the pages are built after the pictures without every body held at once.
 // The files are the save's own scratch: they go with the spool.
 
-#include "copy/body_clean.h"
+#include "offline/body_clean.h"
 
 #include <cstddef>
 #include <filesystem>

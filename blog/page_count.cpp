@@ -1,8 +1,8 @@
-#include "window/page_count.h"
+#include "blog/page_count.h"
 
 #include <cstddef>
 
-namespace harvest {
+namespace blog {
 namespace {
 
 constexpr std::u16string_view next_marker = u"[下一页]";
@@ -51,4 +51,4 @@ std::optional<int> LastPageIndexFrom(std::u16string_view firstPage) {
     return parse_page_number(segment.substr(number_start));
 }
 
-} // namespace harvest
+} // namespace blog

@@ -1,7 +1,7 @@
-#include "copy/copy_writer.h"
+#include "offline/copy_writer.h"
 
-#include "copy/gumbo_document.h"
-#include "copy/picture.h"
+#include "offline/gumbo_document.h"
+#include "offline/picture.h"
 #include "platform/part_file.h"
 #include "platform/text.h"
 

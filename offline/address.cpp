@@ -1,6 +1,6 @@
-#include "copy/address.h"
+#include "offline/address.h"
 
-#include "copy/gumbo_document.h"
+#include "offline/gumbo_document.h"
 
 #include <glib.h>
 

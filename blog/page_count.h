@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-namespace harvest {
+namespace blog {
 
 // The index of the blog's last list page, read from the pager of its first list page:
 //
@@ -14,4 +14,4 @@ namespace harvest {
 // the number cannot be read; the blog then counts as one list page.
 std::optional<int> LastPageIndexFrom(std::u16string_view firstPage);
 
-} // namespace harvest
+} // namespace blog

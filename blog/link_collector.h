@@ -8,7 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
-namespace window {
+namespace blog {
 
 // A post address contains "/blog/item/" and neither "#" (a comment anchor) nor "send" (the
 // service's share and send-to-friend links). Exact, case-sensitive substring tests.
@@ -41,4 +41,4 @@ private:
     Identity m_identity = &same_link;
 };
 
-} // namespace window
+} // namespace blog

@@ -1,4 +1,4 @@
-#include "window/post_file.h"
+#include "blog/post_file.h"
 
 #include "platform/text.h"
 

@@ -13,7 +13,7 @@
 // saved has no page: the index lists it apart, with its address and the reason, and the
 // previous/next links of the other pages pass over it.
 
-#include "copy/body_clean.h"
+#include "offline/body_clean.h"
 
 #include <cstddef>
 #include <map>

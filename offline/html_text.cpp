@@ -1,6 +1,6 @@
-#include "copy/html_text.h"
+#include "offline/html_text.h"
 
-#include "copy/gumbo_document.h"
+#include "offline/gumbo_document.h"
 
 namespace offline {
 namespace {

@@ -1,4 +1,4 @@
-#include "copy/picture.h"
+#include "offline/picture.h"
 
 #include "platform/text.h"
 

@@ -3,7 +3,7 @@
 // posts/<N>.html and images/. Every file is written under a temporary name and renamed when
 // whole, so an interrupted save never leaves a broken file under a name that looks done.
 
-#include "copy/copy_pages.h"
+#include "offline/copy_pages.h"
 
 #include <cstdint>
 #include <filesystem>

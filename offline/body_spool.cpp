@@ -1,4 +1,4 @@
-#include "copy/body_spool.h"
+#include "offline/body_spool.h"
 
 #include "platform/part_file.h"
 

@@ -1,7 +1,7 @@
-#include "copy/copy_pages.h"
+#include "offline/copy_pages.h"
 
-#include "copy/address.h"
-#include "copy/html_text.h"
+#include "offline/address.h"
+#include "offline/html_text.h"
 #include "platform/text.h"
 #include "utilities/modcut.h"
 

@@ -1,6 +1,6 @@
-#include "window/link_collector.h"
+#include "blog/link_collector.h"
 
-namespace window {
+namespace blog {
 
 bool IsPostLink(std::u16string_view link) {
     constexpr auto npos = std::u16string_view::npos;
@@ -52,4 +52,4 @@ void PostLinkList::clear() {
     m_seen.clear();
 }
 
-} // namespace window
+} // namespace blog

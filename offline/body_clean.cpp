@@ -1,8 +1,8 @@
-#include "copy/body_clean.h"
+#include "offline/body_clean.h"
 
-#include "copy/address.h"
-#include "copy/gumbo_document.h"
-#include "copy/html_text.h"
+#include "offline/address.h"
+#include "offline/gumbo_document.h"
+#include "offline/html_text.h"
 
 #include <gumbo.h>
 
