@@ -142,6 +142,14 @@ std::u16string tidy_original(std::u16string_view original) {
 
 } // namespace
 
+std::u16string address_captures_query(std::u16string_view archive, std::u16string_view address) {
+    std::u16string query(archive);
+    query += u"/cdx/search/cdx?url=";
+    query += query_value(canonical_original(address), false);
+    query += u"&output=json&fl=timestamp,original,statuscode,mimetype&filter=statuscode:200";
+    return query;
+}
+
 std::u16string capture_index_query(const WaybackBlog& blog, std::size_t part_size,
                                    std::u16string_view resume_key) {
     std::u16string query = blog.archive;

@@ -31,6 +31,11 @@ struct CaptureEntry {
 std::u16string capture_index_query(const WaybackBlog& blog, std::size_t part_size,
                                    std::u16string_view resume_key = {});
 
+// <archive>/cdx/search/cdx?url=<address without scheme>&output=json
+//   &fl=timestamp,original,statuscode,mimetype&filter=statuscode:200
+// Every status-200 capture of that one address, the earliest first.
+std::u16string address_captures_query(std::u16string_view archive, std::u16string_view address);
+
 // One answer of the index. With showResumeKey, an answer that stops at the limit ends with an
 // empty row and a row holding the key:
 //   [["timestamp","original","statuscode","mimetype"],

@@ -238,6 +238,24 @@ std::u16string canonical_original(std::u16string_view address) {
     return ascii_lowered(rest.substr(0, rest.size() - path.size())) + std::u16string(path);
 }
 
+std::optional<SavedCapture> saved_capture_of(std::u16string_view download_address) {
+    const std::optional<ArchivedAddress> parts = parse_archived_address(download_address);
+    if (!parts) {
+        return std::nullopt;
+    }
+    return SavedCapture{u"http://" + canonical_original(parts->original),
+                        capture_address(parts->archive, parts->timestamp, u"", parts->original)};
+}
+
+std::optional<std::u16string> picture_capture(std::u16string_view capture,
+                                              std::u16string_view picture) {
+    const std::optional<ArchivedAddress> parts = parse_archived_address(capture);
+    if (!parts) {
+        return std::nullopt;
+    }
+    return capture_address(parts->archive, parts->timestamp, u"im_", picture);
+}
+
 std::u16string post_identity(std::u16string_view link) {
     const std::optional<std::u16string> original = original_of(link);
     return canonical_original(original ? std::u16string_view(*original) : link);

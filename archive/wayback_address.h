@@ -54,6 +54,21 @@ struct ArchivedAddress {
 };
 std::optional<ArchivedAddress> parse_archived_address(std::u16string_view address);
 
+// What a post downloaded from a capture was: the blog's own address, as "http://" plus its
+// canonical_original, and the capture's replay address <archive>/web/<timestamp>/<original>.
+// Nothing when the download address is no archived one.
+struct SavedCapture {
+    std::u16string original;
+    std::u16string capture;
+};
+std::optional<SavedCapture> saved_capture_of(std::u16string_view download_address);
+
+// The raw capture of a picture shown by the post saved from `capture` (a replay address), at
+// that capture's timestamp: <archive>/web/<timestamp>im_/<picture>. Nothing when `capture` is
+// no archived address.
+std::optional<std::u16string> picture_capture(std::u16string_view capture,
+                                              std::u16string_view picture);
+
 // The original address inside an archived link, whatever its timestamp and flag; nothing when
 // the link is not an archived address.
 std::optional<std::u16string> original_of(std::u16string_view archived_link);

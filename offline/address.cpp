@@ -4,6 +4,8 @@
 
 #include <glib.h>
 
+#include <algorithm>
+#include <array>
 #include <memory>
 
 namespace offline {
@@ -135,6 +137,33 @@ std::optional<std::string> ResolveWebAddress(std::string_view base, std::string_
         return std::nullopt;
     }
     return address;
+}
+
+std::string PostPageKey(std::string_view address) {
+    const std::size_t authority = address.find("://");
+    if (authority == std::string_view::npos) {
+        return SplitFragment(address).first;
+    }
+    const std::size_t host = authority + 3;
+    const std::size_t path = std::min(address.find_first_of("/?#", host), address.size());
+    const std::size_t path_end = std::min(address.find_first_of("?#", path), address.size());
+    const std::string_view path_text = address.substr(path, path_end - path);
+    // "/<user>/blog/item/<id>.html": four segments, none empty.
+    std::size_t segments = 0;
+    std::size_t at = 0;
+    std::array<std::string_view, 4> parts{};
+    while (at < path_text.size() && path_text[at] == '/' && segments < parts.size()) {
+        const std::size_t end = std::min(path_text.find('/', at + 1), path_text.size());
+        parts[segments++] = path_text.substr(at + 1, end - at - 1);
+        at = end;
+    }
+    const bool post = at == path_text.size() && segments == 4 && !parts[0].empty() &&
+                      parts[1] == "blog" && parts[2] == "item" && parts[3].size() > 5 &&
+                      parts[3].ends_with(".html");
+    if (!post) {
+        return SplitFragment(address).first;
+    }
+    return "http://" + std::string(address.substr(host, path - host)) + std::string(path_text);
 }
 
 std::pair<std::string, std::string> SplitFragment(std::string_view address) {

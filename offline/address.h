@@ -25,6 +25,13 @@ bool IsRunnableAddress(std::string_view value);
 // kept. Nothing for other schemes or when the reference cannot be read.
 std::optional<std::string> ResolveWebAddress(std::string_view base, std::string_view reference);
 
+// The key the copy knows a post's page by, so that every spelling of a post's address leads to
+// it. `address` is one ResolveWebAddress gave. A post of a blog on any host,
+// "/<user>/blog/item/<id>.html", keys as "http://" + host + that path, without query or
+// fragment: "https://hi.baidu.com/u/blog/item/1.html?x#y" -> "http://hi.baidu.com/u/blog/item/
+// 1.html". Any other address keys as itself without its fragment.
+std::string PostPageKey(std::string_view address);
+
 // The address without its "#..." part, and that part (with the "#", or empty).
 std::pair<std::string, std::string> SplitFragment(std::string_view address);
 

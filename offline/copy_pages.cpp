@@ -46,8 +46,17 @@ std::string web_link(std::string_view address) {
     return "<a href=\"" + EscapeHtml(address) + "\">" + EscapeHtml(address) + "</a>";
 }
 
+// The post's own address, and for a post saved from the archive the capture it came from.
+std::string source_of(const PostSummary& post) {
+    std::string source = "原文：" + web_link(post.address);
+    if (!post.capture.empty()) {
+        source += " 存档：" + web_link(post.capture);
+    }
+    return source;
+}
+
 std::string source_line(const PostSummary& post) {
-    return "<p class=\"source\">原文：" + web_link(post.address) + "</p>\n";
+    return "<p class=\"source\">" + source_of(post) + "</p>\n";
 }
 
 std::string utf8(std::u16string_view text) {
@@ -60,6 +69,7 @@ PreparedPost PreparePost(std::size_t number, CopyPost post) {
     PreparedPost prepared;
     prepared.number = number;
     prepared.address = utf8(post.address);
+    prepared.capture = utf8(post.capture);
     prepared.saved = post.page.has_value();
     prepared.failure = utf8(post.failure);
     if (post.page) {
@@ -79,6 +89,9 @@ CopyPlan PlanCopy(std::vector<PreparedPost> posts) {
             for (const std::string& picture : PicturesOf(prepared.body)) {
                 if (seen.insert(picture).second) {
                     plan.pictures.push_back(picture);
+                    if (!prepared.capture.empty()) {
+                        plan.picture_captures.emplace(picture, prepared.capture);
+                    }
                 }
             }
         }
@@ -97,22 +110,29 @@ CopyPlan PlanCopy(const std::vector<CopyPost>& posts) {
 }
 
 PostSummary SummaryOf(const PreparedPost& post) {
-    return {post.number,  post.address,
-            post.saved,   post.title,
-            post.failure, post.saved ? PicturesOf(post.body) : std::vector<std::string>()};
+    return {post.number,
+            post.address,
+            post.capture,
+            post.saved,
+            post.title,
+            post.failure,
+            post.saved ? PicturesOf(post.body) : std::vector<std::string>()};
 }
 
-std::vector<std::string> PicturesOf(const std::vector<PostSummary>& posts) {
-    std::vector<std::string> pictures;
+CopyPlan PlanPictures(const std::vector<PostSummary>& posts) {
+    CopyPlan plan;
     std::set<std::string> seen;
     for (const PostSummary& post : posts) {
         for (const std::string& picture : post.pictures) {
             if (seen.insert(picture).second) {
-                pictures.push_back(picture);
+                plan.pictures.push_back(picture);
+                if (!post.capture.empty()) {
+                    plan.picture_captures.emplace(picture, post.capture);
+                }
             }
         }
     }
-    return pictures;
+    return plan;
 }
 
 CopyPageBuilder::CopyPageBuilder(std::vector<PostSummary> posts, const PictureOutcomes& pictures,
@@ -125,8 +145,8 @@ CopyPageBuilder::CopyPageBuilder(std::vector<PostSummary> posts, const PictureOu
             continue;
         }
         m_saved.push_back(i);
-        if (const auto key = ResolveWebAddress(post.address, post.address)) {
-            m_numbers.emplace(SplitFragment(*key).first, post.number);
+        if (const auto address = ResolveWebAddress(post.address, post.address)) {
+            m_numbers.emplace(PostPageKey(*address), post.number);
         }
     }
 }
@@ -159,6 +179,16 @@ std::string CopyPageBuilder::all_end() {
     return std::string(page_end);
 }
 
+std::set<std::string> CopyPageBuilder::picture_files() const {
+    std::set<std::string> files;
+    for (const auto& [address, outcome] : m_pictures) {
+        if (!outcome.file_name.empty()) {
+            files.insert(outcome.file_name);
+        }
+    }
+    return files;
+}
+
 std::string CopyPageBuilder::index_page() const {
     std::string page = page_start(m_user + " 的博客") + "<h1>" + EscapeHtml(m_user) +
                        " 的博客</h1>\n<p class=\"summary\">备份于 " + EscapeHtml(m_time) +
@@ -169,15 +199,19 @@ std::string CopyPageBuilder::index_page() const {
     for (const std::size_t i : m_saved) {
         const std::string number = std::to_string(m_posts[i].number);
         page += "<li value=\"" + number + "\"><a href=\"posts/" + number + ".html\">" +
-                EscapeHtml(shown_title(m_posts[i])) + "</a></li>\n";
+                EscapeHtml(shown_title(m_posts[i])) + "</a>";
+        if (!m_posts[i].capture.empty()) {
+            page += " <span class=\"source\">" + source_of(m_posts[i]) + "</span>";
+        }
+        page += "</li>\n";
     }
     page += "</ol>\n";
     std::string failed;
     for (const PostSummary& post : m_posts) {
         if (!post.saved) {
-            failed += "<li>第 " + std::to_string(post.number) + " 篇：" + web_link(post.address) +
-                      "（" + EscapeHtml(post.failure.empty() ? "原因不明" : post.failure) +
-                      "）</li>\n";
+            failed += "<li>第 " + std::to_string(post.number) + " 篇：" +
+                      (post.capture.empty() ? web_link(post.address) : source_of(post)) + "（" +
+                      EscapeHtml(post.failure.empty() ? "原因不明" : post.failure) + "）</li>\n";
         }
     }
     if (!failed.empty()) {
@@ -218,7 +252,7 @@ BodyTargets CopyPageBuilder::targets(std::string picture_folder, std::string pos
             return picture_folder + found->second.file_name;
         },
         [this, post_prefix, post_suffix](const std::string& address) -> std::optional<std::string> {
-            const auto found = m_numbers.find(address);
+            const auto found = m_numbers.find(PostPageKey(address));
             if (found == m_numbers.end()) {
                 return std::nullopt;
             }
@@ -257,6 +291,7 @@ CopyPages BuildPages(const CopyPlan& plan, const PictureOutcomes& pictures,
         built.posts.emplace_back(builder.number_of(k), builder.post_page(k, *bodies[k]));
     }
     built.all += CopyPageBuilder::all_end();
+    built.pictures = builder.picture_files();
     return built;
 }
 

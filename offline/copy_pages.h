@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,14 +26,20 @@
 namespace offline {
 
 struct CopyPost {
-    std::u16string address;             // as the list has it
+    // The post's own address, which its body's relative addresses resolve against: the list
+    // item for a live save; the blog's original address for a post saved from the archive.
+    std::u16string address;
     std::optional<std::u16string> page; // the page text, when the post was saved
     std::u16string failure;             // otherwise why not: the HTTP status, a limit, the error
+    // The archive's replay address of the capture the post was saved from; empty for a post
+    // saved from the blog itself.
+    std::u16string capture = {};
 };
 
 struct PreparedPost {
     std::size_t number = 0; // place in the list, from 1
-    std::string address;    // UTF-8
+    std::string address;    // UTF-8, as in CopyPost
+    std::string capture;    // UTF-8, as in CopyPost
     bool saved = false;
     std::string title; // decoded, blanks kept
     CleanBody body;
@@ -42,6 +49,9 @@ struct PreparedPost {
 struct CopyPlan {
     std::vector<PreparedPost> posts;
     std::vector<std::string> pictures;
+    // For each picture of a post saved from the archive, the capture of the first post that
+    // shows it: the archive is asked for the picture as it was then.
+    std::map<std::string, std::string> picture_captures;
 };
 
 CopyPlan PlanCopy(const std::vector<CopyPost>& posts);
@@ -56,7 +66,8 @@ CopyPlan PlanCopy(std::vector<PreparedPost> posts);
 // bodies wait on disk.
 struct PostSummary {
     std::size_t number = 0;
-    std::string address;
+    std::string address; // as in PreparedPost
+    std::string capture;
     bool saved = false;
     std::string title;
     std::string failure;
@@ -64,8 +75,9 @@ struct PostSummary {
 };
 PostSummary SummaryOf(const PreparedPost& post);
 
-// Every picture the saved posts show, each once, in list order.
-std::vector<std::string> PicturesOf(const std::vector<PostSummary>& posts);
+// Every picture the saved posts show, each once, in list order, with the capture of the first
+// post that shows it (PlanCopy's pictures, without the posts).
+CopyPlan PlanPictures(const std::vector<PostSummary>& posts);
 
 struct PictureOutcome {
     std::string file_name; // in images/; empty when the picture could not be had
@@ -86,6 +98,9 @@ public:
     // The saved posts, in list order; `k` below counts among them.
     std::size_t saved_count() const { return m_saved.size(); }
     std::size_t number_of(std::size_t k) const { return m_posts[m_saved[k]].number; }
+
+    // The files in images/ the pages show.
+    std::set<std::string> picture_files() const;
 
     std::string post_page(std::size_t k, const CleanBody& body) const;
     // all.html is all_start(), all_article(k, body) for each saved post, then all_end().
@@ -111,6 +126,7 @@ struct CopyPages {
     std::string index;
     std::string all;
     std::vector<std::pair<std::size_t, std::string>> posts; // number, page
+    std::set<std::string> pictures;                         // the files in images/ they show
 };
 
 // Every page at once, from bodies held in memory.

@@ -7,6 +7,7 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <array>
 #include <exception>
 #include <memory>
@@ -21,6 +22,12 @@ constexpr std::array<std::string_view, 5> picture_extensions{".png", ".jpg", ".g
 
 bool ends_with(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+bool is_picture_name(std::string_view name) {
+    return std::ranges::any_of(picture_extensions, [name](std::string_view extension) {
+        return ends_with(name, extension);
+    });
 }
 
 struct DateTimeDeleter {
@@ -96,16 +103,22 @@ CopyWriteResult WriteCopy(const std::filesystem::path& user_folder, const CopyPa
         result.failed.push_back(root / "index.html");
     }
 
-    // Pages of posts no longer listed, and anything an interrupted save left half written.
-    for (const std::filesystem::path& folder : {posts, root / "images"}) {
+    // Pages of posts no longer listed, pictures no page shows any more (a post gone, or a
+    // picture an earlier save knew by another address), and anything an interrupted save left
+    // half written.
+    const std::filesystem::path images = root / "images";
+    const std::set<std::string> shown = pages.picture_files();
+    for (const std::filesystem::path& folder : {posts, images}) {
         std::vector<std::filesystem::path> stale;
         for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
              entry.increment(error)) {
             const std::string name = entry->path().filename().string();
             const bool old_page =
                 folder == posts && ends_with(name, ".html") && !written.count(name);
+            const bool old_picture =
+                folder == images && is_picture_name(name) && !shown.contains(name);
             if (entry->is_regular_file(error) &&
-                (old_page || ends_with(name, platform::part_suffix))) {
+                (old_page || old_picture || ends_with(name, platform::part_suffix))) {
                 stale.push_back(entry->path());
             }
         }

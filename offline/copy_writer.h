@@ -43,8 +43,9 @@ struct CopyWriteResult {
 using BodyLoader = std::function<std::optional<CleanBody>(std::size_t number)>;
 
 // Writes the pages into the copy's folder, a body at a time, replacing what an earlier save
-// wrote, and removes the pages of posts that are no longer in the list and files left half
-// written. A page whose body cannot be had is counted as failed, and so is all.html then.
+// wrote, and removes the pages of posts that are no longer in the list, the pictures that no
+// page shows and files left half written. A page whose body cannot be had is counted as
+// failed, and so is all.html then.
 CopyWriteResult WriteCopy(const std::filesystem::path& user_folder, const CopyPageBuilder& pages,
                           const BodyLoader& body_of);
 

@@ -11,15 +11,24 @@
 
 #include <glibmm/main.h>
 
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
 namespace platform {
 namespace {
 
 Gtk::Window* g_parent = nullptr;
 MessageBoxHandler g_handler;
+QuestionBoxHandler g_question_handler;
 
+// The box with its buttons in order; the first is the default (Enter), and Escape or closing
+// the box gives the last one's answer.
 class MessageBoxWindow : public Gtk::Window {
 public:
-    MessageBoxWindow(std::u16string_view text, std::u16string_view title) {
+    MessageBoxWindow(std::u16string_view text, std::u16string_view title,
+                     const std::vector<std::string>& buttons) {
         set_title(utf16_to_utf8(title));
         set_modal(true);
         set_resizable(false);
@@ -35,65 +44,80 @@ public:
         m_text.set_xalign(0.0F);
         m_text.set_margin(16);
 
-        m_ok.set_label("确定");
-        m_ok.set_halign(Gtk::Align::CENTER);
-        m_ok.set_size_request(90, -1);
-        m_ok.set_margin_bottom(12);
-        m_ok.signal_clicked().connect([this] { m_answered = true; });
+        m_row.set_halign(Gtk::Align::CENTER);
+        m_row.set_spacing(12);
+        m_row.set_margin_bottom(12);
+        for (std::size_t i = 0; i < buttons.size(); ++i) {
+            auto& button = m_buttons.emplace_back(std::make_unique<Gtk::Button>(buttons[i]));
+            button->set_size_request(90, -1);
+            button->signal_clicked().connect([this, i] { m_answer = i; });
+            m_row.append(*button);
+        }
+        m_last = buttons.empty() ? 0 : buttons.size() - 1;
 
         m_layout.set_orientation(Gtk::Orientation::VERTICAL);
         m_layout.append(m_text);
-        m_layout.append(m_ok);
+        m_layout.append(m_row);
         set_child(m_layout);
-        set_default_widget(m_ok);
+        if (!m_buttons.empty()) {
+            set_default_widget(*m_buttons.front());
+        }
 
-        // Escape answers the box as OK does.
+        // Escape answers the box as its last button does.
         auto keys = Gtk::EventControllerKey::create();
         keys->signal_key_pressed().connect(
             [this](guint keyval, guint, Gdk::ModifierType) {
                 if (keyval != GDK_KEY_Escape) {
                     return false;
                 }
-                m_answered = true;
+                m_answer = m_last;
                 return true;
             },
             false);
         add_controller(keys);
     }
 
-    bool answered() const { return m_answered; }
+    // The button pressed, from 0; nothing while the box waits.
+    std::optional<std::size_t> answer() const { return m_answer; }
 
     void show_and_focus() {
         set_visible(true);
-        m_ok.grab_focus();
+        if (!m_buttons.empty()) {
+            m_buttons.front()->grab_focus();
+        }
     }
 
 protected:
     bool on_close_request() override {
-        m_answered = true;
+        m_answer = m_last;
         return true; // the caller hides it when its wait ends
     }
 
 private:
     Gtk::Box m_layout;
     Gtk::Label m_text;
-    Gtk::Button m_ok;
-    bool m_answered = false;
+    Gtk::Box m_row;
+    std::vector<std::unique_ptr<Gtk::Button>> m_buttons;
+    std::size_t m_last = 0;
+    std::optional<std::size_t> m_answer;
 };
 
-void show_real_box(std::u16string_view text, std::u16string_view title) {
+// The button pressed; nothing when the program is closing.
+std::optional<std::size_t> show_real_box(std::u16string_view text, std::u16string_view title,
+                                         const std::vector<std::string>& buttons) {
     if (quit_requested()) {
-        return;
+        return std::nullopt;
     }
-    MessageBoxWindow box(text, title);
+    MessageBoxWindow box(text, title, buttons);
     box.show_and_focus();
     // GTK 4 has no blocking run(): serve the main context here until the box is answered. The
     // box's modality keeps the parent from taking input meanwhile.
     const auto context = Glib::MainContext::get_default();
-    while (!box.answered() && !quit_requested()) {
+    while (!box.answer() && !quit_requested()) {
         context->iteration(true);
     }
     box.set_visible(false);
+    return quit_requested() ? std::nullopt : box.answer();
 }
 
 } // namespace
@@ -103,7 +127,14 @@ void MsgBox(std::u16string_view text, std::u16string_view title) {
         g_handler(text, title);
         return;
     }
-    show_real_box(text, title);
+    show_real_box(text, title, {"确定"});
+}
+
+bool MsgBoxYesNo(std::u16string_view text, std::u16string_view title) {
+    if (g_question_handler) {
+        return g_question_handler(text, title);
+    }
+    return show_real_box(text, title, {"是", "否"}) == std::size_t{0};
 }
 
 void set_message_box_parent(Gtk::Window* parent) {
@@ -112,6 +143,10 @@ void set_message_box_parent(Gtk::Window* parent) {
 
 void set_message_box_handler(MessageBoxHandler handler) {
     g_handler = std::move(handler);
+}
+
+void set_question_box_handler(QuestionBoxHandler handler) {
+    g_question_handler = std::move(handler);
 }
 
 } // namespace platform

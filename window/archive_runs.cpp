@@ -17,6 +17,23 @@ constexpr std::u16string_view index_failed_text =
 
 } // namespace
 
+std::optional<std::string> Form1::fetch_from_archive(const std::u16string& address,
+                                                     platform::ArchiveRequestPolicy& politeness,
+                                                     window::WaitingCaption& caption) {
+    std::optional<std::string> body;
+    platform::PageDownloads download(
+        {platform::utf16_to_utf8(address)}, 1,
+        [&body](std::size_t, platform::DownloadResult result) {
+            if (result.body && result.status == 200) {
+                body = std::move(result.body);
+            }
+        },
+        {}, &politeness);
+    window::wait_for(download, caption);
+    download.rethrow_failure();
+    return body;
+}
+
 std::vector<archive::CaptureEntry>
 Form1::read_capture_index(const archive::WaybackBlog& blog,
                           platform::ArchiveRequestPolicy& politeness,
@@ -24,17 +41,7 @@ Form1::read_capture_index(const archive::WaybackBlog& blog,
     archive::CaptureIndexReader reader(blog);
     whole = true;
     while (const std::optional<std::u16string> query = reader.next_query()) {
-        std::optional<std::string> body;
-        platform::PageDownloads download(
-            {platform::utf16_to_utf8(*query)}, 1,
-            [&body](std::size_t, platform::DownloadResult result) {
-                if (result.body && result.status == 200) {
-                    body = std::move(result.body);
-                }
-            },
-            {}, &politeness);
-        window::wait_for(download, caption);
-        download.rethrow_failure();
+        const std::optional<std::string> body = fetch_from_archive(*query, politeness, caption);
         if (platform::quit_requested() || !body || !reader.take(*body)) {
             whole = false;
             break;

@@ -112,6 +112,13 @@ private:
     void add_collected_links(const std::optional<std::vector<std::u16string>>& links);
     std::optional<std::u16string> fetch_first_list_page(const archive::BlogRoute& route,
                                                         platform::ArchiveRequestPolicy* politeness);
+    // The body of a status-200 answer of the archive; nothing for any other outcome.
+    std::optional<std::string> fetch_from_archive(const std::u16string& address,
+                                                  platform::ArchiveRequestPolicy& politeness,
+                                                  window::WaitingCaption& caption);
+    // After a harvest of the service's own address that listed nothing: offers to recover the
+    // blog from the archive, and harvests it from there when the user agrees.
+    void offer_archive_recovery(const std::u16string& typed);
     // The archive's capture index of the blog, as far as it could be read; false in `whole`
     // when a part failed.
     std::vector<archive::CaptureEntry>

@@ -93,6 +93,10 @@ void Form1::HarvestRun() {
     Command1.set_sensitive(true);
     Command1.set_label(platform::utf16_to_utf8(u"获取文章链接"));
     Timer1.set_enabled(false);
+    if (!route.wayback()) {
+        // The service closed: an address of it that lists nothing may still be in the archive.
+        offer_archive_recovery(typed_address(txtblog));
+    }
 }
 
 // The blog's first list page; nothing when the address has no user name part or no response

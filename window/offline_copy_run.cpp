@@ -75,11 +75,11 @@ offline::PictureOutcome StorePicture(const offline::PictureStore& store, std::st
 }
 
 std::optional<offline::PictureOutcomes>
-FetchPictures(const std::vector<std::string>& pictures, const offline::PictureStore& store,
+FetchPictures(const offline::CopyPlan& plan, const offline::PictureStore& store,
               std::size_t parallel, const PictureProgress& progress, const PictureSource& source) {
     offline::PictureOutcomes outcomes;
     std::vector<std::string> wanted;
-    for (const std::string& address : pictures) {
+    for (const std::string& address : plan.pictures) {
         if (auto name = store.Existing(address)) {
             outcomes[address] = {std::move(*name), {}};
         } else {
@@ -93,7 +93,9 @@ FetchPictures(const std::vector<std::string>& pictures, const offline::PictureSt
     std::vector<std::string> urls = wanted;
     if (source.download_address) {
         for (std::string& url : urls) {
-            url = source.download_address(url);
+            const auto capture = plan.picture_captures.find(url);
+            url = source.download_address(
+                url, capture == plan.picture_captures.end() ? std::string() : capture->second);
         }
     }
     std::size_t done = 0;

@@ -29,16 +29,18 @@ offline::PictureOutcome StorePicture(const offline::PictureStore& store, std::st
 using PictureProgress = std::function<void(std::size_t done, std::size_t total)>;
 
 // Where pictures come from: their own addresses, or another one for each (an archive's raw
-// capture), under a policy that every download asks first.
+// capture, given the capture of the post that shows it), under a policy that every download
+// asks first.
 struct PictureSource {
-    std::function<std::string(const std::string& picture)> download_address;
+    std::function<std::string(const std::string& picture, const std::string& capture)>
+        download_address;
     platform::RequestPolicy* policy = nullptr;
 };
 
-// Downloads the pictures that are not already whole in the store, at most `parallel` at a time,
-// and stores them. `progress` hears of each one finished. Nothing when the program was asked to
-// quit meanwhile.
-std::optional<offline::PictureOutcomes> FetchPictures(const std::vector<std::string>& pictures,
+// Downloads the plan's pictures that are not already whole in the store, at most `parallel` at
+// a time, and stores them. `progress` hears of each one finished. Nothing when the program was
+// asked to quit meanwhile.
+std::optional<offline::PictureOutcomes> FetchPictures(const offline::CopyPlan& plan,
                                                       const offline::PictureStore& store,
                                                       std::size_t parallel,
                                                       const PictureProgress& progress,

@@ -197,8 +197,10 @@ private:
             if (!failure.empty()) {
                 page.reset();
             }
+            const std::size_t i = prepared.index;
             const offline::PreparedPost post = offline::PreparePost(
-                number, {m_job.posts[prepared.index], std::move(page), failure});
+                number, {m_job.posts[i], std::move(page), failure,
+                         i < m_job.captures.size() ? m_job.captures[i] : std::u16string()});
             if (post.saved) {
                 m_spool->Store(number, post.body);
             }
@@ -243,7 +245,7 @@ private:
     }
 
     void write_copy() {
-        const std::vector<std::string> wanted = offline::PicturesOf(m_summaries);
+        const offline::CopyPlan wanted = offline::PlanPictures(m_summaries);
         const offline::PictureStore store(offline::CopyFolder(m_job.target.folder));
         const std::optional<offline::PictureOutcomes> pictures = FetchPictures(
             wanted, store, m_job.parallel,

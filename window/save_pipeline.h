@@ -35,8 +35,13 @@ public:
 };
 
 struct SaveJob {
-    std::vector<std::u16string> posts;     // as listed; each keeps its place as its number
+    // Each post's own address, which the copy resolves its body against; each keeps its place in
+    // the list as its number.
+    std::vector<std::u16string> posts;
     std::vector<std::u16string> downloads; // where each of them is downloaded from
+    // For a post downloaded from the archive, the replay address of its capture; empty for the
+    // others (or altogether).
+    std::vector<std::u16string> captures;
     blog::SaveTarget target;
     std::u16string user_name;
     std::size_t parallel = 4;

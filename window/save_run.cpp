@@ -17,19 +17,35 @@
 
 namespace {
 
-// Through the archive, pictures come from its raw captures at the typed time (the archive
-// answers with the nearest one), under the save's politeness.
+// Through the archive, each picture comes from its raw capture at the time of the capture of
+// the post that shows it (the archive answers with the nearest one), under the save's
+// politeness.
 window::PictureSource picture_source(const archive::BlogRoute& route,
                                      platform::RequestPolicy* politeness) {
     if (!route.wayback()) {
         return {};
     }
     const archive::WaybackBlog wayback = *route.wayback();
-    return {[wayback](const std::string& picture) {
-                return platform::utf16_to_utf8(archive::capture_address(
-                    wayback.archive, wayback.timestamp, u"im_", platform::utf8_to_utf16(picture)));
+    return {[wayback](const std::string& picture, const std::string& capture) {
+                const std::u16string address = platform::utf8_to_utf16(picture);
+                return platform::utf16_to_utf8(
+                    archive::picture_capture(platform::utf8_to_utf16(capture), address)
+                        .value_or(archive::capture_address(wayback.archive, wayback.timestamp,
+                                                           u"im_", address)));
             },
             politeness};
+}
+
+// What the copy is told of each post: one downloaded from a capture is the blog's own post, at
+// its original address, with the capture beside it.
+void describe_for_copy(window::SaveJob& job) {
+    job.captures.assign(job.posts.size(), std::u16string());
+    for (std::size_t i = 0; i < job.posts.size(); ++i) {
+        if (const auto saved = archive::saved_capture_of(job.downloads[i])) {
+            job.posts[i] = saved->original;
+            job.captures[i] = saved->capture;
+        }
+    }
 }
 
 } // namespace
@@ -77,21 +93,23 @@ void Form1::SaveRun() {
     outcome.blocked = !addresses;
     try {
         if (addresses) {
+            window::SaveJob job{posts,
+                                *addresses,
+                                {},
+                                target,
+                                user_name,
+                                save_parallel_downloads,
+                                politeness ? &*politeness : nullptr,
+                                picture_source(route, politeness ? &*politeness : nullptr),
+                                {}};
+            describe_for_copy(job);
             outcome = window::RunSave(
-                {posts,
-                 *addresses,
-                 target,
-                 user_name,
-                 save_parallel_downloads,
-                 politeness ? &*politeness : nullptr,
-                 picture_source(route, politeness ? &*politeness : nullptr),
-                 {}},
-                {[&caption](std::u16string_view full, std::u16string_view short_form) {
-                     caption.show(full, short_form);
-                 },
-                 [&caption](const std::function<bool()>& done) {
-                     window::wait_until(done, caption);
-                 }});
+                job, {[&caption](std::u16string_view full, std::u16string_view short_form) {
+                          caption.show(full, short_form);
+                      },
+                      [&caption](const std::function<bool()>& done) {
+                          window::wait_until(done, caption);
+                      }});
         }
     } catch (...) {
         m_saving = false;

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <regex>
 
 namespace gui_testing {
 
@@ -49,6 +50,10 @@ void Form1Fixture::SetUp() {
             on_box();
         }
     });
+    platform::set_question_box_handler([this](std::u16string_view text, std::u16string_view title) {
+        boxes.push_back({std::u16string(text), std::u16string(title)});
+        return question_answer;
+    });
     platform::set_shell_handler(
         [this](std::u16string_view address) { opened.emplace_back(address); });
     m_form = std::make_unique<Form1>();
@@ -61,6 +66,7 @@ void Form1Fixture::TearDown() {
         m_form.reset();
     }
     platform::set_message_box_handler({});
+    platform::set_question_box_handler({});
     platform::set_shell_handler({});
     m_service.reset();
     platform::reset_quit_request();
@@ -114,6 +120,18 @@ std::vector<std::u16string> first_copies(const std::vector<std::vector<std::u16s
 
 std::string read_file(const std::filesystem::path& file) {
     return testing_support::read_bytes(file);
+}
+
+std::map<std::string, std::string> tree_of(const std::filesystem::path& folder) {
+    static const std::regex time(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)");
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            files[std::filesystem::relative(entry.path(), folder).string()] =
+                std::regex_replace(read_file(entry.path()), time, "TIME");
+        }
+    }
+    return files;
 }
 
 std::map<std::string, std::string> files_in(const std::filesystem::path& folder) {

@@ -49,6 +49,9 @@ protected:
     std::vector<RecordedBox> boxes;
     std::vector<std::u16string> box_texts() const;
     std::function<void()> on_box;
+    // What the question boxes answer (true for 是, false for 否); they are recorded among the
+    // boxes.
+    bool question_answer = false;
     // Addresses handed to the shell so far.
     std::vector<std::u16string> opened;
 
@@ -73,5 +76,8 @@ std::vector<std::u16string> first_copies(const std::vector<std::vector<std::u16s
 // Every file in the folder, by name, with its bytes.
 std::map<std::string, std::string> files_in(const std::filesystem::path& folder);
 std::string read_file(const std::filesystem::path& file);
+// Every file below the folder, by path relative to it, with its bytes; the backup time, which
+// changes from save to save, blanked out.
+std::map<std::string, std::string> tree_of(const std::filesystem::path& folder);
 
 } // namespace gui_testing

@@ -174,7 +174,10 @@ TEST_F(HarvestTest, AnUnreachableServiceIsReportedGathersNothingAndEndsAfterItsF
     harvest(u"http://hi.baidu.com/someone");
     setenv("http_proxy", saved.c_str(), 1);
 
-    EXPECT_EQ(box_texts(), (Texts{hint_text, bad_address_text}));
+    // Nothing listed: the archive is offered after the run's own boxes (and declined here).
+    EXPECT_EQ(box_texts(), (Texts{hint_text, bad_address_text,
+                                  u"没有找到文章。百度空间已于2015年关闭，要从网页时光机（web."
+                                  u"archive.org）恢复这个博客吗？"}));
     EXPECT_EQ(boxes.at(1).title, u"错误提示");
     EXPECT_EQ(text_of(form().Label2), u"");
     EXPECT_EQ(text_of(form().Label3), u"正在获取第1页的文章链接");

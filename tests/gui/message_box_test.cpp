@@ -9,6 +9,7 @@
 #include "utilities/moddelay.h"
 
 #include <glibmm/main.h>
+#include <gtkmm/button.h>
 #include <gtkmm/label.h>
 
 #include <cstdio>
@@ -55,7 +56,8 @@ class MessageBoxTest : public gui_testing::Form1Fixture {
 protected:
     void SetUp() override {
         Form1Fixture::SetUp();
-        platform::set_message_box_handler({}); // the real box
+        platform::set_message_box_handler({}); // the real boxes
+        platform::set_question_box_handler({});
         ASSERT_TRUE(wait_for_collected());
     }
 };
@@ -102,6 +104,75 @@ TEST_F(MessageBoxTest, RealBoxBlocksUntilAnsweredWhileTimersTickAndTheWindowTake
     // The same click reaches the window once the box is gone.
     gui_testing::click_widget(form().Label5, 0.05);
     EXPECT_TRUE(wait_until([this] { return !opened.empty(); }, 10));
+}
+
+// The button of the box whose label reads `label`, or nullptr.
+Gtk::Button* button_labelled(Gtk::Window& box, const std::string& label) {
+    std::vector<Gtk::Widget*> pending{box.get_child()};
+    while (!pending.empty()) {
+        Gtk::Widget* widget = pending.back();
+        pending.pop_back();
+        if (auto* button = dynamic_cast<Gtk::Button*>(widget);
+            button != nullptr && button->get_label().raw() == label) {
+            return button;
+        }
+        for (Gtk::Widget* child = widget->get_first_child(); child != nullptr;
+             child = child->get_next_sibling()) {
+            pending.push_back(child);
+        }
+    }
+    return nullptr;
+}
+
+TEST_F(MessageBoxTest, TheQuestionBoxSaysYesOnEnterAndNoOnItsButtonOrEscape) {
+    // Each answer as the user gives it, through the X server; a box the input misses is
+    // closed after a while so the test fails rather than hangs.
+    const auto ask = [&](const std::function<void(Gtk::Window&)>& act, bool& missed) {
+        sigc::connection fallback;
+        auto answer = when_box_shown([&](Gtk::Window& box) {
+            act(box);
+            fallback = Glib::signal_timeout().connect(
+                [&] {
+                    missed = true;
+                    if (Gtk::Window* shown = shown_message_box()) {
+                        shown->close();
+                    }
+                    return false;
+                },
+                5000);
+        });
+        const bool yes = platform::MsgBoxYesNo(u"要恢复吗？", u"问题");
+        answer.disconnect();
+        fallback.disconnect();
+        return yes;
+    };
+    bool missed = false;
+    std::string title;
+    std::vector<std::string> labels;
+    EXPECT_TRUE(ask(
+        [&](Gtk::Window& box) {
+            title = box.get_title();
+            for (const char* label : {"是", "否"}) {
+                labels.emplace_back(button_labelled(box, label) ? label : "none");
+            }
+            gui_testing::press_key("Return");
+        },
+        missed));
+    EXPECT_FALSE(missed);
+    EXPECT_EQ(title, "问题");
+    EXPECT_EQ(labels, (std::vector<std::string>{"是", "否"}));
+
+    EXPECT_FALSE(ask(
+        [&](Gtk::Window& box) {
+            if (Gtk::Button* no = button_labelled(box, "否")) {
+                gui_testing::click_widget(*no);
+            }
+        },
+        missed));
+    EXPECT_FALSE(missed);
+    EXPECT_FALSE(ask([&](Gtk::Window&) { gui_testing::press_key("Escape"); }, missed));
+    EXPECT_FALSE(missed);
+    EXPECT_EQ(shown_message_box(), nullptr);
 }
 
 TEST_F(MessageBoxTest, ClosingTheProgramReleasesAWaitingBox) {

@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -49,20 +48,6 @@ std::string picture_file(std::u16string_view address, std::string_view extension
     std::string name = std::string(hash) + std::string(extension);
     g_free(hash);
     return name;
-}
-
-// Every file below the folder, by path relative to it, with its bytes; the backup time, which
-// changes from save to save, blanked out.
-Files tree_of(const fs::path& folder) {
-    static const std::regex time(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)");
-    Files files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file()) {
-            files[fs::relative(entry.path(), folder).string()] =
-                std::regex_replace(read_file(entry.path()), time, "TIME");
-        }
-    }
-    return files;
 }
 
 // The request log's lines that ask for one of these pictures.

@@ -100,6 +100,12 @@ TEST_F(CopyWriterTest, RemovesPagesNoLongerListedAndHalfWrittenFiles) {
     const fs::path copy = CopyFolder(m_user);
     write_bytes(copy / "images" / (PictureHash("x") + ".png.part"), "half");
     write_bytes(copy / "posts" / "notes.txt", "mine");
+    // Post 2's picture, post 4's, which goes with it, and one an earlier save named by an
+    // address no page shows now.
+    write_bytes(copy / "images" / PictureFileName("http://hi.baidu.com/p2.png", ".png"), "P2");
+    write_bytes(copy / "images" / PictureFileName("http://hi.baidu.com/p4.png", ".png"), "P4");
+    write_bytes(copy / "images" / PictureFileName("http://web.archive.org/p1.png", ".gif"), "");
+    write_bytes(copy / "images" / "notes.txt", "mine");
     ASSERT_TRUE(write_copy(m_user, listed(2), u"t").failed.empty());
 
     const auto files = files_under(copy);
@@ -107,8 +113,11 @@ TEST_F(CopyWriterTest, RemovesPagesNoLongerListedAndHalfWrittenFiles) {
     for (const auto& [name, bytes] : files) {
         names.push_back(name);
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"all.html", "index.html", "posts/1.html",
-                                               "posts/2.html", "posts/notes.txt"}));
+    EXPECT_EQ(
+        names,
+        (std::vector<std::string>{
+            "all.html", "images/" + PictureFileName("http://hi.baidu.com/p2.png", ".png"),
+            "images/notes.txt", "index.html", "posts/1.html", "posts/2.html", "posts/notes.txt"}));
     EXPECT_EQ(files.at("posts/2.html").find("下一篇</a>"), std::string::npos);
 }
 

@@ -53,7 +53,7 @@ TEST(PictureFetch, KeepsEachRasterPictureOnceSaysWhyOthersFailedAndFetchesNothin
         last_done = done;
         last_total = total;
     };
-    const auto first = window::FetchPictures(plan.pictures, store, 4, progress);
+    const auto first = window::FetchPictures(plan, store, 4, progress);
     ASSERT_TRUE(first);
     EXPECT_EQ(last_done, 6u); // the shared picture counts once
     EXPECT_EQ(last_total, 6u);
@@ -82,7 +82,7 @@ TEST(PictureFetch, KeepsEachRasterPictureOnceSaysWhyOthersFailedAndFetchesNothin
     // A later save finds the pictures it has and asks only for the ones it could not have.
     const std::string log = service.request_log();
     last_done = 0;
-    const auto second = window::FetchPictures(plan.pictures, store, 4, progress);
+    const auto second = window::FetchPictures(plan, store, 4, progress);
     ASSERT_TRUE(second);
     EXPECT_EQ(last_total, 3u);
     EXPECT_EQ(second->at(shared).file_name, hashed(shared, ".gif"));

@@ -68,3 +68,30 @@ TEST(PictureFileName, IsTheSha256OfTheAddressWithTheTypesExtension) {
         CheckPicture("image/png", png + std::string(max_picture_bytes - png.size(), 'x')).extension,
         ".png");
 }
+
+TEST(PostPageKey, GivesEverySpellingOfAPostOneKeyAndLeavesOtherAddressesAlone) {
+    const std::string key = "http://hi.baidu.com/u/blog/item/abc.html";
+    for (const char* reference :
+         {"http://hi.baidu.com/u/blog/item/abc.html", "https://hi.baidu.com/u/blog/item/abc.html",
+          "HTTP://HI.BAIDU.COM:80/u/blog/item/abc.html", "/u/blog/item/abc.html?from=x#top",
+          "abc.html#comments", "http://hi.baidu.com/u/blog/item/abc.html?a=1&b=2"}) {
+        const auto resolved = ResolveWebAddress(post, reference);
+        ASSERT_TRUE(resolved) << reference;
+        EXPECT_EQ(PostPageKey(*resolved), key) << reference;
+    }
+    // Another host keeps its own name; other pages keep their query, never their fragment.
+    EXPECT_EQ(PostPageKey("https://other.example:8443/v/blog/item/1.html?x"),
+              "http://other.example:8443/v/blog/item/1.html");
+    for (const auto& [address, kept] : std::vector<std::pair<std::string, std::string>>{
+             {"http://hi.baidu.com/u/blog/index/2?x=1#y", "http://hi.baidu.com/u/blog/index/2?x=1"},
+             {"http://hi.baidu.com/u/blog/item/abc.html/",
+              "http://hi.baidu.com/u/blog/item/abc.html/"},
+             {"http://hi.baidu.com/blog/item/abc.html", "http://hi.baidu.com/blog/item/abc.html"},
+             {"http://hi.baidu.com/u/x/blog/item/a.html",
+              "http://hi.baidu.com/u/x/blog/item/a.html"},
+             {"http://hi.baidu.com/u/blog/item/.html", "http://hi.baidu.com/u/blog/item/.html"},
+             {"https://hi.baidu.com/u/blog/item/a.htm#z",
+              "https://hi.baidu.com/u/blog/item/a.htm"}}) {
+        EXPECT_EQ(PostPageKey(address), kept) << address;
+    }
+}

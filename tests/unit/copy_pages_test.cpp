@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
 #include <string>
 
 using namespace offline;
@@ -107,4 +109,60 @@ TEST(BuildPages, PostPagesLinkLocallyAndSkipFailedPosts) {
                         "img-src 'self' file: data:; style-src 'unsafe-inline'\">");
         EXPECT_EQ(check::RunnableParts(*page), std::vector<std::string>());
     }
+}
+
+// Posts saved from the archive: known by their original addresses, whatever spelling a body
+// uses; the source names the capture beside the original.
+TEST(BuildPages, ArchivedPostsAreKnownByTheirOriginalAddresses) {
+    const std::u16string capture = u"http://web.archive.org/web/20100501000000/";
+    std::vector<CopyPost> posts = {
+        {base + u"a.html", page_of(u"一", u"<p>一"), {}, capture + base + u"a.html"},
+        {base + u"b.html",
+         page_of(u"二", u"<img src=\"/u/blog/pic/rel.gif\">"),
+         {},
+         capture + u"http://hi.baidu.com:80/u/blog/item/b.html"},
+        {base + u"c.html",
+         page_of(u"三", u"<a href=\"http://hi.baidu.com/u/blog/item/a.html\">1</a>"
+                        u"<a href=\"/u/blog/item/b.html?from=c\">2</a>"
+                        u"<a href=\"HTTPS://Hi.Baidu.com/u/blog/item/a.html#x\">3</a>"
+                        u"<img src=\"/u/blog/pic/rel.gif\"><img src=\"../pic/c.png\">"),
+         {},
+         u"http://web.archive.org/web/20110101000000/" + base + u"c.html"},
+        {base + u"d.html", std::nullopt, u"HTTP 404", capture + base + u"d.html"},
+    };
+    const CopyPlan plan = PlanCopy(posts);
+    EXPECT_EQ(plan.posts[1].address, "http://hi.baidu.com/u/blog/item/b.html");
+    EXPECT_EQ(
+        plan.posts[1].capture,
+        "http://web.archive.org/web/20100501000000/http://hi.baidu.com:80/u/blog/item/b.html");
+    // Resolved against the blog, never the archive; each picture with the capture that
+    // first shows it.
+    EXPECT_EQ(plan.pictures, (std::vector<std::string>{"http://hi.baidu.com/u/blog/pic/rel.gif",
+                                                       "http://hi.baidu.com/u/blog/pic/c.png"}));
+    EXPECT_EQ(plan.picture_captures,
+              (std::map<std::string, std::string>{
+                  {"http://hi.baidu.com/u/blog/pic/rel.gif", plan.posts[1].capture},
+                  {"http://hi.baidu.com/u/blog/pic/c.png", plan.posts[2].capture}}));
+
+    const CopyPages pages =
+        BuildPages(plan, {{"http://hi.baidu.com/u/blog/pic/rel.gif", {"R.gif", {}}}}, u"u", u"t");
+    const std::string& third = pages.posts[2].second;
+    position(third, "<a href=\"1.html\">1</a><a href=\"2.html\">2</a><a href=\"1.html#x\">3</a>"
+                    "<img src=\"../images/R.gif\">");
+    const std::string source =
+        "原文：<a href=\"http://hi.baidu.com/u/blog/item/c.html\">http://hi.baidu.com/u/blog/"
+        "item/c.html</a> 存档：<a href=\"http://web.archive.org/web/20110101000000/"
+        "http://hi.baidu.com/u/blog/item/c.html\">http://web.archive.org/web/20110101000000/"
+        "http://hi.baidu.com/u/blog/item/c.html</a>";
+    position(third, "<p class=\"source\">" + source + "</p>");
+    position(pages.index,
+             "<a href=\"posts/3.html\">三</a> <span class=\"source\">" + source + "</span></li>");
+    position(pages.index, "第 4 篇：原文：<a href=\"http://hi.baidu.com/u/blog/item/d.html\">"
+                          "http://hi.baidu.com/u/blog/item/d.html</a> 存档：<a href=\"" +
+                              std::string("http://web.archive.org/web/20100501000000/") +
+                              "http://hi.baidu.com/u/blog/item/d.html\">");
+    EXPECT_EQ(pages.pictures, (std::set<std::string>{"R.gif"}));
+    // A live save's index stays as it was: no source beside each title.
+    EXPECT_EQ(BuildPages(PlanCopy(four_posts()), outcomes, u"u", u"t").index.find("<span class"),
+              std::string::npos);
 }

@@ -137,3 +137,18 @@ TEST(PostIdentity, OnePostWhateverTheTimestampFlagSchemeOrPortOfItsLink) {
         EXPECT_NE(post_identity(other), one) << utf16_to_utf8(other);
     }
 }
+
+TEST(SavedCapture, IsThePostsOwnAddressAndTheCapturesReplayWithPicturesAtItsTime) {
+    const auto saved = saved_capture_of(
+        u"https://web.archive.org/web/20100315093012id_/http://HI.baidu.com:80/u/blog/item/1.html");
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->original, u"http://hi.baidu.com/u/blog/item/1.html");
+    EXPECT_EQ(
+        saved->capture,
+        u"https://web.archive.org/web/20100315093012/http://HI.baidu.com:80/u/blog/item/1.html");
+    EXPECT_EQ(
+        picture_capture(saved->capture, u"http://hi.baidu.com/u/blog/pic/rel.gif"),
+        u"https://web.archive.org/web/20100315093012im_/http://hi.baidu.com/u/blog/pic/rel.gif");
+    EXPECT_EQ(saved_capture_of(u"http://hi.baidu.com/u/blog/item/1.html"), std::nullopt);
+    EXPECT_EQ(picture_capture(u"", u"http://hi.baidu.com/p.gif"), std::nullopt);
+}

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <set>
+#include <string>
 
 namespace sample_blog {
 
@@ -17,11 +18,12 @@ struct ArchiveOptions {
     // post n > last list page + 1 with n % 4 == 1 captured soon after the list pages. Also the
     // first index query and the first raw capture answer 429.
     bool gaps = true;
-    std::set<int> missing_list_pages; // /blog/index/K never captured
-    std::set<int> index_only_posts;   // left out of every captured page of the blog
-    std::set<int> uncaptured_posts;   // never captured, though pages link to them
-    std::set<int> closed_posts;       // "blog closed" captured soon after the list pages
-    int too_many_every = 0;           // every Nth archive request answers 429
+    std::set<int> missing_list_pages;       // /blog/index/K never captured
+    std::set<int> index_only_posts;         // left out of every captured page of the blog
+    std::set<int> uncaptured_posts;         // never captured, though pages link to them
+    std::set<int> closed_posts;             // "blog closed" captured soon after the list pages
+    std::set<std::u16string> unknown_users; // blogs the archive never captured at all
+    int too_many_every = 0;                 // every Nth archive request answers 429
     std::map<ArchiveRequestKind, int> too_many_first; // the first N of a kind answer 429
     std::map<ArchiveRequestKind, int> busy_first;     // the first N of a kind answer 503
     int retry_after_seconds = 2;                      // 0: no Retry-After header

@@ -1,6 +1,7 @@
 #include "tools/sample_blog/archive_routes.h"
 #include "platform/text.h"
 #include "tools/sample_blog/archive_index.h"
+#include "tools/sample_blog/blog_pictures.h"
 
 #include <algorithm>
 #include <cctype>
@@ -89,8 +90,12 @@ Reply refused(ArchiveTraffic::Verdict verdict, const ServiceOptions& options) {
 // The live service's answer for a file that is not one of the blog's pages (a picture, say);
 // nothing for pages and for what the service does not have.
 std::optional<Reply> resource(const WebAddress& address, const ServiceOptions& options) {
-    // The service's own test pages were never on the web; the blog's pictures were.
+    // The service's own test pages were never on the web; the blog's pictures were, each at
+    // its own address only.
     if (address.path.starts_with("/_sample/") && !address.path.starts_with("/_sample/pictures/")) {
+        return std::nullopt;
+    }
+    if (std::ranges::find(k_picture_hosts, address.host) == k_picture_hosts.end()) {
         return std::nullopt;
     }
     Reply reply = answer(percent_decode(address_text(address)), options);

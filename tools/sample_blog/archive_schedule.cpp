@@ -142,6 +142,9 @@ std::vector<Capture> ArchiveSchedule::captures_of(const ArchivedPage& page) cons
     const std::string with_port = "http://hi.baidu.com:80" + path;
     const SampleBlog& blog = page.blog;
     std::vector<Capture> captures;
+    if (m_archive.unknown_users.contains(blog.user())) {
+        return captures;
+    }
     switch (page.kind) {
     case ArchivedPage::Kind::home:
         captures = {{home_time, plain}, {late_notice, plain, true}};

@@ -87,6 +87,13 @@ std::u16string SampleBlog::picture_content(int number) const {
         return u"<p>" + image(k_html_picture) + image(k_huge_picture) +
                u"<a href=\"javascript:void(0)\" onclick=\"document.body.setAttribute('data-ran',"
                u"'link')\">赞</a></p>\r\n";
+    case 6:
+        // Other posts by their absolute and root-relative addresses, and a picture relative to
+        // the blog's host.
+        return u"<p>" + image(blog_path() + u"/pic/" + std::u16string(k_relative_picture_name)) +
+               u"</p>\r\n" + link(1, post_address(1), u"第一篇") +
+               link(2, post_path(2), u"第二篇") +
+               link(3, u"http://HI.baidu.com:80" + post_path(3) + u"?from=6#top", u"第三篇");
     default: {
         const std::u16string name =
             u"/_sample/pictures/" + m_user + u"-" + platform::decimal(number);

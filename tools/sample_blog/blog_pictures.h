@@ -1,6 +1,7 @@
 #pragma once
 // The sample blog's pictures (served with --pictures): real GIF, PNG and JPEG bytes, and the
-// pictures that cannot be had. Every address under /_sample/pictures/, on any host, answers:
+// pictures that cannot be had. Every address under /_sample/pictures/ and /<user>/blog/pic/, on
+// any host, answers live (the archive holds them only at the blog's picture hosts below):
 //
 //   gone.png        404 with the HTML error page
 //   page.jpg        200, but an HTML page sent as text/html
@@ -11,10 +12,15 @@
 //
 // Which post shows which picture is in SampleBlog::picture_content.
 
+#include <array>
 #include <cstddef>
 #include <string_view>
 
 namespace sample_blog {
+
+// Where the blog's pictures really were, and so the only hosts the archive captured them on.
+inline constexpr std::array<std::string_view, 3> k_picture_hosts = {
+    "hi.baidu.com", "hiphotos.baidu.com", "img.baidu.com"};
 
 // 4 x 3 pixels.
 std::string_view sample_gif();
@@ -37,5 +43,7 @@ inline constexpr std::u16string_view k_missing_picture = u"/_sample/pictures/gon
 inline constexpr std::u16string_view k_html_picture = u"/_sample/pictures/page.jpg";
 inline constexpr std::u16string_view k_huge_picture =
     u"http://hiphotos.baidu.com/_sample/pictures/huge.png";
+// Shown by post 6, relative to the blog's host: "/<user>/blog/pic/" + this.
+inline constexpr std::u16string_view k_relative_picture_name = u"rel.gif";
 
 } // namespace sample_blog

@@ -147,6 +147,12 @@ Reply route(const std::vector<std::string_view>& segments, const ServiceOptions&
     if (segments.empty() || segments[0].empty()) {
         return not_found();
     }
+    if (segments.size() == 4 && segments[1] == "blog" && segments[2] == "pic") {
+        return picture(segments[3]); // the files a blog uploaded, such as its pictures
+    }
+    if (options.live_gone) {
+        return not_found();
+    }
     const SampleBlog blog(platform::utf8_to_utf16(segments[0]), options.blog);
     if (segments.size() == 1) {
         return page(blog.home_page().html);

@@ -1,5 +1,7 @@
 #include "tools/sample_blog/service_options.h"
 
+#include "platform/text.h"
+
 #include <charconv>
 #include <stdexcept>
 #include <string_view>
@@ -89,6 +91,8 @@ bool parse_archive_option(std::string_view option, std::string_view value,
         archive.uncaptured_posts.insert(parse_count(option, value, 1));
     } else if (option == "--archive-closed-post") {
         archive.closed_posts.insert(parse_count(option, value, 1));
+    } else if (option == "--archive-unknown-user") {
+        archive.unknown_users.insert(platform::utf8_to_utf16(value));
     } else if (option == "--archive-429-every") {
         archive.too_many_every = parse_count(option, value, 0);
     } else if (option == "--archive-429-first") {
@@ -113,6 +117,10 @@ ServiceOptions parse_options(const std::vector<std::string>& arguments) {
         const std::string_view option = arguments[i];
         if (option == "--pictures") {
             options.blog.pictures = true;
+            continue;
+        }
+        if (option == "--live-gone") {
+            options.live_gone = true;
             continue;
         }
         if (i + 1 == arguments.size()) {

@@ -19,15 +19,17 @@ struct ServiceOptions {
     std::set<int> missing_posts;                         // post numbers that answer 404
     std::map<int, std::chrono::milliseconds> slow_pages; // list page -> extra delay
     ArchiveOptions archive;                              // web.archive.org, when enabled
+    bool live_gone = false; // the service closed: its blogs' pages answer 404, files remain
 };
 
 inline constexpr const char* k_usage =
     "usage: sample_blog [--port N] [--posts N] [--per-page N] [--latency-ms N]\n"
-    "                   [--not-found N]... [--slow-page K=MS]... [--pictures]\n"
+    "                   [--not-found N]... [--slow-page K=MS]... [--pictures] [--live-gone]\n"
     "                   [--pager-variant normal|missing-last|missing-next|reversed|no-number]\n"
     "                   [--archive gaps|full] [--archive-missing-list-page K]...\n"
     "                   [--archive-index-only-post N]... [--archive-uncaptured-post N]...\n"
-    "                   [--archive-closed-post N]... [--archive-429-every N]\n"
+    "                   [--archive-closed-post N]... [--archive-unknown-user NAME]...\n"
+    "                   [--archive-429-every N]\n"
     "                   [--archive-429-first KIND=N]... [--archive-503-first KIND=N]...\n"
     "                   [--archive-retry-after S] [--archive-block-impatient 0|1]\n"
     "                   KIND: replay|raw|image|index\n";
