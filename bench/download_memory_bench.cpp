@@ -1,10 +1,9 @@
 // Memory while saving the way the save button does (RunSave), browsable copy included, from the
 // sample blog service, four downloads at a time: eight posts at the page size limit (prose, and
 // prose with each sentence a paragraph of its own), posts past it, and 1,000 and 10,000 small
-// posts. The counters are the process's peak resident size during
-// the save and its growth over the resident size just before it, in MiB; for the posts saved
-// also the longest time the main loop went without running, seen by a 10 ms timeout that records
-// how late it came.
+// posts. The counters are the process's peak resident size during the save and its growth over
+// the resident size just before it, in MiB; for the posts saved also the longest time the main
+// loop went without running, seen by a 10 ms timeout that records how late it came.
 //
 //   build/bench/download_memory_bench
 
