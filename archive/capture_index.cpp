@@ -220,8 +220,10 @@ CaptureIndexPart parse_capture_index(std::string_view json) {
     return part;
 }
 
-CaptureIndexReader::CaptureIndexReader(WaybackBlog blog, std::size_t part_size)
-    : m_blog(std::move(blog)), m_part_size(part_size) {}
+CaptureIndexReader::CaptureIndexReader(WaybackBlog blog, std::size_t part_size,
+                                       std::size_t max_parts, std::size_t max_rows)
+    : m_blog(std::move(blog)), m_part_size(part_size), m_max_parts(max_parts),
+      m_max_rows(max_rows) {}
 
 std::optional<std::u16string> CaptureIndexReader::next_query() const {
     if (m_done) {
@@ -240,6 +242,7 @@ bool CaptureIndexReader::take(std::string_view body) {
         m_done = true;
         return false;
     }
+    ++m_parts_read;
     m_entries.insert(m_entries.end(), std::make_move_iterator(part.entries.begin()),
                      std::make_move_iterator(part.entries.end()));
     if (!part.resume_key) {
@@ -248,6 +251,11 @@ bool CaptureIndexReader::take(std::string_view body) {
     }
     if (!m_keys_used.insert(*part.resume_key).second) {
         m_error = u"网页时光机的索引重复给出同一个续读键";
+        m_done = true;
+        return false;
+    }
+    if (m_parts_read >= m_max_parts || m_entries.size() >= m_max_rows) {
+        m_error = u"网页时光机的索引没有尽头";
         m_done = true;
         return false;
     }

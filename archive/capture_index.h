@@ -53,9 +53,12 @@ CaptureIndexPart parse_capture_index(std::string_view json);
 // Reads the whole index part by part:
 //   CaptureIndexReader reader(blog);
 //   while (auto query = reader.next_query()) { if (!reader.take(fetch(*query))) break; }
+// An index that keeps handing out new keys is read no further than `max_parts` parts or
+// `max_rows` rows; it then counts as read in part.
 class CaptureIndexReader {
 public:
-    explicit CaptureIndexReader(WaybackBlog blog, std::size_t part_size = 1000);
+    explicit CaptureIndexReader(WaybackBlog blog, std::size_t part_size = 1000,
+                                std::size_t max_parts = 200, std::size_t max_rows = 200000);
 
     // The address of the next part; nothing once the last part was taken or an answer failed.
     std::optional<std::u16string> next_query() const;
@@ -65,10 +68,17 @@ public:
 
     const std::vector<CaptureEntry>& entries() const { return m_entries; }
     const std::u16string& error() const { return m_error; }
+    // The parts taken so far.
+    std::size_t parts_read() const { return m_parts_read; }
+    // The last part has been taken: nothing of the index is left out.
+    bool complete() const { return m_done && m_error.empty(); }
 
 private:
     WaybackBlog m_blog;
     std::size_t m_part_size;
+    std::size_t m_max_parts;
+    std::size_t m_max_rows;
+    std::size_t m_parts_read = 0;
     std::optional<std::u16string> m_resume_key;
     std::unordered_set<std::u16string> m_keys_used;
     std::vector<CaptureEntry> m_entries;

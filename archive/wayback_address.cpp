@@ -192,12 +192,13 @@ std::u16string capture_address(std::u16string_view archive, std::u16string_view 
 }
 
 std::u16string archived_first_list_page(const WaybackBlog& blog) {
-    return capture_address(blog.archive, blog.timestamp, u"",
+    return capture_address(blog.archive, blog.timestamp, u"id_",
                            blog::FirstListPageAddress(blog.user));
 }
 
 std::u16string archived_list_page(const WaybackBlog& blog, long long k) {
-    return capture_address(blog.archive, blog.timestamp, u"", blog::ListPageAddress(blog.user, k));
+    return capture_address(blog.archive, blog.timestamp, u"id_",
+                           blog::ListPageAddress(blog.user, k));
 }
 
 std::optional<ArchivedAddress> parse_archived_address(std::u16string_view address) {

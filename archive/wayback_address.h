@@ -40,8 +40,9 @@ std::optional<WaybackBlog> recognise_wayback_blog(std::u16string_view typed);
 std::u16string capture_address(std::u16string_view archive, std::u16string_view timestamp,
                                std::u16string_view flag, std::u16string_view original);
 
-// The blog's first list page and list page k, asked of the archive at the typed timestamp:
-// <archive>/web/<timestamp>/http://hi.baidu.com/<user>/blog[/index/<k>].
+// The blog's first list page and list page k, asked of the archive raw at the typed timestamp,
+// so that one page is one request and its links name the blog's own addresses:
+// <archive>/web/<timestamp>id_/http://hi.baidu.com/<user>/blog[/index/<k>].
 std::u16string archived_first_list_page(const WaybackBlog& blog);
 std::u16string archived_list_page(const WaybackBlog& blog, long long k);
 

@@ -15,6 +15,10 @@ std::u16string UserName(std::u16string_view address) {
     return std::u16string(address.substr(ServiceBase.size()));
 }
 
+bool NamesNoBlog(std::u16string_view userName) {
+    return userName.find_first_not_of(u"/\\") == std::u16string_view::npos;
+}
+
 std::u16string FirstListPageAddress(std::u16string_view userName) {
     std::u16string address(ServiceBase);
     address += userName;

@@ -95,21 +95,17 @@ void BodySpool::Store(std::size_t number, const CleanBody& body) const {
     platform::PartFile file(file_of(number));
     Writer out(file);
     file.write(file_mark);
-    out.text(body.source);
-    out.text(body.closer);
     out.size(body.as_text ? 1 : 0);
-    out.size(body.removals.size());
-    for (const auto& [begin, end] : body.removals) {
-        out.size(begin);
-        out.size(end);
+    out.size(body.markup.size());
+    for (const std::string& piece : body.markup) {
+        out.text(piece);
     }
     out.size(body.addresses.size());
-    for (const AddressValue& value : body.addresses) {
-        out.size(value.begin);
-        out.size(value.end);
-        out.size((value.picture ? 1 : 0) | (value.absolute ? 2 : 0));
+    for (const BodyAddress& value : body.addresses) {
+        out.size(value.picture ? 1 : 0);
         out.text(value.address);
         out.text(value.fragment);
+        out.text(value.attributes);
     }
     if (!file.commit()) {
         throw std::runtime_error("cannot write the body of post " + std::to_string(number));
@@ -120,25 +116,19 @@ CleanBody BodySpool::Load(std::size_t number) const {
     Reader in(file_of(number));
     in.mark();
     CleanBody body;
-    body.source = in.text();
-    body.closer = in.text();
     body.as_text = in.size() != 0;
-    // Each entry needs at least one byte of the body; more than that is damage.
-    const std::uint64_t most = body.source.size() + 1;
-    body.removals.resize(in.count(most));
-    for (auto& [begin, end] : body.removals) {
-        begin = in.size();
-        end = in.size();
+    // Every entry takes at least 8 bytes of the file; more entries than that is damage.
+    const std::uint64_t most = std::uint64_t{1} << 32;
+    body.markup.resize(in.count(most));
+    for (std::string& piece : body.markup) {
+        piece = in.text();
     }
     body.addresses.resize(in.count(most));
-    for (AddressValue& value : body.addresses) {
-        value.begin = in.size();
-        value.end = in.size();
-        const std::uint64_t flags = in.size();
-        value.picture = (flags & 1) != 0;
-        value.absolute = (flags & 2) != 0;
+    for (BodyAddress& value : body.addresses) {
+        value.picture = in.size() != 0;
         value.address = in.text();
         value.fragment = in.text();
+        value.attributes = in.text();
     }
     return body;
 }

@@ -18,14 +18,15 @@ constexpr std::string_view style_sheet =
     "nav{margin:1em 0;font-size:.95em}nav a,nav span{margin-right:1em}"
     "nav span{color:#999}"
     ".source,.summary{color:#666;font-size:.9em;word-break:break-all}"
-    "article{border-top:1px solid #ccc;margin-top:2.5em}"
+    "article.post{border-top:1px solid #ccc;margin-top:2.5em}"
     "pre.raw{white-space:pre-wrap}"
     "@media (max-width:600px){body{padding:.6em;font-size:1em}}";
 
 std::string page_start(std::string_view title) {
     return "<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n"
            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
-           "img-src 'self' file: data:; style-src 'unsafe-inline'\">\n"
+           "img-src 'self' file: data:; style-src 'unsafe-inline'; base-uri 'none'; "
+           "form-action 'none'\">\n"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
            "<title>" +
            EscapeHtml(title) + "</title>\n<style>" + std::string(style_sheet) +
@@ -155,8 +156,8 @@ std::string CopyPageBuilder::post_page(std::size_t k, const CleanBody& body) con
     const PostSummary& post = m_posts[m_saved[k]];
     const std::string nav = post_nav(k);
     return page_start(shown_title(post)) + nav + "<h1>" + EscapeHtml(shown_title(post)) +
-           "</h1>\n" + source_line(post) + "<div class=\"post-body\">\n" +
-           RenderBody(body, targets("../images/", "", ".html")) + "\n</div>\n" + nav +
+           "</h1>\n" + source_line(post) + "<article class=\"post-body\">\n" +
+           RenderBody(body, targets("../images/", "", ".html")) + "\n</article>\n" + nav +
            std::string(page_end);
 }
 
@@ -169,10 +170,10 @@ std::string CopyPageBuilder::all_start() const {
 std::string CopyPageBuilder::all_article(std::size_t k, const CleanBody& body) const {
     const PostSummary& post = m_posts[m_saved[k]];
     const std::string number = std::to_string(post.number);
-    return "<article id=\"post-" + number + "\">\n<h2>" + number + ". " +
+    return "<article class=\"post\" id=\"post-" + number + "\">\n<h2>" + number + ". " +
            EscapeHtml(shown_title(post)) + "</h2>\n" + source_line(post) +
-           "<div class=\"post-body\">\n" + RenderBody(body, targets("images/", "#post-", "")) +
-           "\n</div>\n</article>\n";
+           "<article class=\"post-body\">\n" + RenderBody(body, targets("images/", "#post-", "")) +
+           "\n</article>\n</article>\n";
 }
 
 std::string CopyPageBuilder::all_end() {

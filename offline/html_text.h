@@ -7,7 +7,8 @@
 
 namespace offline {
 
-// & < > " and ' as character references, everything else as it is; safe in text and in quoted
+// & < > " and ' as character references, and controls and noncharacters too, so that a parser
+// reads back the same characters; everything else as it is. Safe in text and in quoted
 // attribute values.
 std::string EscapeHtml(std::string_view text);
 

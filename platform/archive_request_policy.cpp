@@ -8,10 +8,6 @@ namespace {
 
 using archive::ArchivePoliteness;
 
-archive::ArchiveRequest archive_request(const RequestPolicy::Attempts& request) {
-    return {request.count, request.running};
-}
-
 void keep(const archive::ArchiveRequest& state, RequestPolicy::Attempts& request) {
     request.count = state.attempts;
     request.running = state.running;
@@ -32,8 +28,12 @@ bool ArchiveRequestPolicy::governs(const std::string& url) const {
            });
 }
 
-RequestPolicy::Permission ArchiveRequestPolicy::ask() const {
-    const ArchivePoliteness::Permission permission = m_politeness.ask();
+archive::RequestKind ArchiveRequestPolicy::kind_of(const std::string& url) const {
+    return archive::request_kind(std::string_view(url).substr(m_prefix.size() - 1));
+}
+
+RequestPolicy::Permission ArchiveRequestPolicy::ask(const std::string& url) const {
+    const ArchivePoliteness::Permission permission = m_politeness.ask(kind_of(url));
     switch (permission.go) {
     case ArchivePoliteness::Go::Now:
         return {Go::Now, 0};
@@ -41,22 +41,24 @@ RequestPolicy::Permission ArchiveRequestPolicy::ask() const {
         return {Go::Later, std::max<std::int64_t>(1, permission.at_ms - m_clock.monotonic_ms())};
     case ArchivePoliteness::Go::WhenOneEnds:
         return {Go::WhenOneEnds, 0};
+    case ArchivePoliteness::Go::Unreachable:
+        return {Go::Unreachable, 0};
     case ArchivePoliteness::Go::Blocked:
         break;
     }
     return {Go::Blocked, 0};
 }
 
-void ArchiveRequestPolicy::begin(Attempts& request) {
-    archive::ArchiveRequest state = archive_request(request);
+void ArchiveRequestPolicy::begin(const std::string& url, Attempts& request) {
+    archive::ArchiveRequest state{kind_of(url), request.count, request.running};
     m_politeness.begin(state);
     keep(state, request);
 }
 
 RequestPolicy::Next ArchiveRequestPolicy::end(Attempts& request, const Answer& answer) {
-    archive::ArchiveRequest state = archive_request(request);
-    const ArchivePoliteness::Next next =
-        m_politeness.end(state, {answer.status, answer.refused, answer.retry_after, answer.date});
+    archive::ArchiveRequest state{archive::RequestKind::replay, request.count, request.running};
+    const ArchivePoliteness::Next next = m_politeness.end(
+        state, {answer.status, answer.cut_short, answer.sent, answer.retry_after, answer.date});
     keep(state, request);
     switch (next) {
     case ArchivePoliteness::Next::Done:
@@ -65,10 +67,21 @@ RequestPolicy::Next ArchiveRequestPolicy::end(Attempts& request, const Answer& a
         return Next::Retry;
     case ArchivePoliteness::Next::Failed:
         return Next::Failed;
+    case ArchivePoliteness::Next::Unreachable:
+        return Next::Unreachable;
     case ArchivePoliteness::Next::Blocked:
         break;
     }
     return Next::Blocked;
+}
+
+ArchiveRequestPolicy& ArchivePolicies::for_run(const std::string& archive) {
+    std::unique_ptr<ArchiveRequestPolicy>& policy = m_policies[archive];
+    if (!policy) {
+        policy = std::make_unique<ArchiveRequestPolicy>(archive);
+    }
+    policy->try_again();
+    return *policy;
 }
 
 } // namespace platform

@@ -1,10 +1,13 @@
 #pragma once
-// The Wayback Machine's rules, for the downloads of one harvest or save: every request to the
-// archive typed by the user goes through one ArchivePoliteness.
+// The Wayback Machine's rules for every download from one archive host while the program runs:
+// every request to it goes through one ArchivePoliteness, so what the archive said during a
+// harvest still holds for the save after it.
 
 #include "archive/archive_politeness.h"
 #include "platform/request_policy.h"
 
+#include <map>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -16,17 +19,34 @@ public:
                                   archive::PolitenessLimits limits = {});
 
     bool governs(const std::string& url) const override;
-    Permission ask() const override;
-    void begin(Attempts& request) override;
+    Permission ask(const std::string& url) const override;
+    void begin(const std::string& url, Attempts& request) override;
     Next end(Attempts& request, const Answer& answer) override;
+    long connect_timeout_seconds() const override { return 30; }
 
+    // A new harvest or save: an archive found out of reach is tried again.
+    void try_again() { m_politeness.try_again(); }
     std::int64_t pause_seconds_left() const { return m_politeness.pause_seconds_left(); }
     bool blocked() const { return m_politeness.blocked(); }
+    bool unreachable() const { return m_politeness.unreachable(); }
 
 private:
+    archive::RequestKind kind_of(const std::string& url) const;
+
     std::string m_prefix; // the archive's address and the "/" after its host
     archive::SystemPolitenessClock m_clock;
     archive::ArchivePoliteness m_politeness;
+};
+
+// One policy per archive host, kept by whoever lives as long as the program (the window).
+class ArchivePolicies {
+public:
+    // The policy of `archive` (as in ArchiveRequestPolicy), made on first use, ready for a new
+    // harvest or save.
+    ArchiveRequestPolicy& for_run(const std::string& archive);
+
+private:
+    std::map<std::string, std::unique_ptr<ArchiveRequestPolicy>> m_policies;
 };
 
 } // namespace platform

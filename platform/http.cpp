@@ -30,13 +30,6 @@ private:
 constexpr const char* allowed_protocols = "http,https";
 constexpr long max_redirects = 20;
 
-template <typename Value> void set_option(CURL* handle, CURLoption option, Value value) {
-    const CURLcode result = curl_easy_setopt(handle, option, value);
-    if (result != CURLE_OK) {
-        throw HttpError(std::string("Could not set up the request: ") + curl_easy_strerror(result));
-    }
-}
-
 } // namespace
 
 void start_curl_once() {

@@ -11,11 +11,12 @@ namespace platform {
 // Why a transfer gave no body.
 enum class FetchFailure {
     none,
-    too_large, // the body grew past HttpLimits::max_body_bytes
-    too_long,  // the whole transfer took longer than HttpLimits::total_seconds
-    stalled,   // less than a byte a second for HttpLimits::stall_seconds
-    blocked,   // the server's request policy shut us out; nothing was asked
-    error,     // anything else: no connection, a refused address, a broken response...
+    too_large,   // the body grew past HttpLimits::max_body_bytes
+    too_long,    // the whole transfer took longer than HttpLimits::total_seconds
+    stalled,     // less than a byte a second for HttpLimits::stall_seconds
+    blocked,     // the server's request policy shut us out; nothing was asked
+    unreachable, // the server's request policy found it answers nothing at all
+    error,       // anything else: no connection, a refused address, a broken response...
 };
 
 class HttpError : public std::runtime_error {

@@ -22,6 +22,14 @@ void start_curl_once();
 // A new easy handle; initialises libcurl once per process first. Throws HttpError on failure.
 CurlEasy make_curl_easy();
 
+// One option of a request; HttpError when libcurl refuses it.
+template <typename Value> void set_option(CURL* handle, CURLoption option, Value value) {
+    const CURLcode result = curl_easy_setopt(handle, option, value);
+    if (result != CURLE_OK) {
+        throw HttpError(std::string("Could not set up the request: ") + curl_easy_strerror(result));
+    }
+}
+
 // Address (sent as a browser would send it), allowed protocols, redirects and time limits.
 // Throws HttpError when libcurl refuses an option.
 void configure_get(CURL* handle, const std::string& url, const HttpLimits& limits);

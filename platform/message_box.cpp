@@ -9,6 +9,8 @@
 #include <gtkmm/label.h>
 #include <gtkmm/window.h>
 
+#include <gdkmm/surface.h>
+
 #include <glibmm/main.h>
 
 #include <memory>
@@ -102,6 +104,42 @@ private:
     std::optional<std::size_t> m_answer;
 };
 
+// While a modal box is up, GTK drops the window manager's request to close any other window,
+// so closing the program would not be heard. This watches for that request to the parent.
+class ParentCloseWatch {
+public:
+    ParentCloseWatch()
+        : m_signal(g_signal_lookup("event", GDK_TYPE_SURFACE)),
+          m_hook(g_signal_add_emission_hook(m_signal, 0, &ParentCloseWatch::on_event, this,
+                                            nullptr)) {}
+    ~ParentCloseWatch() { g_signal_remove_emission_hook(m_signal, m_hook); }
+    ParentCloseWatch(const ParentCloseWatch&) = delete;
+    ParentCloseWatch& operator=(const ParentCloseWatch&) = delete;
+
+    bool asked() const { return m_asked; }
+
+private:
+    static gboolean on_event(GSignalInvocationHint*, guint count, const GValue* values,
+                             gpointer data) {
+        auto* watch = static_cast<ParentCloseWatch*>(data);
+        if (count < 2 || g_parent == nullptr) {
+            return TRUE;
+        }
+        const auto* surface = static_cast<GdkSurface*>(g_value_get_object(&values[0]));
+        auto* event = static_cast<GdkEvent*>(g_value_peek_pointer(&values[1]));
+        const auto parent_surface = g_parent->get_surface();
+        if (event != nullptr && gdk_event_get_event_type(event) == GDK_DELETE && parent_surface &&
+            surface == parent_surface->gobj()) {
+            watch->m_asked = true;
+        }
+        return TRUE; // stay connected
+    }
+
+    guint m_signal;
+    gulong m_hook;
+    bool m_asked = false;
+};
+
 // The button pressed; nothing when the program is closing.
 std::optional<std::size_t> show_real_box(std::u16string_view text, std::u16string_view title,
                                          const std::vector<std::string>& buttons) {
@@ -109,14 +147,19 @@ std::optional<std::size_t> show_real_box(std::u16string_view text, std::u16strin
         return std::nullopt;
     }
     MessageBoxWindow box(text, title, buttons);
+    const ParentCloseWatch parent_close;
     box.show_and_focus();
     // GTK 4 has no blocking run(): serve the main context here until the box is answered. The
     // box's modality keeps the parent from taking input meanwhile.
     const auto context = Glib::MainContext::get_default();
-    while (!box.answer() && !quit_requested()) {
+    while (!box.answer() && !quit_requested() && !parent_close.asked()) {
         context->iteration(true);
     }
     box.set_visible(false);
+    if (parent_close.asked() && g_parent != nullptr) {
+        // Closing the window while the box is up closes the box, then the window as ever.
+        g_parent->close();
+    }
     return quit_requested() ? std::nullopt : box.answer();
 }
 

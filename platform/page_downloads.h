@@ -32,6 +32,7 @@ struct DownloadResult {
     FetchFailure failure = FetchFailure::none;
     std::string error;        // what went wrong, in a few words; empty when nothing did
     std::string content_type; // the response's Content-Type as sent; empty when none
+    std::string address;      // where the answer came from, after redirects; empty when none
 };
 
 class PageDownloads {
@@ -44,7 +45,8 @@ public:
     // Starts the addresses in list order, at most `max_parallel` (at least 1) at a time.
     // `on_finished` runs from the main context, once per address, in the order the downloads end.
     // It may call cancel() or destroy this object. The addresses `policy` governs wait for its
-    // leave before each attempt and are retried as it says; it must outlive this object.
+    // leave before each attempt and are retried as it says, and their redirects are followed one
+    // by one, each asked for like an attempt (at most 5); it must outlive this object.
     PageDownloads(std::vector<std::string> urls, std::size_t max_parallel,
                   FinishedWithResult on_finished, HttpLimits limits = {},
                   RequestPolicy* policy = nullptr);
@@ -105,8 +107,12 @@ private:
     // The next address to try, retries first; false when none may start now.
     bool take_next(std::size_t& index);
     void wake_in(std::int64_t ms);
-    // What the policy makes of an ended governed transfer; false when it is tried again.
+    bool governed(std::size_t index) const;
+    // What the policy makes of an ended governed transfer; false when it is tried again or its
+    // redirect followed.
     bool settle(Outcome& outcome, CURL* handle, CURLcode result);
+    // True when the answer is a redirect, which is then asked for next.
+    bool follow_redirect(Outcome& outcome, CURL* handle);
     void start(std::size_t index);
     // Adds the transfer to the multi handle; what went wrong when it could not.
     std::optional<std::string> try_start(std::size_t index);
@@ -125,7 +131,11 @@ private:
 
     std::size_t m_next = 0;
     std::deque<std::size_t> m_retries;
-    std::vector<RequestPolicy::Attempts> m_attempts; // one per address when a policy is given
+    struct Governed {
+        RequestPolicy::Attempts attempts;
+        int redirects = 0;
+    };
+    std::vector<Governed> m_governed; // one per address when a policy is given
     std::size_t m_finished = 0;
     bool m_cancelled = false;
     bool m_delivering = false;

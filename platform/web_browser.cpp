@@ -49,6 +49,22 @@ std::optional<std::vector<std::u16string>> links_from(JSCValue* answer) {
     return links;
 }
 
+// "gbk" from "text/html; charset=GBK"; "" when no charset is named.
+std::string charset_of(std::string_view content_type) {
+    std::string lower(content_type);
+    for (char& c : lower) {
+        c = static_cast<char>(g_ascii_tolower(c));
+    }
+    const std::size_t at = lower.find("charset=");
+    if (at == std::string::npos) {
+        return {};
+    }
+    std::string charset = lower.substr(at + 8);
+    charset = charset.substr(0, charset.find_first_of("; \t"));
+    std::erase(charset, '"');
+    return charset;
+}
+
 } // namespace
 
 struct WebBrowser::State {
@@ -68,6 +84,7 @@ struct WebBrowser::State {
     // WebKit shows an error page for the failure; that load is not a page either.
     bool error_page_expected = false;
     bool loading_error_page = false;
+    bool answers_dialogs = false;
 
     struct LinksRequest {
         std::weak_ptr<State> state;
@@ -79,6 +96,7 @@ struct WebBrowser::State {
     static void on_load_changed(WebKitWebView*, WebKitLoadEvent event, gpointer data);
     static GtkWidget* on_create(WebKitWebView* view, WebKitNavigationAction* action, gpointer);
     static void on_links_evaluated(GObject* source, GAsyncResult* result, gpointer data);
+    static gboolean on_script_dialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data);
 
     void load_started();
     void load_finished();
@@ -164,6 +182,26 @@ GtkWidget* WebBrowser::State::on_create(WebKitWebView* view, WebKitNavigationAct
     return nullptr;
 }
 
+gboolean WebBrowser::State::on_script_dialog(WebKitWebView*, WebKitScriptDialog* dialog,
+                                             gpointer data) {
+    if (!static_cast<State*>(data)->answers_dialogs) {
+        return FALSE; // WebKit's own dialog
+    }
+    switch (webkit_script_dialog_get_dialog_type(dialog)) {
+    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+        webkit_script_dialog_confirm_set_confirmed(dialog, FALSE);
+        break;
+    case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+        // Staying would keep the walk on this page.
+        webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
+        break;
+    case WEBKIT_SCRIPT_DIALOG_ALERT:
+    case WEBKIT_SCRIPT_DIALOG_PROMPT: // no text set: cancelled
+        break;
+    }
+    return TRUE;
+}
+
 void WebBrowser::State::on_links_evaluated(GObject* source, GAsyncResult* result, gpointer data) {
     const std::unique_ptr<LinksRequest> request(static_cast<LinksRequest*>(data));
     GError* error = nullptr;
@@ -185,6 +223,7 @@ WebBrowser::WebBrowser() : m_state(std::make_shared<State>()) {
     g_signal_connect(view, "load-changed", G_CALLBACK(State::on_load_changed), m_state.get());
     g_signal_connect(view, "load-failed", G_CALLBACK(State::on_load_failed), m_state.get());
     g_signal_connect(view, "create", G_CALLBACK(State::on_create), m_state.get());
+    g_signal_connect(view, "script-dialog", G_CALLBACK(State::on_script_dialog), m_state.get());
 }
 
 WebBrowser::~WebBrowser() {
@@ -207,6 +246,26 @@ void WebBrowser::Navigate(std::u16string_view address) {
     Navigate2(address);
 }
 
+void WebBrowser::Stop() {
+    webkit_web_view_stop_loading(m_state->view.get());
+}
+
+void WebBrowser::show_downloaded(const std::string& body, std::string_view content_type,
+                                 std::u16string_view address) {
+    ++m_state->navigation_serial;
+    m_state->error_page_expected = false;
+    // The page's own policy, read before anything it names: nothing may be fetched for it,
+    // whatever kind.
+    const std::string page =
+        "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'\">" + body;
+    const std::unique_ptr<GBytes, decltype(&g_bytes_unref)> bytes(
+        g_bytes_new(page.data(), page.size()), &g_bytes_unref);
+    const std::string encoding = charset_of(content_type);
+    webkit_web_view_load_bytes(m_state->view.get(), bytes.get(), "text/html",
+                               encoding.empty() ? nullptr : encoding.c_str(),
+                               utf16_to_utf8(address).c_str());
+}
+
 sigc::signal<void()>& WebBrowser::signal_DocumentComplete() {
     return m_state->document_complete;
 }
@@ -220,6 +279,10 @@ void WebBrowser::read_strings(std::string_view script, LinksRead done) {
     webkit_web_view_evaluate_javascript(
         m_state->view.get(), script.data(), static_cast<gssize>(script.size()), links_world,
         nullptr, m_state->reads.get(), State::on_links_evaluated, request.release());
+}
+
+void WebBrowser::set_answers_dialogs(bool answers) {
+    m_state->answers_dialogs = answers;
 }
 
 std::u16string WebBrowser::current_address() const {

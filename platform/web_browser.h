@@ -36,6 +36,17 @@ public:
     // Raised when the main frame has finished loading a page: pages the program asked for and
     // pages the user reached by following a link. A load that fails (the error page WebKit then
     // shows included) or is replaced by another before it finished raises nothing.
+    // Stops the load under way, which then raises nothing.
+    void Stop();
+
+    // Shows a page already downloaded, `body` as its server sent it (`content_type` its
+    // Content-Type, "" when none), as if loaded from `address`, against which its relative
+    // links resolve. The browser itself asks the network for nothing on its behalf: no
+    // picture, script, style sheet or frame, so the page costs its server no request beyond
+    // the one already made. Counts as a navigation like Navigate2.
+    void show_downloaded(const std::string& body, std::string_view content_type,
+                         std::u16string_view address);
+
     sigc::signal<void()>& signal_DocumentComplete();
 
     // Reads the current top-level document's links (anchors and areas with an address), each
@@ -46,6 +57,12 @@ public:
     // scripts cannot meddle, and answers as read_links does with the strings of the array the
     // script gives; nullopt when it gives anything else.
     void read_strings(std::string_view script, LinksRead done);
+
+    // While on, script dialogs (alert, confirm, prompt, leave-page) are answered at once, as if
+    // the user had: alert with OK, confirm and prompt with Cancel, and a leave-page prompt by
+    // leaving, so that no page can hold up a walk through pages. Off (the default): WebKit shows
+    // them and waits for the user.
+    void set_answers_dialogs(bool answers);
 
     // The address of the page shown or being loaded; empty before the first load.
     std::u16string current_address() const;

@@ -15,7 +15,6 @@ namespace {
 constexpr std::u16string_view recovery_question =
     u"没有找到文章。百度空间已于2015年关闭，要从网页时光机（web.archive.org）恢复这个博客吗？";
 constexpr std::u16string_view not_archived_text = u"网页时光机里没有这个博客";
-constexpr std::u16string_view unreachable_text = u"无法连接网页时光机，请检查网络后再试";
 
 } // namespace
 
@@ -31,8 +30,9 @@ void Form1::offer_archive_recovery(const std::u16string& typed) {
     {
         const BusyScope busy(*this);
         const InputBlock deaf(*this);
-        platform::ArchiveRequestPolicy politeness(
-            platform::utf16_to_utf8(archive::RecoveryArchive));
+        // What the archive told us earlier in this run still holds.
+        platform::ArchiveRequestPolicy& politeness =
+            m_archive_policies.for_run(platform::utf16_to_utf8(archive::RecoveryArchive));
         window::WaitingCaption caption(Command1, &politeness,
                                        platform::utf8_to_utf16(Command1.get_label().raw()));
         // The list page's captures first; the blog's own address only when it has none.
@@ -46,12 +46,11 @@ void Form1::offer_archive_recovery(const std::u16string& typed) {
             }
             archive::CaptureIndexPart part =
                 body ? archive::parse_capture_index(*body) : archive::CaptureIndexPart{};
-            if (politeness.blocked()) {
-                platform::MsgBox(archive::BlockedMessage);
+            if (archive_stopped(&politeness)) {
                 return;
             }
             if (!body || !part.error.empty()) {
-                platform::MsgBox(unreachable_text);
+                platform::MsgBox(archive::UnreachableMessage);
                 return;
             }
             rows.insert(rows.end(), part.entries.begin(), part.entries.end());

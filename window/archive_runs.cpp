@@ -12,51 +12,70 @@
 
 namespace {
 
-constexpr std::u16string_view index_failed_text =
-    u"无法完整读取网页时光机的索引，只在列表页上找到的文章已列出";
+std::u16string index_in_part_text(std::size_t parts) {
+    return u"无法完整读取网页时光机的索引：已读取" +
+           platform::decimal(static_cast<long long>(parts)) + u"部分，其余部分里的文章可能没有列出";
+}
 
 } // namespace
+
+bool Form1::archive_stopped(const platform::ArchiveRequestPolicy* politeness) {
+    if (politeness && politeness->blocked()) {
+        platform::MsgBox(archive::BlockedMessage);
+        return true;
+    }
+    if (politeness && politeness->unreachable()) {
+        platform::MsgBox(archive::UnreachableMessage);
+        return true;
+    }
+    return false;
+}
+
+void Form1::show_archived_page(const std::u16string& raw_address,
+                               platform::ArchiveRequestPolicy& politeness,
+                               window::WaitingCaption& caption) {
+    const platform::DownloadResult page =
+        window::download_one(platform::utf16_to_utf8(raw_address), &politeness, caption);
+    if (page.body && page.status == 200 && !platform::quit_requested()) {
+        WebBrowser1.show_downloaded(*page.body, page.content_type,
+                                    platform::utf8_to_utf16(page.address));
+    }
+}
 
 std::optional<std::string> Form1::fetch_from_archive(const std::u16string& address,
                                                      platform::ArchiveRequestPolicy& politeness,
                                                      window::WaitingCaption& caption) {
-    std::optional<std::string> body;
-    platform::PageDownloads download(
-        {platform::utf16_to_utf8(address)}, 1,
-        [&body](std::size_t, platform::DownloadResult result) {
-            if (result.body && result.status == 200) {
-                body = std::move(result.body);
-            }
-        },
-        {}, &politeness);
-    window::wait_for(download, caption);
-    download.rethrow_failure();
-    return body;
+    platform::DownloadResult result =
+        window::download_one(platform::utf16_to_utf8(address), &politeness, caption);
+    if (result.body && result.status == 200) {
+        return std::move(result.body);
+    }
+    return std::nullopt;
 }
 
 std::vector<archive::CaptureEntry>
 Form1::read_capture_index(const archive::WaybackBlog& blog,
                           platform::ArchiveRequestPolicy& politeness,
-                          window::WaitingCaption& caption, bool& whole) {
+                          window::WaitingCaption& caption, bool& whole, std::size_t& parts) {
     archive::CaptureIndexReader reader(blog);
-    whole = true;
     while (const std::optional<std::u16string> query = reader.next_query()) {
         const std::optional<std::string> body = fetch_from_archive(*query, politeness, caption);
         if (platform::quit_requested() || !body || !reader.take(*body)) {
-            whole = false;
             break;
         }
     }
+    whole = reader.complete();
+    parts = reader.parts_read();
     return reader.entries();
 }
 
 void Form1::add_posts_from_capture_index(const archive::WaybackBlog& blog,
-                                         platform::ArchiveRequestPolicy& politeness) {
-    window::WaitingCaption caption(Command1, &politeness,
-                                   platform::utf8_to_utf16(Command1.get_label().raw()));
+                                         platform::ArchiveRequestPolicy& politeness,
+                                         window::WaitingCaption& caption) {
     bool whole = false;
+    std::size_t parts = 0;
     const std::vector<archive::CaptureEntry> index =
-        read_capture_index(blog, politeness, caption, whole);
+        read_capture_index(blog, politeness, caption, whole, parts);
     if (platform::quit_requested()) {
         return;
     }
@@ -65,10 +84,8 @@ void Form1::add_posts_from_capture_index(const archive::WaybackBlog& blog,
         m_captures_blog = blog.blog;
         m_captures.emplace(index);
     }
-    if (politeness.blocked()) {
-        platform::MsgBox(archive::BlockedMessage);
-    } else if (!whole) {
-        platform::MsgBox(index_failed_text);
+    if (!archive_stopped(&politeness) && !whole) {
+        platform::MsgBox(index_in_part_text(parts));
     }
 }
 
@@ -80,9 +97,10 @@ std::optional<std::vector<std::u16string>> Form1::archive_download_addresses(
         // A list gathered by hand, or for another blog: each post's own capture is looked up
         // again. Without the index, posts are asked for at their links' timestamps.
         bool whole = false;
+        std::size_t parts = 0;
         const std::vector<archive::CaptureEntry> index =
-            read_capture_index(blog, politeness, caption, whole);
-        if (politeness.blocked()) {
+            read_capture_index(blog, politeness, caption, whole, parts);
+        if (politeness.blocked() || politeness.unreachable()) {
             return std::nullopt;
         }
         if (whole) {

@@ -1,5 +1,6 @@
 #include "window/form1.h"
 
+#include "archive/raw_page_links.h"
 #include "blog/blog_address.h"
 #include "platform/message_box.h"
 #include "platform/quit_request.h"
@@ -95,13 +96,18 @@ void Form1::collect_links(std::uint64_t serial) {
     // The links are read after the event, so remember which load this answer belongs to, and
     // which list: a page that completed before the list was cleared belongs to the old list.
     const std::uint64_t list_generation = m_list1_generation;
-    WebBrowser1.read_links(
-        [this, serial, list_generation](std::optional<std::vector<std::u16string>> links) {
-            if (list_generation == m_list1_generation) {
-                add_collected_links(links);
+    // A page the archive captured names the blog's addresses, and its relative links resolved
+    // against the archive: the list takes them as the archive's links to the blog.
+    WebBrowser1.read_links([this, serial, list_generation, shown = WebBrowser1.current_address()](
+                               std::optional<std::vector<std::u16string>> links) {
+        if (list_generation == m_list1_generation) {
+            if (links) {
+                links = archive::links_of_raw_capture(std::move(*links), shown);
             }
-            m_collected_serial = std::max(m_collected_serial, serial);
-        });
+            add_collected_links(links);
+        }
+        m_collected_serial = std::max(m_collected_serial, serial);
+    });
 }
 
 void Form1::add_collected_links(const std::optional<std::vector<std::u16string>>& links) {

@@ -1,6 +1,8 @@
 #include "window/form1.h"
 
 #include "archive/blog_route.h"
+#include "archive/wayback_address.h"
+#include "blog/blog_address.h"
 #include "blog/page_count.h"
 #include "platform/archive_request_policy.h"
 #include "platform/codepage.h"
@@ -21,8 +23,6 @@ constexpr int list_page_wait_seconds = 4;
 constexpr std::uint32_t slow_page_grace_ms = 30000;
 
 constexpr std::u16string_view hint_text = u"若无法自动获取全部日志，请手动点击[下一页]";
-constexpr std::u16string_view bad_address_text = u"请填写正确的百度空间地址或者检查网络是否连接！";
-constexpr std::u16string_view bad_address_title = u"错误提示";
 
 // The answer to reading a page's links comes back within this.
 constexpr std::uint32_t links_answer_ms = 5000;
@@ -33,6 +33,20 @@ std::u16string typed_address(const Gtk::Entry& box) {
     return platform::utf8_to_utf16(box.get_text().raw());
 }
 
+// Old blogs greet visitors with alert(): during a walk nobody is there to answer.
+class DialogsAnswered {
+public:
+    explicit DialogsAnswered(platform::WebBrowser& browser) : m_browser(browser) {
+        m_browser.set_answers_dialogs(true);
+    }
+    ~DialogsAnswered() { m_browser.set_answers_dialogs(false); }
+    DialogsAnswered(const DialogsAnswered&) = delete;
+    DialogsAnswered& operator=(const DialogsAnswered&) = delete;
+
+private:
+    platform::WebBrowser& m_browser;
+};
+
 } // namespace
 
 void Form1::HarvestRun() {
@@ -41,33 +55,49 @@ void Form1::HarvestRun() {
         return;
     }
     const BusyScope busy(*this);
+    const DialogsAnswered answered(WebBrowser1);
     list1_clear();
+    const archive::BlogRoute route(typed_address(txtblog));
     // Through the archive one post is one item, whatever the timestamps of its links.
-    m_post_links.set_identity(archive::BlogRoute(typed_address(txtblog)).wayback()
-                                  ? &archive::post_identity
-                                  : &blog::PostLinkList::same_link);
+    m_post_links.set_identity(route.wayback() ? &archive::post_identity
+                                              : &blog::PostLinkList::same_link);
+    // Every request of this run to the archive goes through what the archive has told us so far.
+    platform::ArchiveRequestPolicy* politeness =
+        route.wayback()
+            ? &m_archive_policies.for_run(platform::utf16_to_utf8(route.wayback()->archive))
+            : nullptr;
     Timer1.set_enabled(true);
-    WebBrowser1.Navigate2(typed_address(txtblog));
+    if (politeness) {
+        // Nothing still loading may add its links to the new list.
+        WebBrowser1.Stop();
+    } else {
+        WebBrowser1.Navigate2(typed_address(txtblog));
+    }
     Command1.set_label(platform::utf16_to_utf8(u"正在获取文章链接"));
     Command1.set_sensitive(false);
     platform::MsgBox(hint_text);
     if (platform::quit_requested()) {
         return;
     }
-
-    const archive::BlogRoute route(typed_address(txtblog));
-    // One politeness for every request this run makes of the archive.
-    std::optional<platform::ArchiveRequestPolicy> politeness;
-    if (route.wayback()) {
-        politeness.emplace(platform::utf16_to_utf8(route.wayback()->archive));
+    window::WaitingCaption caption(Command1, politeness,
+                                   platform::utf8_to_utf16(Command1.get_label().raw()));
+    if (politeness) {
+        // The browser shows the archive's pages as captured, each fetched once under the
+        // politeness, never the archive's replay with its toolbar and every picture.
+        const archive::WaybackBlog& blog = *route.wayback();
+        show_archived_page(
+            archive::capture_address(blog.archive, blog.timestamp, u"id_", blog.blog), *politeness,
+            caption);
     }
+    bool stopped = archive_stopped(politeness);
     const std::optional<std::u16string> first_page =
-        fetch_first_list_page(route, politeness ? &*politeness : nullptr);
+        stopped ? std::nullopt : fetch_first_list_page(route, politeness, caption);
     if (platform::quit_requested()) {
         return;
     }
-    if (!first_page) {
-        platform::MsgBox(bad_address_text, bad_address_title);
+    stopped = stopped || archive_stopped(politeness);
+    if (!first_page && !stopped) {
+        platform::MsgBox(blog::BadAddressText, blog::BadAddressTitle);
     }
     int last_page_index = 0;
     if (const std::optional<int> read = blog::LastPageIndexFrom(first_page.value_or(u""))) {
@@ -76,16 +106,21 @@ void Form1::HarvestRun() {
             platform::utf16_to_utf8(u"共有" + platform::decimal(last_page_index) + u"页数"));
     }
 
-    for (int k = 0; k <= last_page_index && !platform::quit_requested(); ++k) {
-        WebBrowser1.Navigate(route.list_page(k));
-        const std::uint64_t navigation = WebBrowser1.navigation_serial();
+    for (int k = 0; k <= last_page_index && !stopped && !platform::quit_requested(); ++k) {
         Label3.set_text(
             platform::utf16_to_utf8(u"正在获取第" + platform::decimal(k + 1) + u"页的文章链接"));
+        if (politeness) {
+            show_archived_page(route.list_page(k), *politeness, caption);
+        } else {
+            WebBrowser1.Navigate(route.list_page(k));
+        }
+        const std::uint64_t navigation = WebBrowser1.navigation_serial();
         moddelay::DelaySeconds(list_page_wait_seconds);
         gather_list_page(navigation);
+        stopped = archive_stopped(politeness);
     }
-    if (route.wayback() && !platform::quit_requested()) {
-        add_posts_from_capture_index(*route.wayback(), *politeness);
+    if (politeness && !stopped && !platform::quit_requested()) {
+        add_posts_from_capture_index(*route.wayback(), *politeness, caption);
     }
     if (platform::quit_requested()) {
         return;
@@ -99,12 +134,13 @@ void Form1::HarvestRun() {
     }
 }
 
-// The blog's first list page; nothing when the address has no user name part or no response
-// could be had, which the error box then tells the user.
+// The blog's first list page; nothing when the address names no blog or no response could be
+// had, which the error box then tells the user.
 std::optional<std::u16string>
 Form1::fetch_first_list_page(const archive::BlogRoute& route,
-                             platform::ArchiveRequestPolicy* politeness) {
-    if (!route.has_user_name_part()) {
+                             platform::ArchiveRequestPolicy* politeness,
+                             window::WaitingCaption& caption) {
+    if (!route.wayback() && blog::NamesNoBlog(route.user_name())) {
         return std::nullopt;
     }
     std::optional<std::string> body;
@@ -114,8 +150,6 @@ Form1::fetch_first_list_page(const archive::BlogRoute& route,
         {}, politeness);
     const InputBlock deaf(*this);
     if (politeness) {
-        window::WaitingCaption caption(Command1, politeness,
-                                       platform::utf8_to_utf16(Command1.get_label().raw()));
         window::wait_for(download, caption);
     }
     while (!download.done() && !platform::quit_requested()) {

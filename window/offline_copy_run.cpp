@@ -36,6 +36,8 @@ std::u16string download_failure(const platform::DownloadResult& result,
             return u"下载停滞";
         case platform::FetchFailure::blocked:
             return u"网页时光机拒绝访问";
+        case platform::FetchFailure::unreachable:
+            return u"无法连接网页时光机";
         case platform::FetchFailure::none:
         case platform::FetchFailure::error:
             break;
@@ -106,6 +108,9 @@ FetchPictures(const offline::CopyPlan& plan, const offline::PictureStore& store,
             progress(++done, wanted.size());
         },
         picture_limits(), source.policy);
+    if (source.wait) {
+        source.wait(downloads);
+    }
     while (!downloads.done() && !platform::quit_requested()) {
         moddelay::pump_until([&] { return downloads.done(); }, wait_slice_ms);
     }

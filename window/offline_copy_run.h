@@ -30,11 +30,13 @@ using PictureProgress = std::function<void(std::size_t done, std::size_t total)>
 
 // Where pictures come from: their own addresses, or another one for each (an archive's raw
 // capture, given the capture of the post that shows it), under a policy that every download
-// asks first.
+// asks first, and how their downloads are waited for (by default events are served until they
+// are done).
 struct PictureSource {
     std::function<std::string(const std::string& picture, const std::string& capture)>
         download_address;
     platform::RequestPolicy* policy = nullptr;
+    std::function<void(platform::PageDownloads&)> wait;
 };
 
 // Downloads the plan's pictures that are not already whole in the store, at most `parallel` at

@@ -49,32 +49,27 @@ void wait_on_main_context(const std::function<bool()>& done) {
 
 // Holds back new downloads while the posts downloading or waiting to be prepared are as many as
 // may download at once, so that pages far larger than preparation can keep up with never pile
-// up in memory. Otherwise the save's own policy, if any, decides.
+// up in memory; otherwise the save's own policy decides. It governs what that policy governs.
 class BacklogGate final : public platform::RequestPolicy {
 public:
-    BacklogGate(platform::RequestPolicy* inner, std::function<bool()> full)
+    BacklogGate(platform::RequestPolicy& inner, std::function<bool()> full)
         : m_inner(inner), m_full(std::move(full)) {}
 
-    bool governs(const std::string& url) const override {
-        return m_inner == nullptr || m_inner->governs(url);
-    }
-    Permission ask() const override {
+    bool governs(const std::string& url) const override { return m_inner.governs(url); }
+    Permission ask(const std::string& url) const override {
         if (m_full()) {
             return {Go::Later, backlog_poll_ms};
         }
-        return m_inner ? m_inner->ask() : Permission{};
+        return m_inner.ask(url);
     }
-    void begin(Attempts& request) override {
-        if (m_inner) {
-            m_inner->begin(request);
-        }
-    }
+    void begin(const std::string& url, Attempts& request) override { m_inner.begin(url, request); }
     Next end(Attempts& request, const Answer& answer) override {
-        return m_inner ? m_inner->end(request, answer) : Next::Done;
+        return m_inner.end(request, answer);
     }
+    long connect_timeout_seconds() const override { return m_inner.connect_timeout_seconds(); }
 
 private:
-    platform::RequestPolicy* m_inner;
+    platform::RequestPolicy& m_inner;
     std::function<bool()> m_full;
 };
 
@@ -129,23 +124,29 @@ private:
         platform::WorkerThread worker;
         m_worker = &worker;
         const platform::PageDownloads* started = nullptr; // none until its constructor returns
-        BacklogGate gate(m_job.policy, [&] {
-            const std::size_t running = started ? started->running_count() : 0;
-            return running + worker.unfinished() >= m_job.parallel;
-        });
+        // Without a policy nothing governs the downloads, and they run as they always have.
+        std::optional<BacklogGate> gate;
+        if (m_job.policy) {
+            gate.emplace(*m_job.policy, [&] {
+                const std::size_t running = started ? started->running_count() : 0;
+                return running + worker.unfinished() >= m_job.parallel;
+            });
+        }
         // After the gate, which it asks until it goes; before the worker's end, which it feeds.
         platform::PageDownloads downloads(
             addresses_of(m_job.downloads), m_job.parallel,
             [&](std::size_t index, platform::DownloadResult result) {
-                if (result.failure == platform::FetchFailure::blocked) {
-                    // Nothing more is asked of an archive that shuts us out; what is saved stays.
+                if (result.failure == platform::FetchFailure::blocked ||
+                    result.failure == platform::FetchFailure::unreachable) {
+                    // Nothing more is asked of an archive that shuts us out or does not answer;
+                    // what is saved stays.
                     m_outcome.blocked = true;
                     downloads.cancel();
                     return;
                 }
                 prepare(index, std::move(result));
             },
-            platform::HttpLimits{}, &gate);
+            platform::HttpLimits{}, gate ? &*gate : nullptr);
         started = &downloads;
         m_events.wait([&] { return m_fault || (downloads.done() && worker.unfinished() == 0); });
         downloads.cancel();

@@ -59,7 +59,8 @@ struct SaveEvents {
 };
 
 struct SaveOutcome {
-    bool blocked = false; // the archive shut us out: nothing more was asked of it, no copy
+    bool blocked = false; // the archive shut us out or did not answer: nothing more was asked of
+                          // it, no copy
     bool stopped = false; // the program was asked to quit: the work ended after the post at hand
     std::size_t failures = 0;
     CopyResult copy = CopyResult::written;

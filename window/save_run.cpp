@@ -19,21 +19,24 @@ namespace {
 
 // Through the archive, each picture comes from its raw capture at the time of the capture of
 // the post that shows it (the archive answers with the nearest one), under the save's
-// politeness.
+// politeness, with the caption counting its pauses down.
 window::PictureSource picture_source(const archive::BlogRoute& route,
-                                     platform::RequestPolicy* politeness) {
+                                     platform::RequestPolicy* politeness,
+                                     window::WaitingCaption& caption) {
     if (!route.wayback()) {
         return {};
     }
     const archive::WaybackBlog wayback = *route.wayback();
-    return {[wayback](const std::string& picture, const std::string& capture) {
-                const std::u16string address = platform::utf8_to_utf16(picture);
-                return platform::utf16_to_utf8(
-                    archive::picture_capture(platform::utf8_to_utf16(capture), address)
-                        .value_or(archive::capture_address(wayback.archive, wayback.timestamp,
-                                                           u"im_", address)));
-            },
-            politeness};
+    return {
+        [wayback](const std::string& picture, const std::string& capture) {
+            const std::u16string address = platform::utf8_to_utf16(picture);
+            return platform::utf16_to_utf8(
+                archive::picture_capture(platform::utf8_to_utf16(capture), address)
+                    .value_or(archive::capture_address(wayback.archive, wayback.timestamp, u"im_",
+                                                       address)));
+        },
+        politeness,
+        [&caption](platform::PageDownloads& downloads) { window::wait_for(downloads, caption); }};
 }
 
 // What the copy is told of each post: one downloaded from a capture is the blog's own post, at
@@ -66,6 +69,13 @@ void Form1::SaveRun() {
 
     const archive::BlogRoute route(platform::utf8_to_utf16(txtblog.get_text().raw()));
     const std::u16string user_name = route.user_name();
+    if (!route.wayback() && blog::NamesNoBlog(user_name)) {
+        // The posts would land in the program's own folder, mixed with any other blog's.
+        platform::MsgBox(blog::BadAddressText, blog::BadAddressTitle);
+        m_saving = false;
+        restore_caption();
+        return;
+    }
     const blog::SaveTarget target = blog::ChooseSaveFolder(
         blog::BackupFolder(platform::program_folder()), user_name, platform::home_folder());
     if (!target.writable) {
@@ -78,29 +88,25 @@ void Form1::SaveRun() {
     // What the collector adds from now on belongs to the next save.
     const std::vector<std::u16string> posts = list1_items();
 
-    // Every request of this save to the archive goes through one politeness.
-    std::optional<platform::ArchiveRequestPolicy> politeness;
+    // Every request of this save to the archive goes through what it has told us so far.
+    platform::ArchiveRequestPolicy* politeness =
+        route.wayback()
+            ? &m_archive_policies.for_run(platform::utf16_to_utf8(route.wayback()->archive))
+            : nullptr;
     std::optional<std::vector<std::u16string>> addresses = posts;
-    if (route.wayback()) {
-        politeness.emplace(platform::utf16_to_utf8(route.wayback()->archive));
-    }
-    window::WaitingCaption caption(Command2, politeness ? &*politeness : nullptr,
-                                   window::SavingCaption);
-    if (route.wayback()) {
+    window::WaitingCaption caption(Command2, politeness, window::SavingCaption);
+    if (politeness && !posts.empty()) {
         addresses = archive_download_addresses(route, *politeness, caption, posts);
     }
     window::SaveOutcome outcome;
+    // The archive shut us out or did not answer: nothing more is asked of it.
     outcome.blocked = !addresses;
     try {
         if (addresses) {
-            window::SaveJob job{posts,
-                                *addresses,
-                                {},
-                                target,
-                                user_name,
-                                save_parallel_downloads,
-                                politeness ? &*politeness : nullptr,
-                                picture_source(route, politeness ? &*politeness : nullptr),
+            window::SaveJob job{posts,      *addresses,
+                                {},         target,
+                                user_name,  save_parallel_downloads,
+                                politeness, picture_source(route, politeness, caption),
                                 {}};
             describe_for_copy(job);
             outcome = window::RunSave(
@@ -120,9 +126,14 @@ void Form1::SaveRun() {
         return;
     }
     if (outcome.blocked) {
-        platform::MsgBox(archive::BlockedMessage);
+        archive_stopped(politeness);
         restore_caption();
         return;
+    }
+    // Shut out while the copy's pictures came: every post file is written, and so is the copy
+    // with the pictures it has; the save ends as usual after saying so.
+    if (!posts.empty()) {
+        archive_stopped(politeness);
     }
 
     platform::MsgBox(u"保存完毕");

@@ -52,4 +52,15 @@ void wait_for(platform::PageDownloads& downloads, WaitingCaption& caption) {
     wait_until([&] { return downloads.done(); }, caption);
 }
 
+platform::DownloadResult download_one(const std::string& url, platform::RequestPolicy* policy,
+                                      WaitingCaption& caption) {
+    platform::DownloadResult got;
+    platform::PageDownloads download(
+        {url}, 1, [&got](std::size_t, platform::DownloadResult result) { got = std::move(result); },
+        {}, policy);
+    wait_for(download, caption);
+    download.rethrow_failure();
+    return got;
+}
+
 } // namespace window

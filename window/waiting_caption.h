@@ -2,6 +2,8 @@
 // A button's running caption that gives way to "等待" and the seconds left while the archive
 // makes the downloads pause, and the wait for downloads that keeps it current.
 
+#include "platform/page_downloads.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -12,7 +14,6 @@ class Button;
 
 namespace platform {
 class ArchiveRequestPolicy;
-class PageDownloads;
 } // namespace platform
 
 namespace window {
@@ -41,5 +42,10 @@ void wait_until(const std::function<bool()>& done, WaitingCaption& caption);
 
 // Serves events until `downloads` is done or the user asks to quit, keeping `caption` current.
 void wait_for(platform::PageDownloads& downloads, WaitingCaption& caption);
+
+// Downloads one address under `policy` (may be null), waiting as wait_for does; an empty result
+// when the user asked to quit first.
+platform::DownloadResult download_one(const std::string& url, platform::RequestPolicy* policy,
+                                      WaitingCaption& caption);
 
 } // namespace window

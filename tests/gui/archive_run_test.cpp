@@ -1,7 +1,6 @@
 #include "tests/gui/form1_fixture.h"
 
 #include "platform/files.h"
-#include "platform/http.h"
 #include "platform/text.h"
 #include "tools/sample_blog/blog_model.h"
 #include "tools/sample_blog/blog_pictures.h"
@@ -15,8 +14,8 @@
 #include <iterator>
 #include <map>
 #include <regex>
+#include <sstream>
 #include <string>
-#include <thread>
 
 using gui_testing::click;
 using gui_testing::files_in;
@@ -49,8 +48,15 @@ std::u16string original(std::u16string_view link) {
 // shown by no captured page, first index query and first raw capture answered with a 429.
 class ArchiveTest : public gui_testing::Form1Fixture {
 protected:
-    explicit ArchiveTest(const char* archive = "gaps")
-        : Form1Fixture({"--posts", "11", "--per-page", "4", "--archive", archive}) {}
+    // `repeated`: a post of list page 0 that the capture of page 1, made at another time, also
+    // links to.
+    explicit ArchiveTest(const char* archive = "gaps", int repeated = 0)
+        : Form1Fixture(repeated > 0 ? std::vector<std::string>{"--posts", "11", "--per-page", "4",
+                                                               "--archive", archive,
+                                                               "--archive-repeated-post",
+                                                               std::to_string(repeated)}
+                                    : std::vector<std::string>{"--posts", "11", "--per-page", "4",
+                                                               "--archive", archive}) {}
 
     void SetUp() override {
         Form1Fixture::SetUp();
@@ -84,10 +90,10 @@ protected:
     }
 };
 
-// Every page of the blog captured, no 429.
+// Every page of the blog captured, no 429; one post is shown under two timestamps.
 class WholeArchiveTest : public ArchiveTest {
 protected:
-    WholeArchiveTest() : ArchiveTest("full") {}
+    WholeArchiveTest() : ArchiveTest("full", someone.posts_on_page(0).front()) {}
 };
 
 // The third request (the second post, after the index and the first post) answers 429; an
@@ -119,7 +125,17 @@ protected:
 } // namespace
 
 TEST_F(ArchiveTest, ListsEachArchivedPostOnceAndSavesTheLiveBlogsBytes) {
+    // The first raw capture answers 429: the caption counts the pause down.
+    bool waited = false;
+    sigc::connection watch = Glib::signal_timeout().connect(
+        [&] {
+            waited = waited || form().Command1.get_label().raw().starts_with("等待");
+            return true;
+        },
+        100);
     press(form().Command1, archived_blog);
+    watch.disconnect();
+    EXPECT_TRUE(waited);
 
     // The captured list pages' posts in page order, the missing page skipped without a word,
     // then the index's other posts of the blog in its (address) order.
@@ -142,17 +158,7 @@ TEST_F(ArchiveTest, ListsEachArchivedPostOnceAndSavesTheLiveBlogsBytes) {
               u"共获取" + platform::decimal(static_cast<long long>(expected.size())) + u"文章链接");
     EXPECT_EQ(box_texts(), Texts{u"若无法自动获取全部日志，请手动点击[下一页]"});
 
-    // The first raw capture answers 429: the caption counts the pause down.
-    bool waited = false;
-    sigc::connection watch = Glib::signal_timeout().connect(
-        [&] {
-            waited = waited || form().Command2.get_label().raw().starts_with("等待");
-            return true;
-        },
-        100);
     press(form().Command2, archived_blog);
-    watch.disconnect();
-    EXPECT_TRUE(waited);
     const auto archived_files = files_in(user_folder());
     EXPECT_EQ(archived_files.size(), expected.size());
 
@@ -185,26 +191,11 @@ TEST_F(BlockingArchiveTest, ASaveShutOutStopsKeepsWhatItWroteAndSaysSo) {
     }
     form().list1_add_links(posts);
     // Someone else on this address asks during the pause: the archive shuts the address out.
-    bool impatient = false;
-    sigc::connection watch = Glib::signal_timeout().connect(
-        [&] {
-            if (!impatient && form().Command2.get_label().raw().starts_with("等待")) {
-                impatient = true;
-                std::thread([] {
-                    try {
-                        platform::http_get("http://web.archive.org/web/2012/http://hi.baidu.com/");
-                    } catch (const platform::HttpError&) {
-                    }
-                }).detach();
-            }
-            return true;
-        },
-        100);
+    const gui_testing::ImpatientNeighbour neighbour(form().Command2);
     form().txtblog.set_text(utf16_to_utf8(archived_blog));
     click(form().Command2);
-    watch.disconnect();
 
-    ASSERT_TRUE(impatient);
+    ASSERT_TRUE(neighbour.asked());
     EXPECT_EQ(box_texts(), Texts{u"网页时光机暂时拒绝访问，请一小时后再试"});
     EXPECT_EQ(form().Command2.get_label(), "保存文章");
     // The first post, saved before the 429, is kept; nothing is written after the block.
@@ -218,6 +209,19 @@ TEST_F(PicturedArchiveTest, TheCopysPicturesComeFromTheArchivesRawCaptures) {
     form().txtblog.set_text(utf16_to_utf8(archived_blog));
     click(form().Command1);
     ASSERT_GE(form().list1_count(), 3u);
+    // The harvest asked the archive for raw pages and its index only: the browser fetched no
+    // picture, script or replayed page of its own.
+    std::istringstream harvest(service().request_log());
+    int asked = 0;
+    for (std::string line; std::getline(harvest, line);) {
+        if (line.starts_with("http://web.archive.org/")) {
+            ++asked;
+            EXPECT_TRUE(line.find("id_/") != std::string::npos ||
+                        line.starts_with("http://web.archive.org/cdx/"))
+                << line;
+        }
+    }
+    EXPECT_GE(asked, 3);
     click(form().Command2);
 
     const std::string shared = utf16_to_utf8(sample_blog::k_shared_picture);

@@ -2,6 +2,7 @@
 
 #include "tests/support/file_bytes.h"
 
+#include "platform/http.h"
 #include "platform/message_box.h"
 #include "platform/quit_request.h"
 #include "platform/shell.h"
@@ -9,6 +10,7 @@
 #include "utilities/moddelay.h"
 
 #include <giomm/listmodel.h>
+#include <glibmm/main.h>
 #include <gtkmm/stringobject.h>
 #include <webkit/webkit.h>
 
@@ -16,8 +18,16 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <thread>
 
 namespace gui_testing {
+
+std::u16string file_address(const std::filesystem::path& file) {
+    gchar* uri = g_filename_to_uri(file.c_str(), nullptr, nullptr);
+    std::u16string address = platform::utf8_to_utf16(uri ? uri : "");
+    g_free(uri);
+    return address;
+}
 
 bool wait_until(const std::function<bool()>& done, double seconds) {
     return moddelay::pump_until(done, static_cast<std::uint32_t>(seconds * 1000));
@@ -116,6 +126,27 @@ std::vector<std::u16string> first_copies(const std::vector<std::vector<std::u16s
         }
     }
     return kept;
+}
+
+ImpatientNeighbour::ImpatientNeighbour(Gtk::Button& button) {
+    m_watch = Glib::signal_timeout().connect(
+        [this, &button] {
+            if (!m_asked && button.get_label().raw().starts_with("等待")) {
+                m_asked = true;
+                std::thread([] {
+                    try {
+                        platform::http_get("http://web.archive.org/web/2012/http://hi.baidu.com/");
+                    } catch (const platform::HttpError&) {
+                    }
+                }).detach();
+            }
+            return true;
+        },
+        100);
+}
+
+ImpatientNeighbour::~ImpatientNeighbour() {
+    m_watch.disconnect();
 }
 
 std::string read_file(const std::filesystem::path& file) {

@@ -6,6 +6,7 @@
 #include "window/form1.h"
 
 #include <gtest/gtest.h>
+#include <sigc++/connection.h>
 
 #include <filesystem>
 #include <functional>
@@ -72,6 +73,25 @@ std::u16string text_of(const Gtk::Label& label);
 
 // The addresses of the pages in order, each kept where first found, as List1 keeps them.
 std::vector<std::u16string> first_copies(const std::vector<std::vector<std::u16string>>& pages);
+
+// The file:// address of a file, as a browser is given it.
+std::u16string file_address(const std::filesystem::path& file);
+
+// While it lives, the first time `button` reads 等待 someone else on this address asks the
+// archive during the pause, which the stand-in punishes by shutting the address out.
+class ImpatientNeighbour {
+public:
+    explicit ImpatientNeighbour(Gtk::Button& button);
+    ~ImpatientNeighbour();
+    ImpatientNeighbour(const ImpatientNeighbour&) = delete;
+    ImpatientNeighbour& operator=(const ImpatientNeighbour&) = delete;
+
+    bool asked() const { return m_asked; }
+
+private:
+    bool m_asked = false;
+    sigc::connection m_watch;
+};
 
 // Every file in the folder, by name, with its bytes.
 std::map<std::string, std::string> files_in(const std::filesystem::path& folder);

@@ -57,6 +57,12 @@ protected:
     }
 };
 
+// A blog whose home and list pages greet with alert(), confirm() and prompt().
+class GreetingTest : public HarvestTest {
+protected:
+    GreetingTest() : HarvestTest({"--posts", "15", "--per-page", "5", "--greeting"}) {}
+};
+
 class HarvestPagerTest : public HarvestTest, public testing::WithParamInterface<const char*> {
 protected:
     HarvestPagerTest()
@@ -144,7 +150,7 @@ TEST_F(HarvestTest, WalksEveryListPageAndGathersEachPostOnce) {
     EXPECT_FALSE(form().Timer1.enabled());
 }
 
-TEST_F(HarvestTest, AShortAddressIsReportedAndTheRunStillEndsTwentyCharactersAreEnough) {
+TEST_F(HarvestTest, AnAddressNamingNoBlogIsReportedAndTheRunStillEnds) {
     const gint64 start = g_get_monotonic_time();
     harvest(u"http://hi.baidu.com"); // 19 characters
 
@@ -157,9 +163,12 @@ TEST_F(HarvestTest, AShortAddressIsReportedAndTheRunStillEndsTwentyCharactersAre
     EXPECT_LT(seconds_since(start), 8.0 + 30.0);
     EXPECT_TRUE(form().Command1.get_sensitive());
 
-    boxes.clear();
-    harvest(u"http://hi.baidu.com/");
-    EXPECT_EQ(box_texts(), Texts{hint_text});
+    // Twenty characters, or more with nothing but separators after them, name no blog either.
+    for (const char16_t* empty : {u"http://hi.baidu.com/", u"http://hi.baidu.com//"}) {
+        boxes.clear();
+        harvest(empty);
+        EXPECT_EQ(box_texts(), (Texts{hint_text, bad_address_text}));
+    }
 }
 
 TEST_F(HarvestTest, AnUnreachableServiceIsReportedGathersNothingAndEndsAfterItsFourSeconds) {
@@ -269,4 +278,29 @@ TEST_F(HangingPictureTest, APageWhosePictureNeverComesStillGivesItsPosts) {
     EXPECT_EQ(box_texts(), Texts{hint_text});
     EXPECT_EQ(form().list1_items(), posts_of_pages(blog, 0));
     EXPECT_GE(seconds_since(start), 4.0 + 30.0); // read once the grace time was over
+}
+
+TEST_F(GreetingTest, ScriptDialogsAreAnsweredAndEveryListPageIsWalkedThenAnotherBlogToo) {
+    const sample_blog::SampleBlog greeting(u"someone", {.posts = 15, .per_page = 5});
+    const std::string before = service().request_log();
+    harvest(u"http://hi.baidu.com/someone");
+    EXPECT_EQ(form().list1_items(), posts_of_pages(greeting, 2));
+    const std::string log = service().request_log().substr(before.size());
+    for (int k = 0; k <= 2; ++k) {
+        EXPECT_NE(log.find(utf16_to_utf8(greeting.list_page_address(k)) + "\n"), std::string::npos)
+            << k;
+    }
+    // The home page and each list page: alert with OK, confirm and prompt with Cancel.
+    std::size_t answered = 0;
+    for (std::size_t at = log.find("/_sample/answered?"); at != std::string::npos;
+         at = log.find("/_sample/answered?", at + 1)) {
+        EXPECT_EQ(log.substr(at, log.find('\n', at) - at),
+                  "/_sample/answered?confirm=false&prompt=null");
+        ++answered;
+    }
+    EXPECT_GE(answered, 3u); // the home page may be left before its answer is sent
+
+    const sample_blog::SampleBlog other(u"another", {.posts = 15, .per_page = 5});
+    harvest(u"http://hi.baidu.com/another");
+    EXPECT_EQ(form().list1_items(), posts_of_pages(other, 2));
 }

@@ -188,6 +188,35 @@ TEST_F(MessageBoxTest, ClosingTheProgramReleasesAWaitingBox) {
     EXPECT_EQ(shown_message_box(), nullptr);
 }
 
+TEST_F(MessageBoxTest, ClosingTheWindowWhileABoxIsUpClosesTheBoxAndEndsTheRun) {
+    bool box_was_up = false;
+    sigc::connection fallback;
+    auto close = when_box_shown([&](Gtk::Window&) {
+        box_was_up = true;
+        gui_testing::ask_window_to_close(form());
+        // Should the request be dropped, answer the box later so the test fails, not hangs.
+        fallback = Glib::signal_timeout().connect(
+            [] {
+                if (Gtk::Window* box = shown_message_box()) {
+                    box->close();
+                }
+                return true;
+            },
+            10000);
+    });
+    const gint64 start = g_get_monotonic_time();
+    form().txtblog.set_text("http://hi.baidu.com/someone");
+    gui_testing::click(form().Command1); // the harvest shows its hint first
+    close.disconnect();
+    fallback.disconnect();
+
+    EXPECT_TRUE(box_was_up);
+    EXPECT_TRUE(platform::quit_requested());
+    EXPECT_LT(double(g_get_monotonic_time() - start) / 1e6, 8.0);
+    EXPECT_EQ(shown_message_box(), nullptr);
+    EXPECT_FALSE(form().get_visible());
+}
+
 TEST(UnhandledErrorDeathTest, IsReportedAndEndsTheProgramWithFailure) {
     EXPECT_EXIT(in_child_printing_boxes(
                     [] { platform::guarded([] { throw std::runtime_error("磁盘已满"); }); }),

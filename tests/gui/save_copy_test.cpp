@@ -60,13 +60,6 @@ std::size_t requests_for(const std::string& log, const std::vector<std::u16strin
     return count;
 }
 
-std::u16string file_address(const fs::path& file) {
-    gchar* uri = g_filename_to_uri(file.c_str(), nullptr, nullptr);
-    std::u16string address = platform::utf8_to_utf16(uri);
-    g_free(uri);
-    return address;
-}
-
 class CopyTest : public SaveTest {
 protected:
     CopyTest()
@@ -196,15 +189,15 @@ TEST_F(CopyTest, TheSaveWritesABrowsableCopyWithItsPicturesAndLeavesThePostFiles
     const Texts second = links_of(copy_folder() / "posts/2.html");
     EXPECT_EQ(std::ranges::count(second, local("posts/1.html")), 3);
 
-    // The pictures come from disk; nothing of the page runs, nothing goes to the network.
+    // The pictures come from disk, those that could not be had are left out; nothing of the
+    // page runs, nothing goes to the network.
     EXPECT_EQ(pictures_shown(copy_folder() / "posts/1.html"),
               (Texts{u"file 4", u"file 3", u"ran:"}));
     EXPECT_EQ(pictures_shown(copy_folder() / "posts/2.html"),
-              (Texts{u"file 4", u"file 5", u"web", u"ran:"}));
-    EXPECT_EQ(pictures_shown(copy_folder() / "posts/3.html"), (Texts{u"web", u"web", u"ran:"}));
+              (Texts{u"file 4", u"file 5", u"ran:"}));
+    EXPECT_EQ(pictures_shown(copy_folder() / "posts/3.html"), (Texts{u"ran:"}));
     EXPECT_EQ(pictures_shown(copy_folder() / "all.html"),
-              (Texts{u"file 4", u"file 3", u"file 4", u"file 5", u"web", u"web", u"web", u"file 5",
-                     u"file 3", u"ran:"}));
+              (Texts{u"file 4", u"file 3", u"file 4", u"file 5", u"file 5", u"file 3", u"ran:"}));
     EXPECT_EQ(service().request_log(), log + "/_sample/requests\n"); // this look only
 
     // Saving again gives the same copy, and fetches only what it could not have before.

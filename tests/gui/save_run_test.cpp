@@ -43,20 +43,6 @@ TEST_F(SaveTest, AnEmptyListSavesNothingAndStillReports) {
     EXPECT_TRUE(fs::is_empty(user_folder()));
 }
 
-TEST_F(SaveTest, AShortAddressSavesBesideTheProgram) {
-    list_page(2);
-    const Files expected = expected_files(form().list1_items());
-    save(u"http://hi.baidu.co"); // 18 characters: no user name
-    for (const auto& [name, bytes] : expected) {
-        const fs::path file = platform::program_folder() / fs::u8path(name);
-        EXPECT_EQ(read_file(file), bytes) << name;
-        fs::remove(file);
-    }
-    EXPECT_EQ(box_texts(), (Texts{u"保存完毕", saved_in(u"/"), u"欢迎再次使用"}));
-    EXPECT_TRUE(fs::exists(platform::program_folder() / u8"离线浏览/index.html"));
-    fs::remove_all(platform::program_folder() / u8"离线浏览");
-}
-
 TEST_F(SaveTest, DownloadsFourPostsAtOnceNeverMore) {
     LocalPosts posts(8);
     form().list1_add_links(posts.numbered_addresses(8));

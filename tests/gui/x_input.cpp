@@ -1,5 +1,6 @@
 #include "tests/gui/x_input.h"
 
+#include <gdkmm/display.h>
 #include <gdkmm/surface.h>
 #include <glibmm/spawn.h>
 #include <gtkmm/native.h>
@@ -68,6 +69,20 @@ void click_widget(Gtk::Widget& widget, double across, double down) {
     const int x = field(info, "Absolute upper-left X") + static_cast<int>(x_in_native + surface_x);
     const int y = field(info, "Absolute upper-left Y") + static_cast<int>(y_in_native + surface_y);
     run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+}
+
+void ask_window_to_close(Gtk::Widget& widget) {
+    Display* display =
+        gdk_x11_display_get_xdisplay(widget.get_native()->get_surface()->get_display()->gobj());
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window_id(widget);
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
+    XFlush(display);
 }
 
 void press_key(const std::string& key) {

@@ -1,10 +1,10 @@
 #include "platform/page_downloads.h"
 
-#include "platform/http.h"
 #include "platform/text.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/sample_blog_service.h"
 #include "tools/sample_blog/blog_model.h"
+#include "tools/sample_blog/gbk_encoder.h"
 #include "utilities/moddelay.h"
 
 #include <gtest/gtest.h>
@@ -100,33 +100,38 @@ struct CountingServer {
     testing_support::LoopbackServer loopback; // last: its handlers use the counters
 };
 
-TEST(PageDownloads, EachAddressOnceWithWhatABlockingGetSeesOrNoBodyAndTheReason) {
+TEST(PageDownloads, EachAddressOnceWithTheBytesTheServiceSentOrNoBodyAndTheReason) {
     const testing_support::SampleBlogService service(
         {"--posts", "8", "--latency-ms", "100", "--not-found", "5"});
     setenv("no_proxy", "127.0.0.1", 1); // the service puts it back as it was
     const testing_support::LoopbackSocket refusing(false);
+    // The bodies as the service sends them: its pages in its own GBK encoding.
     struct Expected {
         std::string url;
         long status;
         FetchFailure failure = FetchFailure::none;
+        std::string body = {};
     };
     std::vector<Expected> expected{
         {refusing.url, 0, FetchFailure::error},
         {"file:///etc/passwd", 0, FetchFailure::error},
-        {"http://hi.baidu.com/_sample/empty", 200},
+        {"http://hi.baidu.com/_sample/empty", 200, FetchFailure::none, ""},
         {"http://hi.baidu.com/_sample/endless", 200, FetchFailure::too_large},
         {"http://hi.baidu.com/_sample/large-chunked/1048577", 200, FetchFailure::too_large},
         {"http://hi.baidu.com/_sample/trickle", 200, FetchFailure::too_long},
     };
     // Addresses a browser would percent-encode; curl refuses the blank as it stands.
     for (const std::u16string user : {u"my name", u"空间"}) {
-        expected.push_back(
-            {platform::utf16_to_utf8(sample_blog::SampleBlog(user).post_address(1)), 200});
+        const sample_blog::SampleBlog blog(user, {.posts = 8});
+        expected.push_back({platform::utf16_to_utf8(blog.post_address(1)), 200, FetchFailure::none,
+                            sample_blog::encode_gbk(blog.post_page(1).html)});
     }
     const sample_blog::SampleBlog blog(u"pellumo", {.posts = 8});
     for (int number = 1; number <= blog.post_count(); ++number) {
-        expected.push_back(
-            {platform::utf16_to_utf8(blog.post_address(number)), number == 5 ? 404L : 200L});
+        expected.push_back({platform::utf16_to_utf8(blog.post_address(number)),
+                            number == 5 ? 404L : 200L, FetchFailure::none,
+                            sample_blog::encode_gbk(number == 5 ? sample_blog::not_found_page()
+                                                                : blog.post_page(number).html)});
     }
     std::vector<std::string> urls;
     std::ranges::transform(expected, std::back_inserter(urls), &Expected::url);
@@ -138,7 +143,7 @@ TEST(PageDownloads, EachAddressOnceWithWhatABlockingGetSeesOrNoBodyAndTheReason)
         EXPECT_EQ(result.status, expected[index].status);
         EXPECT_EQ(result.failure, expected[index].failure);
         if (result.failure == FetchFailure::none) {
-            EXPECT_EQ(result.body, platform::http_get(urls[index]));
+            EXPECT_EQ(result.body, expected[index].body);
             EXPECT_EQ(result.error, "");
         } else {
             EXPECT_EQ(result.body, std::nullopt);

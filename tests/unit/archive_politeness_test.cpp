@@ -24,6 +24,11 @@ private:
     std::int64_t m_ms = 0;
 };
 
+constexpr std::int64_t Minute = 60000;
+constexpr std::int64_t Hour = 60 * Minute;
+constexpr RequestKind Replay = RequestKind::replay;
+constexpr RequestKind Index = RequestKind::index;
+
 ArchiveAnswer status(long code, std::string retry_after = {}, std::string date = {}) {
     ArchiveAnswer answer;
     answer.status = code;
@@ -32,23 +37,27 @@ ArchiveAnswer status(long code, std::string retry_after = {}, std::string date =
     return answer;
 }
 
-ArchiveAnswer refused() {
-    ArchiveAnswer answer;
-    answer.refused = true;
+ArchiveAnswer no_answer() {
+    return ArchiveAnswer{};
+}
+
+ArchiveAnswer cut_short(long code) {
+    ArchiveAnswer answer = status(code);
+    answer.cut_short = true;
     return answer;
 }
 
 // Drives one request as the download layer would, waiting as told, every attempt answered with
 // `answer`; returns the final verdict and the times the attempts started.
 Next run_request(ArchivePoliteness& politeness, FakeClock& clock, const ArchiveAnswer& answer,
-                 std::vector<std::int64_t>& starts) {
-    ArchiveRequest request;
+                 std::vector<std::int64_t>& starts, RequestKind kind = Replay) {
+    ArchiveRequest request{kind};
     for (;;) {
-        const ArchivePoliteness::Permission permission = politeness.ask();
+        const ArchivePoliteness::Permission permission = politeness.ask(kind);
         if (permission.go == Go::At) {
             clock.set(permission.at_ms);
         }
-        EXPECT_EQ(politeness.ask().go, Go::Now);
+        EXPECT_EQ(politeness.ask(kind).go, Go::Now);
         politeness.begin(request);
         starts.push_back(clock.monotonic_ms());
         const Next next = politeness.end(request, answer);
@@ -58,56 +67,95 @@ Next run_request(ArchivePoliteness& politeness, FakeClock& clock, const ArchiveA
     }
 }
 
+// One attempt that starts as soon as it may and ends at once with `answer`.
+Next one_attempt(ArchivePoliteness& politeness, FakeClock& clock, const ArchiveAnswer& answer,
+                 RequestKind kind = Replay) {
+    ArchiveRequest request{kind};
+    const ArchivePoliteness::Permission permission = politeness.ask(kind);
+    if (permission.go == Go::At) {
+        clock.set(permission.at_ms);
+    }
+    politeness.begin(request);
+    return politeness.end(request, answer);
+}
+
 } // namespace
 
-TEST(ArchivePoliteness, OneRequestASecondOnAtMostTwoConnections) {
+TEST(ArchivePoliteness, ReplayOneASecondOnTwoConnectionsAndTheIndexApartEveryTwoAndAHalf) {
     FakeClock clock;
     ArchivePoliteness politeness(clock);
     ArchiveRequest first, second, third;
-    ASSERT_EQ(politeness.ask().go, Go::Now);
+    ASSERT_EQ(politeness.ask(Replay).go, Go::Now);
     politeness.begin(first);
-    EXPECT_EQ(politeness.ask().go, Go::At);
-    EXPECT_EQ(politeness.ask().at_ms, 1000);
+    EXPECT_EQ(politeness.ask(Replay).go, Go::At);
+    EXPECT_EQ(politeness.ask(Replay).at_ms, 1000);
     EXPECT_THROW(politeness.begin(second), std::logic_error);
 
     clock.set(999);
-    EXPECT_EQ(politeness.ask().go, Go::At);
+    EXPECT_EQ(politeness.ask(Replay).go, Go::At);
     clock.set(1000);
-    ASSERT_EQ(politeness.ask().go, Go::Now);
+    ASSERT_EQ(politeness.ask(Replay).go, Go::Now);
     politeness.begin(second);
     clock.set(5000);
-    EXPECT_EQ(politeness.ask().go, Go::WhenOneEnds);
+    // Two connections at most, whatever kind the third request is.
+    EXPECT_EQ(politeness.ask(Replay).go, Go::WhenOneEnds);
+    EXPECT_EQ(politeness.ask(Index).go, Go::WhenOneEnds);
 
     EXPECT_EQ(politeness.end(first, status(200)), Next::Done);
-    ASSERT_EQ(politeness.ask().go, Go::Now);
+    ASSERT_EQ(politeness.ask(Replay).go, Go::Now);
     politeness.begin(third);
     EXPECT_EQ(politeness.end(second, status(404)), Next::Done);
-    EXPECT_EQ(politeness.ask().go, Go::At);
-    EXPECT_EQ(politeness.ask().at_ms, 6000);
+    EXPECT_EQ(politeness.ask(Replay).at_ms, 6000);
     EXPECT_EQ(politeness.pause_seconds_left(), 0);
+    EXPECT_EQ(politeness.end(third, status(200)), Next::Done);
+
+    // The index is paced on its own: it need not wait for the replay's second, but its own
+    // requests start 2.5 s apart (24 a minute, under the archive's 30).
+    ASSERT_EQ(politeness.ask(Index).go, Go::Now);
+    EXPECT_EQ(one_attempt(politeness, clock, status(200), Index), Next::Done);
+    EXPECT_EQ(politeness.ask(Index).at_ms, 7500);
+    EXPECT_EQ(politeness.ask(Replay).at_ms, 6000);
+    std::vector<std::int64_t> starts;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(run_request(politeness, clock, status(200), starts, Index), Next::Done);
+    }
+    EXPECT_EQ(starts, (std::vector<std::int64_t>{7500, 10000, 12500}));
+
+    EXPECT_EQ(request_kind("/cdx/search/cdx?url=hi.baidu.com/u/blog/item/"), Index);
+    EXPECT_EQ(request_kind("/web/timemap/json?url=hi.baidu.com/u"), Index);
+    EXPECT_EQ(request_kind("/web/2012id_/http://hi.baidu.com/u/blog"), Replay);
+    EXPECT_EQ(request_kind("/web/2012im_/http://hi.baidu.com/cdx/a.gif"), Replay);
 }
 
-TEST(ArchivePoliteness, BacksOffFromFiveSecondsDoublingAndGivesUpAfterFiveAttempts) {
+TEST(ArchivePoliteness, BusyAnswersBackOffFromFiveSecondsAndA429FromAMinuteToEightAtMost) {
     FakeClock clock;
     ArchivePoliteness politeness(clock);
     std::vector<std::int64_t> starts;
     EXPECT_EQ(run_request(politeness, clock, status(503), starts), Next::Failed);
     EXPECT_EQ(starts, (std::vector<std::int64_t>{0, 5000, 15000, 35000, 75000}));
 
-    // A good answer ends the run of failures: the next one waits 5 s again.
+    // A good answer ends the run of failures; an answer cut short counts as busy.
+    EXPECT_EQ(one_attempt(politeness, clock, status(200)), Next::Done);
+    const std::int64_t now = clock.monotonic_ms();
+    EXPECT_EQ(one_attempt(politeness, clock, cut_short(200)), Next::Retry);
+    EXPECT_EQ(politeness.ask(Replay).at_ms, now + 1000 + 5000);
+
+    // 429s without Retry-After: 60 s, then doubling to 480 s and no further.
     FakeClock fresh;
-    ArchivePoliteness reset(fresh);
-    ArchiveRequest request, other;
-    reset.begin(request);
-    EXPECT_EQ(reset.end(request, status(500)), Next::Retry);
-    EXPECT_EQ(reset.ask().at_ms, 5000);
-    fresh.set(5000);
-    reset.begin(request);
-    EXPECT_EQ(reset.end(request, status(200)), Next::Done);
-    fresh.set(6000);
-    reset.begin(other);
-    EXPECT_EQ(reset.end(other, ArchiveAnswer{}), Next::Retry); // no answer at all
-    EXPECT_EQ(reset.ask().at_ms, 11000);
+    ArchivePoliteness limited(fresh);
+    starts.clear();
+    EXPECT_EQ(run_request(limited, fresh, status(429), starts), Next::Failed);
+    std::vector<std::int64_t> expected{0, 60000, 180000, 420000, 900000};
+    EXPECT_EQ(starts, expected);
+    starts.clear();
+    EXPECT_EQ(run_request(limited, fresh, status(429), starts), Next::Failed);
+    EXPECT_EQ(starts.front(), 900000 + 480000);
+    EXPECT_EQ(starts.at(1) - starts.at(0), 480000);
+    // No request of either kind goes during the pause.
+    EXPECT_EQ(limited.ask(Index).go, Go::At);
+    EXPECT_EQ(limited.ask(Index).at_ms, starts.back() + 480000);
+    EXPECT_EQ(limited.ask(Replay).at_ms, starts.back() + 480000);
+    EXPECT_EQ(limited.pause_seconds_left(), 480);
 }
 
 TEST(ArchivePoliteness, PausesEveryRequestForTheServersRetryAfter) {
@@ -124,8 +172,8 @@ TEST(ArchivePoliteness, PausesEveryRequestForTheServersRetryAfter) {
     EXPECT_EQ(politeness.pause_seconds_left(), 7); // 6.5 s, rounded up
     // A shorter pause asked for meanwhile does not cut the longer one short.
     EXPECT_EQ(politeness.end(second, status(503, "1")), Next::Retry);
-    EXPECT_EQ(politeness.ask().go, Go::At);
-    EXPECT_EQ(politeness.ask().at_ms, 8500);
+    EXPECT_EQ(politeness.ask(Index).go, Go::At);
+    EXPECT_EQ(politeness.ask(Index).at_ms, 8500);
 
     EXPECT_EQ(retry_after_seconds("120", "", SomeDay), 120);
     EXPECT_EQ(retry_after_seconds(" 0 ", "", SomeDay), 0);
@@ -140,43 +188,113 @@ TEST(ArchivePoliteness, PausesEveryRequestForTheServersRetryAfter) {
     }
 
     // An unusable Retry-After falls back to the back-off; a date is read against the answer's
-    // own Date header.
+    // own Date header; an hour exactly is still a wait.
     FakeClock later;
     ArchivePoliteness dated(later);
-    ArchiveRequest request;
-    dated.begin(request);
-    EXPECT_EQ(dated.end(request, status(503, "soon")), Next::Retry);
-    EXPECT_EQ(dated.ask().at_ms, 5000);
-    later.set(5000);
-    dated.begin(request);
-    EXPECT_EQ(dated.end(request, status(429, "Wed, 21 Oct 2015 07:30:00 GMT",
-                                        "Wed, 21 Oct 2015 07:29:00 GMT")),
-              Next::Retry);
-    EXPECT_EQ(dated.ask().at_ms, 65000);
+    EXPECT_EQ(one_attempt(dated, later, status(503, "soon")), Next::Retry);
+    EXPECT_EQ(dated.ask(Replay).at_ms, 5000);
+    EXPECT_EQ(
+        one_attempt(dated, later,
+                    status(429, "Wed, 21 Oct 2015 07:30:00 GMT", "Wed, 21 Oct 2015 07:29:00 GMT")),
+        Next::Retry);
+    EXPECT_EQ(dated.ask(Replay).at_ms, 65000);
+    EXPECT_EQ(one_attempt(dated, later, status(429, "3600")), Next::Retry);
+    EXPECT_EQ(dated.pause_seconds_left(), 3600);
+    EXPECT_FALSE(dated.blocked());
 }
 
-TEST(ArchivePoliteness, RefusedAfterA429MeansBlockedAndStopsEverything) {
+TEST(ArchivePoliteness, ShutOutAfterA429ForAnHourThenTwoAndAskedForMoreThanAnHour) {
     FakeClock clock;
     ArchivePoliteness politeness(clock);
-    std::vector<std::int64_t> starts;
-    // Refused before any 429: the archive may just be out of reach; try again.
-    EXPECT_EQ(run_request(politeness, clock, refused(), starts), Next::Failed);
-    EXPECT_EQ(starts.size(), 5u);
-    EXPECT_FALSE(politeness.blocked());
-
-    ArchiveRequest first, second;
-    clock.set(politeness.ask().at_ms);
+    ArchiveRequest first{Replay}, second{Index};
+    EXPECT_EQ(one_attempt(politeness, clock, status(429, "1")), Next::Retry);
+    clock.set(politeness.ask(Replay).at_ms);
     politeness.begin(first);
-    EXPECT_EQ(politeness.end(first, status(429, "1")), Next::Retry);
-    clock.set(politeness.ask().at_ms);
-    politeness.begin(first);
-    clock.set(clock.monotonic_ms() + 1000);
+    clock.set(clock.monotonic_ms() + 2500);
     politeness.begin(second);
-    EXPECT_EQ(politeness.end(first, refused()), Next::Blocked);
+    const std::int64_t refused_at = clock.monotonic_ms();
+    EXPECT_EQ(politeness.end(first, no_answer()), Next::Blocked);
     EXPECT_TRUE(politeness.blocked());
-    EXPECT_EQ(politeness.ask().go, Go::Blocked);
-    // A post that did come back is still kept.
+    EXPECT_EQ(politeness.ask(Replay).go, Go::Blocked);
+    EXPECT_EQ(politeness.ask(Index).go, Go::Blocked);
+    // An answer that did come back is still kept.
     EXPECT_EQ(politeness.end(second, status(200)), Next::Done);
-    EXPECT_EQ(politeness.ask().go, Go::Blocked);
     EXPECT_THROW(politeness.begin(second), std::logic_error);
+
+    // The block ends after an hour: the user may try again in the same run.
+    clock.set(refused_at + Hour - 1);
+    EXPECT_EQ(politeness.ask(Replay).go, Go::Blocked);
+    clock.set(refused_at + Hour);
+    EXPECT_FALSE(politeness.blocked());
+    EXPECT_EQ(politeness.ask(Replay).go, Go::Now);
+
+    // Retry-After longer than an hour is a block, not a day's wait; the second block is two hours.
+    EXPECT_EQ(one_attempt(politeness, clock, status(429, "1000000000")), Next::Blocked);
+    EXPECT_EQ(politeness.pause_seconds_left(), 0);
+    const std::int64_t second_block = clock.monotonic_ms();
+    clock.set(second_block + 2 * Hour - 1);
+    EXPECT_EQ(politeness.ask(Index).go, Go::Blocked);
+    // ... unless the archive asked for longer, which is honoured up to a day.
+    clock.set(second_block + 24 * Hour);
+    EXPECT_EQ(politeness.ask(Index).go, Go::Now);
+
+    FakeClock other;
+    ArchivePoliteness asked(other);
+    EXPECT_EQ(one_attempt(asked, other, status(503, "3601")), Next::Blocked);
+    other.set(Hour + 500);
+    EXPECT_TRUE(asked.blocked());
+    other.set(Hour + 1000);
+    EXPECT_FALSE(asked.blocked());
+}
+
+TEST(ArchivePoliteness, ThreeAttemptsInARowWithNoAnswerMeanOutOfReachUnlessA429CameWithinTheHour) {
+    FakeClock clock;
+    ArchivePoliteness politeness(clock);
+    // Across requests and connections; a real answer in between starts the count again.
+    EXPECT_EQ(one_attempt(politeness, clock, no_answer()), Next::Retry);
+    EXPECT_EQ(politeness.ask(Replay).at_ms, 5000);
+    EXPECT_EQ(one_attempt(politeness, clock, no_answer(), Index), Next::Retry);
+    EXPECT_EQ(politeness.ask(Replay).at_ms, 15000);
+    EXPECT_EQ(one_attempt(politeness, clock, status(404)), Next::Done);
+    EXPECT_EQ(one_attempt(politeness, clock, no_answer()), Next::Retry);
+    EXPECT_EQ(one_attempt(politeness, clock, no_answer()), Next::Retry);
+    ArchiveRequest running;
+    clock.set(politeness.ask(Replay).at_ms);
+    politeness.begin(running);
+    // The 404 came at 15 s; pauses of 5 s and 10 s after the silences that followed it.
+    EXPECT_EQ(clock.monotonic_ms(), 31000);
+    EXPECT_EQ(politeness.end(running, no_answer()), Next::Unreachable);
+    EXPECT_TRUE(politeness.unreachable());
+    EXPECT_FALSE(politeness.blocked());
+    EXPECT_EQ(politeness.ask(Replay).go, Go::Unreachable);
+    EXPECT_EQ(politeness.ask(Index).go, Go::Unreachable);
+    // A new harvest or save tries again, after the pause still running.
+    politeness.try_again();
+    EXPECT_EQ(politeness.ask(Replay).go, Go::At);
+    EXPECT_EQ(one_attempt(politeness, clock, no_answer()), Next::Retry);
+
+    // No answer within the hour after a 429 is the archive's firewall: a block at once.
+    FakeClock later;
+    ArchivePoliteness limited(later);
+    EXPECT_EQ(one_attempt(limited, later, status(429, "2")), Next::Retry);
+    later.set(Hour - 1);
+    EXPECT_EQ(one_attempt(limited, later, no_answer()), Next::Blocked);
+    // An hour after the 429, silence is only silence.
+    FakeClock much_later;
+    ArchivePoliteness forgotten(much_later);
+    EXPECT_EQ(one_attempt(forgotten, much_later, status(429, "2")), Next::Retry);
+    much_later.set(Hour);
+    EXPECT_EQ(one_attempt(forgotten, much_later, no_answer()), Next::Retry);
+    EXPECT_FALSE(forgotten.blocked());
+
+    // Nothing sent (a local failure) only gives the connection back.
+    FakeClock quiet;
+    ArchivePoliteness local(quiet);
+    ArchiveAnswer nothing;
+    nothing.sent = false;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(one_attempt(local, quiet, nothing), Next::Failed);
+    }
+    EXPECT_EQ(local.ask(Replay).go, Go::At);
+    EXPECT_EQ(local.pause_seconds_left(), 0);
 }

@@ -16,6 +16,15 @@ TEST(UserName, IsWhateverFollowsTheFirstTwentyCharacters) {
     EXPECT_EQ(UserName(u"空间空间空间空间空间空间空间空间空间空间博客"), u"博客");
 }
 
+TEST(NamesNoBlog, IsTrueForNothingButSeparators) {
+    for (const char16_t* none : {u"", u"/", u"//", u"\\", u"/\\/"}) {
+        EXPECT_TRUE(NamesNoBlog(none));
+    }
+    for (const char16_t* some : {u"a", u"someone/", u"/x", u" ", u".."}) {
+        EXPECT_FALSE(NamesNoBlog(some));
+    }
+}
+
 TEST(ListPageAddress, BuildsTheBlogsListPages) {
     EXPECT_EQ(FirstListPageAddress(u"someone"), u"http://hi.baidu.com/someone/blog");
     EXPECT_EQ(ListPageAddress(u"someone", 0), u"http://hi.baidu.com/someone/blog/index/0");

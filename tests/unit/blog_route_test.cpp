@@ -31,9 +31,9 @@ TEST(BlogRoute, AnArchivedBlogSavesUnderItsOwnUserNameAndEveryOtherAddressAsBefo
               u"http://hi.baidu.com/someone/blog/index/3");
     const BlogRoute archived(u"http://web.archive.org/web/2011/hi.baidu.com/someone/blog");
     EXPECT_EQ(archived.first_list_page(),
-              u"http://web.archive.org/web/2011/http://hi.baidu.com/someone/blog");
+              u"http://web.archive.org/web/2011id_/http://hi.baidu.com/someone/blog");
     EXPECT_EQ(archived.list_page(3),
-              u"http://web.archive.org/web/2011/http://hi.baidu.com/someone/blog/index/3");
+              u"http://web.archive.org/web/2011id_/http://hi.baidu.com/someone/blog/index/3");
 }
 
 TEST(BlogRoute, PostsComeRawFromTheirOwnCaptureOnTheArchiveAsTyped) {

@@ -116,6 +116,7 @@ TEST(CaptureIndexReader, ReadsPartByPartUntilAnAnswerWithoutAKey) {
     CaptureIndexReader reader(Blog, 500);
     ASSERT_EQ(reader.next_query(), QueryStart);
     ASSERT_TRUE(reader.take(FirstPart));
+    EXPECT_FALSE(reader.complete());
     EXPECT_EQ(reader.next_query(),
               std::u16string(QueryStart) +
                   u"&resumeKey=com%2Cbaidu%2Chi%29%2Fsomeone%2Fblog%2Fitem%2Fb2.html+"
@@ -125,6 +126,8 @@ TEST(CaptureIndexReader, ReadsPartByPartUntilAnAnswerWithoutAKey) {
     ASSERT_EQ(reader.entries().size(), 3u);
     EXPECT_EQ(reader.entries()[2].original, u"http://hi.baidu.com/someone/blog/item/c3.html");
     EXPECT_EQ(reader.error(), u"");
+    EXPECT_TRUE(reader.complete());
+    EXPECT_EQ(reader.parts_read(), 2u);
 
     CaptureIndexReader circling(Blog, 500);
     ASSERT_TRUE(circling.take(FirstPart));
@@ -136,6 +139,49 @@ TEST(CaptureIndexReader, ReadsPartByPartUntilAnAnswerWithoutAKey) {
     EXPECT_FALSE(broken.take("<html>busy</html>"));
     EXPECT_NE(broken.error(), u"");
     EXPECT_FALSE(broken.next_query());
+    EXPECT_FALSE(broken.complete());
+    EXPECT_EQ(broken.parts_read(), 0u);
+}
+
+TEST(CaptureIndexReader, AnIndexWithoutEndIsReadTwoHundredPartsOrTwoHundredThousandRowsAtMost) {
+    // Each part a new key and `rows` rows, as an index handing out keys for ever would.
+    const auto part = [](int number, int rows) {
+        std::string body = R"([["timestamp","original","statuscode","mimetype"],)";
+        for (int row = 0; row < rows; ++row) {
+            body += R"(["20100315093012","http://hi.baidu.com/someone/blog/item/)" +
+                    std::to_string(number) + "x" + std::to_string(row) +
+                    R"(.html","200","text/html"],)";
+        }
+        return body + R"([],["key)" + std::to_string(number) + R"("]])";
+    };
+    CaptureIndexReader endless(Blog);
+    for (int number = 1; number < 200; ++number) {
+        ASSERT_TRUE(endless.take(part(number, 1))) << number;
+        ASSERT_TRUE(endless.next_query());
+    }
+    EXPECT_FALSE(endless.take(part(200, 1)));
+    EXPECT_FALSE(endless.next_query());
+    EXPECT_EQ(endless.parts_read(), 200u);
+    EXPECT_EQ(endless.entries().size(), 200u);
+    EXPECT_FALSE(endless.complete());
+
+    // 2000 rows a part: the hundredth part brings 200,000 rows, the last read.
+    CaptureIndexReader wide(Blog);
+    for (int number = 1; number < 100; ++number) {
+        ASSERT_TRUE(wide.take(part(number, 2000))) << number;
+    }
+    EXPECT_FALSE(wide.take(part(100, 2000)));
+    EXPECT_EQ(wide.parts_read(), 100u);
+    EXPECT_EQ(wide.entries().size(), 200000u);
+    EXPECT_FALSE(wide.next_query());
+
+    CaptureIndexReader rows(Blog, 1000, 200, 5);
+    ASSERT_TRUE(rows.take(part(1, 2)));
+    ASSERT_TRUE(rows.take(part(2, 2)));
+    EXPECT_FALSE(rows.take(part(3, 2)));
+    EXPECT_EQ(rows.entries().size(), 6u);
+    EXPECT_EQ(rows.parts_read(), 3u);
+    EXPECT_FALSE(rows.complete());
 }
 
 TEST(PostsMissingFromList, AppendsOnlyUnlistedPostsOfTheBlogOnceInIndexOrder) {

@@ -93,20 +93,25 @@ TEST(BuildPages, PostPagesLinkLocallyAndSkipFailedPosts) {
     position(third, "<a href=\"1.html\">上一篇</a><a href=\"4.html\">下一篇</a>");
     position(
         third,
-        "<img src=\"../images/S.png\"><img src=\"http://hi.baidu.com/gone.gif\">"
-        "<a href=\"1.html#top\">a</a><a href=\"http://hi.baidu.com/u/blog/item/b.html\">b</a>");
+        "<article class=\"post-body\">\n<img src=\"../images/S.png\"><a href=\"1.html#top\">a</a>"
+        "<a href=\"http://hi.baidu.com/u/blog/item/b.html\" rel=\"noreferrer noopener\">b</a>"
+        "<div></div>\n</article>");
     position(third, "原文：<a href=\"http://hi.baidu.com/u/blog/item/c.html\">");
 
     const std::string& all = pages.all;
-    EXPECT_LT(position(all, "<article id=\"post-1\">"), position(all, "<article id=\"post-3\">"));
-    EXPECT_LT(position(all, "<article id=\"post-3\">"), position(all, "<article id=\"post-4\">"));
-    position(all, "<img src=\"images/S.png\"><a href=\"#post-3\">c</a>");
+    EXPECT_LT(position(all, "<article class=\"post\" id=\"post-1\">"),
+              position(all, "<article class=\"post\" id=\"post-3\">"));
+    EXPECT_LT(position(all, "<article class=\"post\" id=\"post-3\">"),
+              position(all, "<article class=\"post\" id=\"post-4\">"));
+    position(all, "<article class=\"post-body\">\n<img src=\"images/S.png\"><a "
+                  "href=\"#post-3\">c</a><div></div>\n</article>\n</article>");
     EXPECT_EQ(all.find("post-2"), std::string::npos);
 
     for (const std::string* page : {&pages.index, &pages.all, &first, &third}) {
         position(*page, "<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n<meta "
                         "http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
-                        "img-src 'self' file: data:; style-src 'unsafe-inline'\">");
+                        "img-src 'self' file: data:; style-src 'unsafe-inline'; base-uri 'none'; "
+                        "form-action 'none'\">");
         EXPECT_EQ(check::RunnableParts(*page), std::vector<std::string>());
     }
 }

@@ -78,9 +78,9 @@ TEST(ArchivedAddresses, ListPagesAtTheTypedTimeAndRawCapturesMapBackToTheirOrigi
     const WaybackBlog blog =
         *recognise_wayback_blog(u"https://web.archive.org/web/2012/hi.baidu.com/someone/blog");
     EXPECT_EQ(archived_first_list_page(blog),
-              u"https://web.archive.org/web/2012/http://hi.baidu.com/someone/blog");
+              u"https://web.archive.org/web/2012id_/http://hi.baidu.com/someone/blog");
     EXPECT_EQ(archived_list_page(blog, 12),
-              u"https://web.archive.org/web/2012/http://hi.baidu.com/someone/blog/index/12");
+              u"https://web.archive.org/web/2012id_/http://hi.baidu.com/someone/blog/index/12");
 
     const std::u16string post = u"http://hi.baidu.com/someone/blog/item/ab12.html";
     const std::u16string raw = capture_address(blog.archive, u"20100315093012", u"id_", post);

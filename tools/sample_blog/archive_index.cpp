@@ -148,7 +148,8 @@ bool keep(const Row& row, const std::vector<Filter>& filters) {
 
 } // namespace
 
-Reply capture_index_answer(std::string_view query_text, const ArchiveSchedule& schedule) {
+Reply capture_index_answer(std::string_view query_text, const ArchiveSchedule& schedule,
+                           std::size_t most_rows) {
     const Query query = parse_query(query_text);
     if (query.params.contains("page")) {
         return Reply{.kind = Reply::Kind::text, .content_type = "text/plain"};
@@ -239,9 +240,13 @@ Reply capture_index_answer(std::string_view query_text, const ArchiveSchedule& s
     long long limit = 0;
     const std::string limit_text = query.get("limit");
     std::from_chars(limit_text.data(), limit_text.data() + limit_text.size(), limit);
+    if (most_rows > 0 && (limit_text.empty() || limit > static_cast<long long>(most_rows))) {
+        limit = static_cast<long long>(most_rows);
+    }
     if (limit < 0 && static_cast<std::size_t>(-limit) < rows.size()) {
         rows.erase(rows.begin(), rows.end() + limit);
-    } else if (!limit_text.empty() && limit >= 0 && static_cast<std::size_t>(limit) < rows.size()) {
+    } else if ((!limit_text.empty() || most_rows > 0) && limit >= 0 &&
+               static_cast<std::size_t>(limit) < rows.size()) {
         rows.resize(static_cast<std::size_t>(limit));
         if (query.get("showResumeKey") == "true" && !rows.empty()) {
             next_key = resume_key_of(rows.back());

@@ -15,7 +15,9 @@
 
 namespace sample_blog {
 
-// `query` is the raw query string, still percent-encoded.
-Reply capture_index_answer(std::string_view query, const ArchiveSchedule& schedule);
+// `query` is the raw query string, still percent-encoded. An answer holds at most `most_rows`
+// rows (0: no limit of its own), with a resume key when rows remain.
+Reply capture_index_answer(std::string_view query, const ArchiveSchedule& schedule,
+                           std::size_t most_rows = 0);
 
 } // namespace sample_blog

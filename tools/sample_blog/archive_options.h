@@ -28,6 +28,12 @@ struct ArchiveOptions {
     std::map<ArchiveRequestKind, int> busy_first;     // the first N of a kind answer 503
     int retry_after_seconds = 2;                      // 0: no Retry-After header
     bool block_impatient = true; // a request within a 429's Retry-After: refuse everything after
+    // Also linked, by a root-relative address, from the capture of the next list page, which was
+    // made at another time: one post under two timestamps.
+    std::set<int> repeated_posts;
+    int silent_after_index = -1; // once N index requests came, every request gets no answer
+    int index_fails_after = -1;  // index requests after the first N answer 400
+    int index_part_rows = 0;     // an index answer holds at most N rows, whatever the limit
 };
 
 } // namespace sample_blog

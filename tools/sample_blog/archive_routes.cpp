@@ -77,6 +77,9 @@ Reply refused(ArchiveTraffic::Verdict verdict, const ServiceOptions& options) {
     if (verdict == ArchiveTraffic::Verdict::refuse) {
         return Reply{.kind = Reply::Kind::refuse};
     }
+    if (verdict == ArchiveTraffic::Verdict::bad_request) {
+        return archive_page(400, u"Bad Request");
+    }
     const bool too_many = verdict == ArchiveTraffic::Verdict::too_many;
     Reply reply = archive_page(too_many ? 429 : 503,
                                too_many ? u"Too Many Requests" : u"Service Unavailable");
@@ -288,7 +291,7 @@ Reply archive_answer(std::string_view target, ArchiveTraffic::Verdict verdict,
         const auto question = path->find('?');
         reply = capture_index_answer(
             question == std::string_view::npos ? std::string_view() : path->substr(question + 1),
-            schedule);
+            schedule, static_cast<std::size_t>(options.archive.index_part_rows));
     } else if (const auto replay_target = parse_replay(*path)) {
         reply = replay(*replay_target, options, schedule);
     }

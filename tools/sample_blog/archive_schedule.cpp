@@ -190,6 +190,15 @@ std::u16string ArchiveSchedule::content(const ArchivedPage& page, const Capture&
         break;
     case ArchivedPage::Kind::list:
         html = page.blog.list_page(page.number).html;
+        if (page.number > 0) {
+            for (const int n : page.blog.posts_on_page(page.number - 1)) {
+                if (m_archive.repeated_posts.contains(n)) {
+                    const std::size_t end = html.rfind(u"</body>");
+                    html.insert(end == std::u16string::npos ? html.size() : end,
+                                u"<a href=\"" + page.blog.post_path(n) + u"\">又见</a>\r\n");
+                }
+            }
+        }
         break;
     case ArchivedPage::Kind::post:
         return page.blog.post_page(page.number).html;

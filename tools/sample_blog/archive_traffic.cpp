@@ -33,6 +33,14 @@ ArchiveTraffic::Admission ArchiveTraffic::begin(ArchiveRequestKind kind,
     ++m_in_flight;
     m_entries.push_back({.start_ms = now, .in_flight = m_in_flight, .target = target});
     const Admission admission{.id = m_entries.size() - 1};
+    const int index_requests = m_index_requests;
+    if (kind == ArchiveRequestKind::index) {
+        ++m_index_requests;
+    }
+    if (m_options.silent_after_index >= 0 && index_requests >= m_options.silent_after_index) {
+        // The network is gone: nothing answers any more.
+        return {Verdict::refuse, admission.id};
+    }
     if (m_blocked || (m_options.block_impatient && now < m_pause_until_ms)) {
         m_blocked = true;
         return {Verdict::refuse, admission.id};
@@ -52,6 +60,10 @@ ArchiveTraffic::Admission ArchiveTraffic::begin(ArchiveRequestKind kind,
     }
     if (due(kind, m_options.busy_first)) {
         return {Verdict::busy, admission.id};
+    }
+    if (kind == ArchiveRequestKind::index && m_options.index_fails_after >= 0 &&
+        index_requests >= m_options.index_fails_after) {
+        return {Verdict::bad_request, admission.id};
     }
     return admission;
 }

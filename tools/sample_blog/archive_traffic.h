@@ -15,7 +15,7 @@ namespace sample_blog {
 
 class ArchiveTraffic {
 public:
-    enum class Verdict { serve, too_many, busy, refuse };
+    enum class Verdict { serve, too_many, busy, refuse, bad_request };
     struct Admission {
         Verdict verdict = Verdict::serve;
         std::size_t id = 0; // for end()
@@ -49,6 +49,7 @@ private:
     ArchiveOptions m_options;
     Clock::time_point m_started = Clock::now();
     int m_count = 0;
+    int m_index_requests = 0; // every one, answered or not
     std::map<ArchiveRequestKind, int> m_kind_counts;
     long long m_pause_until_ms = -1;
     bool m_blocked = false;

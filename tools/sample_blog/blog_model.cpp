@@ -1,5 +1,6 @@
 #include "tools/sample_blog/blog_model.h"
 #include "platform/text.h"
+#include "tools/sample_blog/hostile_post.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -97,7 +98,8 @@ std::u16string SampleBlog::list_page_address(int k) const {
 }
 
 std::u16string SampleBlog::post_body(int number) const {
-    return u"</div>\r\n<div id=\"blog_text\" class=\"cnt\">\r\n" + post_content(number) +
+    return u"</div>\r\n<div id=\"blog_text\" class=\"cnt\">\r\n" +
+           (m_options.hostile ? hostile_content(number) : post_content(number)) +
            (m_options.pictures ? picture_content(number) : std::u16string()) +
            u"</div>\r\n<div class=\"opt\"><a href=\"" + blog_path() + u"/category/" +
            std::u16string(default_category) + u"\">";
@@ -112,6 +114,12 @@ void SampleBlog::write_head(PageBuilder& page, std::u16string_view title) const 
               u"charset=gbk\">\r\n<title>");
     page.html(title);
     page.html(u"_百度空间</title>\r\n</head>\r\n<body>\r\n");
+}
+
+void SampleBlog::write_greeting(PageBuilder& page) const {
+    if (m_options.greeting) {
+        page.html(greeting_script());
+    }
 }
 
 void SampleBlog::write_nav(PageBuilder& page) const {
@@ -184,6 +192,7 @@ void SampleBlog::write_pager(PageBuilder& page, int k) const {
 Page SampleBlog::list_page(int k) const {
     PageBuilder page;
     write_head(page, m_user + u"的空间");
+    write_greeting(page);
     write_nav(page);
     // The word "index" turns up before the pager, as on the real pages.
     page.html(u"<div id=\"side\">");
@@ -230,6 +239,7 @@ Page SampleBlog::post_page(int number) const {
 Page SampleBlog::home_page() const {
     PageBuilder page;
     write_head(page, m_user + u"的空间");
+    write_greeting(page);
     write_nav(page);
     page.html(u"<div id=\"recent\">最新日志：<ul>\r\n");
     for (int n = 1; n <= std::min(home_page_posts, post_count()); ++n) {

@@ -39,6 +39,8 @@ struct BlogOptions {
     int per_page = 10;
     PagerVariant pager = PagerVariant::normal;
     bool pictures = false; // bodies show pictures (blog_pictures.h), scripts and post links
+    bool hostile = false;  // bodies are an attacker's (hostile_post.h)
+    bool greeting = false; // the home and list pages greet with script dialogs (hostile_post.h)
 };
 
 class SampleBlog {
@@ -82,6 +84,7 @@ private:
     std::u16string picture_content(int number) const;
     void write_head(PageBuilder& page, std::u16string_view title) const;
     void write_nav(PageBuilder& page) const;
+    void write_greeting(PageBuilder& page) const;
     void write_post_entry(PageBuilder& page, int number) const;
     void write_pager(PageBuilder& page, int k) const;
 

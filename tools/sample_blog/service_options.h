@@ -25,6 +25,7 @@ struct ServiceOptions {
 inline constexpr const char* k_usage =
     "usage: sample_blog [--port N] [--posts N] [--per-page N] [--latency-ms N]\n"
     "                   [--not-found N]... [--slow-page K=MS]... [--pictures] [--live-gone]\n"
+    "                   [--hostile] [--greeting]\n"
     "                   [--pager-variant normal|missing-last|missing-next|reversed|no-number]\n"
     "                   [--archive gaps|full] [--archive-missing-list-page K]...\n"
     "                   [--archive-index-only-post N]... [--archive-uncaptured-post N]...\n"
