@@ -16,9 +16,9 @@
 //
 //   build/bench/archive_save_bench
 
+#include "archive/archive_request_policy.h"
 #include "archive/blog_route.h"
 #include "archive/capture_index.h"
-#include "platform/archive_request_policy.h"
 #include "platform/codepage.h"
 #include "platform/http.h"
 #include "platform/page_downloads.h"
@@ -59,7 +59,7 @@ platform::DownloadResult download_one(const std::string& url, platform::RequestP
 }
 
 // The save's requests as SaveRun makes them; false when the archive stopped it.
-bool archive_save(const fs::path& folder, platform::ArchiveRequestPolicy& policy) {
+bool archive_save(const fs::path& folder, archive::ArchiveRequestPolicy& policy) {
     const archive::BlogRoute route(typed);
     archive::CaptureIndexReader reader(*route.wayback());
     while (const auto query = reader.next_query()) {
@@ -149,7 +149,7 @@ void BM_ArchiveSaveOf100PostsWithPictures(benchmark::State& state) {
     for (auto _ : state) {
         fs::remove_all(folder);
         fs::create_directories(folder);
-        platform::ArchiveRequestPolicy policy("http://web.archive.org");
+        archive::ArchiveRequestPolicy policy("http://web.archive.org");
         if (!archive_save(folder, policy)) {
             state.SkipWithError("the archive stopped the save");
         }
@@ -212,7 +212,7 @@ void BM_ArchiveSaveWithTheNetworkGone(benchmark::State& state) {
     double seconds = 0;
     for (auto _ : state) {
         fs::create_directories(folder);
-        platform::ArchiveRequestPolicy policy("http://web.archive.org");
+        archive::ArchiveRequestPolicy policy("http://web.archive.org");
         const Clock::time_point start = Clock::now();
         if (archive_save(folder, policy) || !policy.unreachable()) {
             state.SkipWithError("the save did not find the archive out of reach");

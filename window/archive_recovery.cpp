@@ -3,8 +3,8 @@
 #include "window/form1.h"
 
 #include "archive/archive_politeness.h"
+#include "archive/archive_request_policy.h"
 #include "archive/blog_recovery.h"
-#include "platform/archive_request_policy.h"
 #include "platform/message_box.h"
 #include "platform/quit_request.h"
 #include "platform/text.h"
@@ -31,7 +31,7 @@ void Form1::offer_archive_recovery(const std::u16string& typed) {
         const BusyScope busy(*this);
         const InputBlock deaf(*this);
         // What the archive told us earlier in this run still holds.
-        platform::ArchiveRequestPolicy& politeness =
+        archive::ArchiveRequestPolicy& politeness =
             m_archive_policies.for_run(platform::utf16_to_utf8(archive::RecoveryArchive));
         window::WaitingCaption caption(Command1, &politeness,
                                        platform::utf8_to_utf16(Command1.get_label().raw()));

@@ -3,7 +3,7 @@
 #include "window/form1.h"
 
 #include "archive/archive_politeness.h"
-#include "platform/archive_request_policy.h"
+#include "archive/archive_request_policy.h"
 #include "platform/message_box.h"
 #include "platform/page_downloads.h"
 #include "platform/quit_request.h"
@@ -19,7 +19,7 @@ std::u16string index_in_part_text(std::size_t parts) {
 
 } // namespace
 
-bool Form1::archive_stopped(const platform::ArchiveRequestPolicy* politeness) {
+bool Form1::archive_stopped(const archive::ArchiveRequestPolicy* politeness) {
     if (politeness && politeness->blocked()) {
         platform::MsgBox(archive::BlockedMessage);
         return true;
@@ -32,7 +32,7 @@ bool Form1::archive_stopped(const platform::ArchiveRequestPolicy* politeness) {
 }
 
 void Form1::show_archived_page(const std::u16string& raw_address,
-                               platform::ArchiveRequestPolicy& politeness,
+                               archive::ArchiveRequestPolicy& politeness,
                                window::WaitingCaption& caption) {
     const platform::DownloadResult page =
         window::download_one(platform::utf16_to_utf8(raw_address), &politeness, caption);
@@ -43,7 +43,7 @@ void Form1::show_archived_page(const std::u16string& raw_address,
 }
 
 std::optional<std::string> Form1::fetch_from_archive(const std::u16string& address,
-                                                     platform::ArchiveRequestPolicy& politeness,
+                                                     archive::ArchiveRequestPolicy& politeness,
                                                      window::WaitingCaption& caption) {
     platform::DownloadResult result =
         window::download_one(platform::utf16_to_utf8(address), &politeness, caption);
@@ -55,7 +55,7 @@ std::optional<std::string> Form1::fetch_from_archive(const std::u16string& addre
 
 std::vector<archive::CaptureEntry>
 Form1::read_capture_index(const archive::WaybackBlog& blog,
-                          platform::ArchiveRequestPolicy& politeness,
+                          archive::ArchiveRequestPolicy& politeness,
                           window::WaitingCaption& caption, bool& whole, std::size_t& parts) {
     archive::CaptureIndexReader reader(blog);
     while (const std::optional<std::u16string> query = reader.next_query()) {
@@ -70,7 +70,7 @@ Form1::read_capture_index(const archive::WaybackBlog& blog,
 }
 
 void Form1::add_posts_from_capture_index(const archive::WaybackBlog& blog,
-                                         platform::ArchiveRequestPolicy& politeness,
+                                         archive::ArchiveRequestPolicy& politeness,
                                          window::WaitingCaption& caption) {
     bool whole = false;
     std::size_t parts = 0;
@@ -90,7 +90,7 @@ void Form1::add_posts_from_capture_index(const archive::WaybackBlog& blog,
 }
 
 std::optional<std::vector<std::u16string>> Form1::archive_download_addresses(
-    const archive::BlogRoute& route, platform::ArchiveRequestPolicy& politeness,
+    const archive::BlogRoute& route, archive::ArchiveRequestPolicy& politeness,
     window::WaitingCaption& caption, const std::vector<std::u16string>& posts) {
     const archive::WaybackBlog& blog = *route.wayback();
     if (!m_captures || m_captures_blog != blog.blog) {

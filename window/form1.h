@@ -1,10 +1,10 @@
 #pragma once
 // The program's only window: its controls, their layout and the handlers the platform calls.
 
+#include "archive/archive_request_policy.h"
 #include "archive/blog_route.h"
 #include "archive/capture_index.h"
 #include "blog/link_collector.h"
-#include "platform/archive_request_policy.h"
 #include "platform/interval_timer.h"
 #include "platform/web_browser.h"
 #include "window/fixed_size.h"
@@ -109,35 +109,36 @@ private:
     void collect_links(std::uint64_t serial);
     void add_collected_links(const std::optional<std::vector<std::u16string>>& links);
     std::optional<std::u16string> fetch_first_list_page(const archive::BlogRoute& route,
-                                                        platform::ArchiveRequestPolicy* politeness,
+                                                        archive::ArchiveRequestPolicy* politeness,
                                                         window::WaitingCaption& caption);
     // Shows a page of the blog as the archive captured it, downloaded under the politeness;
     // nothing is shown when no page came.
     void show_archived_page(const std::u16string& raw_address,
-                            platform::ArchiveRequestPolicy& politeness,
+                            archive::ArchiveRequestPolicy& politeness,
                             window::WaitingCaption& caption);
     // The body of a status-200 answer of the archive; nothing for any other outcome.
     std::optional<std::string> fetch_from_archive(const std::u16string& address,
-                                                  platform::ArchiveRequestPolicy& politeness,
+                                                  archive::ArchiveRequestPolicy& politeness,
                                                   window::WaitingCaption& caption);
     // After a harvest of the service's own address that listed nothing: offers to recover the
     // blog from the archive, and harvests it from there when the user agrees.
     void offer_archive_recovery(const std::u16string& typed);
     // The archive's capture index of the blog, as far as it could be read; `parts` how many
     // parts were read and `whole` false when the index was read only in part.
-    std::vector<archive::CaptureEntry>
-    read_capture_index(const archive::WaybackBlog& blog, platform::ArchiveRequestPolicy& politeness,
-                       window::WaitingCaption& caption, bool& whole, std::size_t& parts);
+    std::vector<archive::CaptureEntry> read_capture_index(const archive::WaybackBlog& blog,
+                                                          archive::ArchiveRequestPolicy& politeness,
+                                                          window::WaitingCaption& caption,
+                                                          bool& whole, std::size_t& parts);
     // After a walk through the archive: the posts its list pages did not show.
     void add_posts_from_capture_index(const archive::WaybackBlog& blog,
-                                      platform::ArchiveRequestPolicy& politeness,
+                                      archive::ArchiveRequestPolicy& politeness,
                                       window::WaitingCaption& caption);
     // When the archive has shut us out or does not answer, says so in its box and gives true.
-    static bool archive_stopped(const platform::ArchiveRequestPolicy* politeness);
+    static bool archive_stopped(const archive::ArchiveRequestPolicy* politeness);
     // Where a save through the archive downloads `posts` from; nothing when the archive blocks
     // us.
     std::optional<std::vector<std::u16string>> archive_download_addresses(
-        const archive::BlogRoute& route, platform::ArchiveRequestPolicy& politeness,
+        const archive::BlogRoute& route, archive::ArchiveRequestPolicy& politeness,
         window::WaitingCaption& caption, const std::vector<std::u16string>& posts);
     void gather_list_page(std::uint64_t navigation);
     void close_after_operations();
@@ -155,7 +156,7 @@ private:
     std::u16string m_captures_blog;
     std::optional<archive::OwnCaptures> m_captures;
     // What each archive host told us, for as long as the program runs.
-    platform::ArchivePolicies m_archive_policies;
+    archive::ArchivePolicies m_archive_policies;
     int m_busy = 0;
     bool m_input_blocked = false;
     bool m_saving = false;

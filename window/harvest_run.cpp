@@ -1,10 +1,10 @@
 #include "window/form1.h"
 
+#include "archive/archive_request_policy.h"
 #include "archive/blog_route.h"
 #include "archive/wayback_address.h"
 #include "blog/blog_address.h"
 #include "blog/page_count.h"
-#include "platform/archive_request_policy.h"
 #include "platform/codepage.h"
 #include "platform/message_box.h"
 #include "platform/page_downloads.h"
@@ -62,7 +62,7 @@ void Form1::HarvestRun() {
     m_post_links.set_identity(route.wayback() ? &archive::post_identity
                                               : &blog::PostLinkList::same_link);
     // Every request of this run to the archive goes through what the archive has told us so far.
-    platform::ArchiveRequestPolicy* politeness =
+    archive::ArchiveRequestPolicy* politeness =
         route.wayback()
             ? &m_archive_policies.for_run(platform::utf16_to_utf8(route.wayback()->archive))
             : nullptr;
@@ -138,7 +138,7 @@ void Form1::HarvestRun() {
 // had, which the error box then tells the user.
 std::optional<std::u16string>
 Form1::fetch_first_list_page(const archive::BlogRoute& route,
-                             platform::ArchiveRequestPolicy* politeness,
+                             archive::ArchiveRequestPolicy* politeness,
                              window::WaitingCaption& caption) {
     if (!route.wayback() && blog::NamesNoBlog(route.user_name())) {
         return std::nullopt;

@@ -1,9 +1,9 @@
 #include "window/form1.h"
 
 #include "archive/archive_politeness.h"
+#include "archive/archive_request_policy.h"
 #include "archive/blog_route.h"
 #include "blog/blog_address.h"
-#include "platform/archive_request_policy.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/quit_request.h"
@@ -89,7 +89,7 @@ void Form1::SaveRun() {
     const std::vector<std::u16string> posts = list1_items();
 
     // Every request of this save to the archive goes through what it has told us so far.
-    platform::ArchiveRequestPolicy* politeness =
+    archive::ArchiveRequestPolicy* politeness =
         route.wayback()
             ? &m_archive_policies.for_run(platform::utf16_to_utf8(route.wayback()->archive))
             : nullptr;

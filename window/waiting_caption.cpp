@@ -1,7 +1,7 @@
 #include "window/waiting_caption.h"
 
 #include "archive/archive_politeness.h"
-#include "platform/archive_request_policy.h"
+#include "archive/archive_request_policy.h"
 #include "platform/page_downloads.h"
 #include "platform/quit_request.h"
 #include "platform/text.h"
@@ -18,7 +18,7 @@ constexpr std::uint32_t refresh_ms = 250;
 
 } // namespace
 
-WaitingCaption::WaitingCaption(Gtk::Button& button, const platform::ArchiveRequestPolicy* policy,
+WaitingCaption::WaitingCaption(Gtk::Button& button, const archive::ArchiveRequestPolicy* policy,
                                std::u16string_view caption)
     : m_button(button), m_policy(policy), m_full(caption), m_short(caption) {}
 

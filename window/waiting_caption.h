@@ -12,16 +12,16 @@ namespace Gtk {
 class Button;
 }
 
-namespace platform {
+namespace archive {
 class ArchiveRequestPolicy;
-} // namespace platform
+} // namespace archive
 
 namespace window {
 
 class WaitingCaption {
 public:
     // `policy` may be null: the caption then never waits.
-    WaitingCaption(Gtk::Button& button, const platform::ArchiveRequestPolicy* policy,
+    WaitingCaption(Gtk::Button& button, const archive::ArchiveRequestPolicy* policy,
                    std::u16string_view caption);
 
     // The caption shown while no pause runs, fitted as ShowFittingCaption fits it.
@@ -31,7 +31,7 @@ public:
 
 private:
     Gtk::Button& m_button;
-    const platform::ArchiveRequestPolicy* m_policy;
+    const archive::ArchiveRequestPolicy* m_policy;
     std::u16string m_full;
     std::u16string m_short;
     bool m_waiting = false;

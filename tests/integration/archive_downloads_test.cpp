@@ -1,4 +1,4 @@
-#include "platform/archive_request_policy.h"
+#include "archive/archive_request_policy.h"
 #include "platform/page_downloads.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/sample_blog_service.h"
@@ -78,7 +78,7 @@ std::chrono::milliseconds between(Clock::time_point from, Clock::time_point to) 
 }
 
 struct PoliteRun {
-    PoliteRun(const std::vector<std::string>& urls, platform::ArchiveRequestPolicy& policy)
+    PoliteRun(const std::vector<std::string>& urls, archive::ArchiveRequestPolicy& policy)
         : downloads(
               urls, 4,
               [this](std::size_t index, DownloadResult result) {
@@ -112,7 +112,7 @@ int archive_requests(const testing_support::SampleBlogService& service) {
 
 TEST(ArchiveDownloads, TwoConnectionsAtMostAndOneStartASecond) {
     LoopbackArchive archive(std::chrono::milliseconds(1500), -1, "");
-    platform::ArchiveRequestPolicy policy(archive.base);
+    archive::ArchiveRequestPolicy policy(archive.base);
     PoliteRun run(archive.urls(4), policy);
     ASSERT_TRUE(moddelay::pump_until([&] { return run.downloads.done(); }, 30000));
 
@@ -131,7 +131,7 @@ TEST(ArchiveDownloads, TwoConnectionsAtMostAndOneStartASecond) {
 
 TEST(ArchiveDownloads, A429PausesEveryRequestForItsRetryAfterAndIsRetriedNotFailed) {
     LoopbackArchive archive(std::chrono::milliseconds(0), 0, "3");
-    platform::ArchiveRequestPolicy policy(archive.base);
+    archive::ArchiveRequestPolicy policy(archive.base);
     PoliteRun run(archive.urls(3), policy);
     ASSERT_TRUE(moddelay::pump_until([&] { return run.downloads.done(); }, 30000));
 
@@ -150,7 +150,7 @@ TEST(ArchiveDownloads, A429PausesEveryRequestForItsRetryAfterAndIsRetriedNotFail
 
 TEST(ArchiveDownloads, RefusedAfterA429MeansBlockedForEveryRequestLeft) {
     LoopbackArchive archive(std::chrono::milliseconds(0), 0, "2");
-    platform::ArchiveRequestPolicy policy(archive.base);
+    archive::ArchiveRequestPolicy policy(archive.base);
     PoliteRun run(archive.urls(3), policy);
     // The archive shuts its door while the pause runs.
     ASSERT_TRUE(moddelay::pump_until([&] { return archive.refused.load(); }, 10000));
@@ -187,7 +187,7 @@ TEST(ArchiveDownloads, RedirectsAreAskedForOneByOneAndAServerGoingRoundInCircles
             }
         });
     });
-    platform::ArchiveRequestPolicy policy(server.base_url(), quick_limits());
+    archive::ArchiveRequestPolicy policy(server.base_url(), quick_limits());
     PoliteRun run({server.base_url() + "/web/hop/3", server.base_url() + "/web/a"}, policy);
     ASSERT_TRUE(moddelay::pump_until([&] { return run.downloads.done(); }, 30000));
 
@@ -223,7 +223,7 @@ TEST(ArchiveDownloads, AnAnswerBrokenOffInTheMiddleIsTriedAgainAfterAPause) {
                                           });
         });
     });
-    platform::ArchiveRequestPolicy policy(server.base_url(), quick_limits());
+    archive::ArchiveRequestPolicy policy(server.base_url(), quick_limits());
     PoliteRun run({server.base_url() + "/web/cut"}, policy);
     ASSERT_TRUE(moddelay::pump_until([&] { return run.downloads.done(); }, 30000));
     EXPECT_EQ(requests.load(), 2);
@@ -241,7 +241,7 @@ TEST(ArchiveDownloads, NoAnswerThreeTimesIsOutOfReachButAfterA429ItIsTheArchiveS
         // Every connection is closed without a word: the network is gone.
         const testing_support::SampleBlogService service(
             {"--archive", "full", "--archive-silent-after-index", "0"});
-        platform::ArchiveRequestPolicy policy("http://web.archive.org", quick_limits());
+        archive::ArchiveRequestPolicy policy("http://web.archive.org", quick_limits());
         PoliteRun run(posts, policy);
         ASSERT_TRUE(moddelay::pump_until([&] { return run.downloads.done(); }, 30000));
         EXPECT_TRUE(policy.unreachable());
@@ -257,7 +257,7 @@ TEST(ArchiveDownloads, NoAnswerThreeTimesIsOutOfReachButAfterA429ItIsTheArchiveS
         const testing_support::SampleBlogService service(
             {"--archive", "full", "--archive-429-first", "index=1", "--archive-retry-after", "1",
              "--archive-silent-after-index", "1", "--archive-block-impatient", "0"});
-        platform::ArchiveRequestPolicy policy("http://web.archive.org", quick_limits());
+        archive::ArchiveRequestPolicy policy("http://web.archive.org", quick_limits());
         PoliteRun run({"http://web.archive.org/cdx/search/cdx?url=hi.baidu.com/someone"}, policy);
         ASSERT_TRUE(moddelay::pump_until([&] { return run.downloads.done(); }, 30000));
         EXPECT_TRUE(policy.blocked());

@@ -1,22 +1,19 @@
-#include "platform/archive_request_policy.h"
+#include "archive/archive_request_policy.h"
 
 #include <algorithm>
 #include <cctype>
 
-namespace platform {
+namespace archive {
 namespace {
 
-using archive::ArchivePoliteness;
-
-void keep(const archive::ArchiveRequest& state, RequestPolicy::Attempts& request) {
+void keep(const ArchiveRequest& state, platform::RequestPolicy::Attempts& request) {
     request.count = state.attempts;
     request.running = state.running;
 }
 
 } // namespace
 
-ArchiveRequestPolicy::ArchiveRequestPolicy(const std::string& archive,
-                                           archive::PolitenessLimits limits)
+ArchiveRequestPolicy::ArchiveRequestPolicy(const std::string& archive, PolitenessLimits limits)
     : m_prefix(archive + "/"), m_politeness(m_clock, limits) {}
 
 bool ArchiveRequestPolicy::governs(const std::string& url) const {
@@ -28,11 +25,11 @@ bool ArchiveRequestPolicy::governs(const std::string& url) const {
            });
 }
 
-archive::RequestKind ArchiveRequestPolicy::kind_of(const std::string& url) const {
-    return archive::request_kind(std::string_view(url).substr(m_prefix.size() - 1));
+RequestKind ArchiveRequestPolicy::kind_of(const std::string& url) const {
+    return request_kind(std::string_view(url).substr(m_prefix.size() - 1));
 }
 
-RequestPolicy::Permission ArchiveRequestPolicy::ask(const std::string& url) const {
+platform::RequestPolicy::Permission ArchiveRequestPolicy::ask(const std::string& url) const {
     const ArchivePoliteness::Permission permission = m_politeness.ask(kind_of(url));
     switch (permission.go) {
     case ArchivePoliteness::Go::Now:
@@ -50,13 +47,13 @@ RequestPolicy::Permission ArchiveRequestPolicy::ask(const std::string& url) cons
 }
 
 void ArchiveRequestPolicy::begin(const std::string& url, Attempts& request) {
-    archive::ArchiveRequest state{kind_of(url), request.count, request.running};
+    ArchiveRequest state{kind_of(url), request.count, request.running};
     m_politeness.begin(state);
     keep(state, request);
 }
 
-RequestPolicy::Next ArchiveRequestPolicy::end(Attempts& request, const Answer& answer) {
-    archive::ArchiveRequest state{archive::RequestKind::replay, request.count, request.running};
+platform::RequestPolicy::Next ArchiveRequestPolicy::end(Attempts& request, const Answer& answer) {
+    ArchiveRequest state{RequestKind::replay, request.count, request.running};
     const ArchivePoliteness::Next next = m_politeness.end(
         state, {answer.status, answer.cut_short, answer.sent, answer.retry_after, answer.date});
     keep(state, request);
@@ -84,4 +81,4 @@ ArchiveRequestPolicy& ArchivePolicies::for_run(const std::string& archive) {
     return *policy;
 }
 
-} // namespace platform
+} // namespace archive

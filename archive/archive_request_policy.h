@@ -10,13 +10,12 @@
 #include <memory>
 #include <string>
 
-namespace platform {
+namespace archive {
 
-class ArchiveRequestPolicy : public RequestPolicy {
+class ArchiveRequestPolicy : public platform::RequestPolicy {
 public:
-    // `archive` is scheme and host as in archive::WaybackBlog: "https://web.archive.org".
-    explicit ArchiveRequestPolicy(const std::string& archive,
-                                  archive::PolitenessLimits limits = {});
+    // `archive` is scheme and host as in WaybackBlog: "https://web.archive.org".
+    explicit ArchiveRequestPolicy(const std::string& archive, PolitenessLimits limits = {});
 
     bool governs(const std::string& url) const override;
     Permission ask(const std::string& url) const override;
@@ -31,11 +30,11 @@ public:
     bool unreachable() const { return m_politeness.unreachable(); }
 
 private:
-    archive::RequestKind kind_of(const std::string& url) const;
+    RequestKind kind_of(const std::string& url) const;
 
     std::string m_prefix; // the archive's address and the "/" after its host
-    archive::SystemPolitenessClock m_clock;
-    archive::ArchivePoliteness m_politeness;
+    SystemPolitenessClock m_clock;
+    ArchivePoliteness m_politeness;
 };
 
 // One policy per archive host, kept by whoever lives as long as the program (the window).
@@ -49,4 +48,4 @@ private:
     std::map<std::string, std::unique_ptr<ArchiveRequestPolicy>> m_policies;
 };
 
-} // namespace platform
+} // namespace archive
