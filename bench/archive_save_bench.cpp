@@ -26,8 +26,8 @@
 #include "tests/support/loopback_server.h"
 #include "tests/support/sample_blog_service.h"
 #include "utilities/moddelay.h"
-#include "window/offline_copy_run.h"
 #include "window/post_saver.h"
+#include "window/save_pipeline.h"
 
 #include <benchmark/benchmark.h>
 
@@ -77,49 +77,30 @@ bool archive_save(const fs::path& folder, archive::ArchiveRequestPolicy& policy)
     }
     const std::vector<std::u16string> addresses =
         route.download_addresses(posts, archive::OwnCaptures(reader.entries()));
-    std::vector<std::string> urls;
-    for (const std::u16string& address : addresses) {
-        urls.push_back(platform::utf16_to_utf8(address));
-    }
-    const blog::SaveTarget target{folder, u""};
-    std::vector<offline::PreparedPost> copy_posts(urls.size());
-    bool stopped = false;
-    platform::PageDownloads downloads(
-        urls, 4,
-        [&](std::size_t index, platform::DownloadResult result) {
-            stopped = stopped || result.failure == platform::FetchFailure::unreachable ||
-                      result.failure == platform::FetchFailure::blocked;
-            const std::u16string page = platform::decode_gbk(result.body.value_or(""));
-            const std::u16string failure =
-                window::PostFailure(result, page, blog::SavePost(target, index + 1, page));
-            offline::CopyPost post{posts[index],
-                                   failure.empty() ? std::optional(page) : std::nullopt, failure};
-            if (const auto saved = archive::saved_capture_of(addresses[index])) {
-                post.address = saved->original;
-                post.capture = saved->capture;
-            }
-            copy_posts[index] = offline::PreparePost(index + 1, post);
-        },
-        {}, &policy);
-    while (!downloads.done()) {
-        moddelay::pump_until([&] { return downloads.done(); }, 60000);
-    }
-    if (stopped) {
-        return false;
+    // The save itself, as the save button runs it: each post at its original address, with
+    // the capture beside it.
+    window::SaveJob job{posts,         addresses,  std::vector<std::u16string>(posts.size()),
+                        {folder, u""}, u"someone", 4,
+                        &policy,       {},         {}};
+    for (std::size_t i = 0; i < posts.size(); ++i) {
+        if (const auto saved = archive::saved_capture_of(addresses[i])) {
+            job.posts[i] = saved->original;
+            job.captures[i] = saved->capture;
+        }
     }
     const archive::WaybackBlog blog = *route.wayback();
-    window::WriteOfflineCopy(
-        folder, offline::PlanCopy(std::move(copy_posts)), u"someone", 4,
-        [](std::size_t, std::size_t) {},
-        {[blog](const std::string& picture, const std::string& capture) {
-             const std::u16string address = platform::utf8_to_utf16(picture);
-             return platform::utf16_to_utf8(
-                 archive::picture_capture(platform::utf8_to_utf16(capture), address)
-                     .value_or(
-                         archive::capture_address(blog.archive, blog.timestamp, u"im_", address)));
-         },
-         &policy,
-         {}});
+    job.pictures = {[blog](const std::string& picture, const std::string& capture) {
+                        const std::u16string address = platform::utf8_to_utf16(picture);
+                        return platform::utf16_to_utf8(
+                            archive::picture_capture(platform::utf8_to_utf16(capture), address)
+                                .value_or(archive::capture_address(blog.archive, blog.timestamp,
+                                                                   u"im_", address)));
+                    },
+                    &policy,
+                    {}};
+    if (window::RunSave(job).blocked) {
+        return false;
+    }
     return true;
 }
 

@@ -51,8 +51,9 @@ int run_with_ratios(int argc, char** argv, const std::vector<Comparison>& compar
         const double slow = reporter.seconds_per_iteration(comparison.slow);
         const double fast = reporter.seconds_per_iteration(comparison.fast);
         if (slow > 0 && fast > 0) {
-            std::printf("ratio %s / %s = %.1f\n", comparison.slow.c_str(), comparison.fast.c_str(),
-                        slow / fast);
+            std::printf("ratio %s / %s = %.2f%s\n", comparison.slow.c_str(),
+                        comparison.fast.c_str(), slow / fast / comparison.work,
+                        comparison.work != 1 ? " (per unit of work)" : "");
         }
     }
     return 0;

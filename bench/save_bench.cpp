@@ -1,26 +1,24 @@
-// Saving 200 posts from the sample blog service with 50 ms latency per request: one download at a
-// time against four at once, each post written when it arrives; then the same with the
-// browsable copy, whose pictures (two a post) are downloaded after the posts; and the same with
-// both exports written after the copy, whose extra time is the exports' share of the save.
+// Saving posts from the sample blog service the way the save button does (RunSave): 200 posts
+// with 50 ms latency per request, one download at a time against four at once, without and
+// with the browsable copy (two pictures a post), and with both exports after the copy, whose extra
+// time is the exports' share of the save; then 1,000 and 10,000 posts with their copy and
+// no latency, whose time per post should not grow with the blog.
 //
 //   build/bench/save_bench
 
 #include "bench/ratio_report.h"
-#include "platform/codepage.h"
-#include "platform/page_downloads.h"
 #include "platform/text.h"
 #include "tests/support/sample_blog_service.h"
 #include "tools/sample_blog/blog_model.h"
-#include "utilities/moddelay.h"
-#include "window/exports_run.h"
-#include "window/offline_copy_run.h"
-#include "window/post_saver.h"
+#include "window/save_pipeline.h"
 
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
-#include <memory>
-#include <utility>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -28,87 +26,95 @@ namespace fs = std::filesystem;
 
 constexpr int post_count = 200;
 
-testing_support::SampleBlogService& service() {
-    static testing_support::SampleBlogService instance(
-        {"--posts", std::to_string(post_count), "--latency-ms", "50", "--pictures"});
-    return instance;
-}
-
-std::vector<std::string> post_addresses() {
-    const sample_blog::SampleBlog blog(u"someone", {.posts = post_count, .pictures = true});
-    std::vector<std::string> addresses;
-    for (int number = 1; number <= post_count; ++number) {
-        addresses.push_back(platform::utf16_to_utf8(blog.post_address(number)));
+std::vector<std::u16string> post_addresses(int count) {
+    const sample_blog::SampleBlog blog(u"someone", {.posts = count, .pictures = true});
+    std::vector<std::u16string> addresses;
+    for (int number = 1; number <= count; ++number) {
+        addresses.push_back(blog.post_address(number));
     }
     return addresses;
 }
 
 enum class Extras { none, copy, copy_and_exports };
 
-void save_all(std::size_t parallel, const blog::SaveTarget& target, Extras extras) {
-    const std::vector<std::string> addresses = post_addresses();
-    std::vector<offline::PreparedPost> copy_posts(addresses.size());
-    std::size_t failures = 0;
-    platform::PageDownloads downloads(
-        addresses, parallel, [&](std::size_t index, platform::DownloadResult result) {
-            const std::u16string page = platform::decode_gbk(result.body.value_or(""));
-            const std::u16string failure =
-                window::PostFailure(result, page, blog::SavePost(target, index + 1, page));
-            failures += failure.empty() ? 0 : 1;
-            copy_posts[index] = offline::PreparePost(
-                index + 1, {platform::utf8_to_utf16(addresses[index]),
-                            failure.empty() ? std::optional(page) : std::nullopt, failure});
-        });
-    while (!downloads.done()) {
-        moddelay::pump_until([&] { return downloads.done(); }, 60000);
+// Without extras the posts are saved in a folder where a file stands in the copy's way, as a save
+// without the copy would.
+void save_all(int count, std::size_t parallel, const fs::path& folder, Extras extras) {
+    window::SaveJob job;
+    job.posts = post_addresses(count);
+    job.downloads = job.posts;
+    job.target = {folder, u""};
+    job.user_name = u"someone";
+    job.parallel = parallel;
+    const window::ExportsSource exports{u"someone", u"http://hi.baidu.com/someone", 1700000000};
+    if (extras == Extras::copy_and_exports) {
+        job.exports = &exports;
     }
-    if (failures != 0) {
+    const window::SaveOutcome outcome = window::RunSave(job);
+    if (outcome.failures != 0) {
         throw std::runtime_error("some posts were not saved");
     }
-    if (extras == Extras::none) {
-        return;
-    }
-    const offline::CopyPlan plan = offline::PlanCopy(std::move(copy_posts));
-    if (window::WriteOfflineCopy(target.folder, plan, u"someone", parallel,
-                                 [](std::size_t, std::size_t) {}) != window::CopyResult::written) {
+    if (extras != Extras::none && outcome.copy != window::CopyResult::written) {
         throw std::runtime_error("the copy was not written");
     }
-    if (extras == Extras::copy_and_exports &&
-        !window::WriteExports(target.folder, plan.posts,
-                              {u"someone", u"http://hi.baidu.com/someone", 1700000000})) {
+    if (!outcome.exported) {
         throw std::runtime_error("the exports were not written");
     }
 }
 
-void save_benchmark(benchmark::State& state, std::size_t parallel, Extras extras = Extras::none) {
-    service();
+void save_benchmark(benchmark::State& state, int count, std::size_t parallel, Extras extras) {
     const fs::path folder = fs::temp_directory_path() / "pellumo-save-bench";
     for (auto _ : state) {
         state.PauseTiming();
         fs::remove_all(folder);
         fs::create_directories(folder);
+        if (extras == Extras::none) {
+            std::ofstream(folder / u8"离线浏览") << "no copy";
+        }
         state.ResumeTiming();
-        save_all(parallel, {folder, u""}, extras);
+        save_all(count, parallel, folder, extras);
     }
     fs::remove_all(folder);
-    state.counters["posts"] = post_count;
+    state.counters["posts"] = count;
+    // Milliseconds of each iteration per post: the rate count / 1000 per second, inverted.
+    state.counters["per_post_ms"] =
+        benchmark::Counter(count / 1000.0, benchmark::Counter::kIsIterationInvariantRate |
+                                               benchmark::Counter::kInvert);
+}
+
+// The slow service for the comparisons of one and four at once.
+void with_latency(benchmark::State& state, std::size_t parallel, Extras extras) {
+    const testing_support::SampleBlogService service(
+        {"--posts", std::to_string(post_count), "--latency-ms", "50", "--pictures"});
+    save_benchmark(state, post_count, parallel, extras);
+}
+
+void many(benchmark::State& state, int count) {
+    const testing_support::SampleBlogService service(
+        {"--posts", std::to_string(count), "--pictures"});
+    save_benchmark(state, count, 4, Extras::copy);
 }
 
 void BM_SaveOneAtATime(benchmark::State& state) {
-    save_benchmark(state, 1);
+    with_latency(state, 1, Extras::none);
 }
 void BM_SaveFourAtOnce(benchmark::State& state) {
-    save_benchmark(state, 4);
+    with_latency(state, 4, Extras::none);
 }
-
 void BM_SaveWithCopyOneAtATime(benchmark::State& state) {
-    save_benchmark(state, 1, Extras::copy);
+    with_latency(state, 1, Extras::copy);
 }
 void BM_SaveWithCopyFourAtOnce(benchmark::State& state) {
-    save_benchmark(state, 4, Extras::copy);
+    with_latency(state, 4, Extras::copy);
 }
 void BM_SaveWithCopyAndExportsFourAtOnce(benchmark::State& state) {
-    save_benchmark(state, 4, Extras::copy_and_exports);
+    with_latency(state, 4, Extras::copy_and_exports);
+}
+void BM_Save1000PostsWithCopy(benchmark::State& state) {
+    many(state, 1000);
+}
+void BM_Save10000PostsWithCopy(benchmark::State& state) {
+    many(state, 10000);
 }
 
 BENCHMARK(BM_SaveOneAtATime)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -119,6 +125,8 @@ BENCHMARK(BM_SaveWithCopyAndExportsFourAtOnce)
     ->Iterations(2)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK(BM_Save1000PostsWithCopy)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Save10000PostsWithCopy)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 
@@ -127,5 +135,6 @@ int main(int argc, char** argv) {
         argc, argv,
         {{"BM_SaveOneAtATime", "BM_SaveFourAtOnce"},
          {"BM_SaveWithCopyOneAtATime", "BM_SaveWithCopyFourAtOnce"},
-         {"BM_SaveWithCopyAndExportsFourAtOnce", "BM_SaveWithCopyFourAtOnce"}});
+         {"BM_SaveWithCopyAndExportsFourAtOnce", "BM_SaveWithCopyFourAtOnce"},
+         {"BM_Save10000PostsWithCopy", "BM_Save1000PostsWithCopy", 10}});
 }

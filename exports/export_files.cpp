@@ -1,13 +1,13 @@
 #include "exports/export_files.h"
 
-#include "offline/copy_writer.h"
+#include "platform/part_file.h"
 
 #include <system_error>
 
 namespace exports {
 
 void ExportFiles::write(const std::filesystem::path& file, std::string_view bytes) {
-    if (!offline::WriteWhole(file, bytes)) {
+    if (!platform::replace_file(file, bytes)) {
         m_failed.push_back(file);
     }
 }

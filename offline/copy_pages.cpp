@@ -35,7 +35,7 @@ std::string page_start(std::string_view title) {
 
 constexpr std::string_view page_end = "</body>\n</html>\n";
 
-std::string shown_title(const PreparedPost& post) {
+std::string shown_title(const PostSummary& post) {
     return post.title.empty() ? "（无标题）" : post.title;
 }
 
@@ -48,7 +48,7 @@ std::string web_link(std::string_view address) {
 }
 
 // "2009-05-01 21:00 · 类别：游记", or nothing when the page showed neither.
-std::string facts_text(const PreparedPost& post) {
+std::string facts_text(const PostSummary& post) {
     std::string text = post.facts.date ? ShownDate(*post.facts.date) : std::string();
     if (!post.facts.category.empty()) {
         text += (text.empty() ? "" : " · ") + std::string("类别：") + post.facts.category;
@@ -56,13 +56,13 @@ std::string facts_text(const PreparedPost& post) {
     return EscapeHtml(text);
 }
 
-std::string facts_line(const PreparedPost& post) {
+std::string facts_line(const PostSummary& post) {
     const std::string text = facts_text(post);
     return text.empty() ? std::string() : "<p class=\"facts\">" + text + "</p>\n";
 }
 
 // The post's own address, and for a post saved from the archive the capture it came from.
-std::string source_of(const PreparedPost& post) {
+std::string source_of(const PostSummary& post) {
     std::string source = "原文：" + web_link(post.address);
     if (!post.capture.empty()) {
         source += " 存档：" + web_link(post.capture);
@@ -70,7 +70,7 @@ std::string source_of(const PreparedPost& post) {
     return source;
 }
 
-std::string source_line(const PreparedPost& post) {
+std::string source_line(const PostSummary& post) {
     return "<p class=\"source\">" + source_of(post) + "</p>\n";
 }
 
@@ -78,147 +78,9 @@ std::string utf8(std::u16string_view text) {
     return platform::utf16_to_utf8(text);
 }
 
-class Pages {
-public:
-    Pages(const CopyPlan& plan, const PictureOutcomes& pictures)
-        : m_plan(plan), m_pictures(pictures) {
-        for (const PreparedPost& post : plan.posts) {
-            if (!post.saved) {
-                continue;
-            }
-            m_saved.push_back(&post);
-            if (const auto address = ResolveWebAddress(post.address, post.address)) {
-                m_numbers.emplace(PostPageKey(*address), post.number);
-            }
-        }
-    }
-
-    std::string post_page(std::size_t k) const {
-        const PreparedPost& post = *m_saved[k];
-        const std::string nav = post_nav(k);
-        return page_start(shown_title(post)) + nav + "<h1>" + EscapeHtml(shown_title(post)) +
-               "</h1>\n" + facts_line(post) + source_line(post) +
-               "<article class=\"post-body\">\n" +
-               RenderBody(post.body, targets("../images/", "", ".html")) + "\n</article>\n" + nav +
-               std::string(page_end);
-    }
-
-    std::string all_page(std::string_view user) const {
-        std::string page = page_start(std::string(user) + " 的博客 · 全部文章") +
-                           "<nav><a href=\"index.html\">目录</a></nav>\n<h1>" + EscapeHtml(user) +
-                           " 的博客</h1>\n";
-        for (const PreparedPost* post : m_saved) {
-            const std::string number = std::to_string(post->number);
-            page += "<article class=\"post\" id=\"post-" + number + "\">\n<h2>" + number + ". " +
-                    EscapeHtml(shown_title(*post)) + "</h2>\n" + facts_line(*post) +
-                    source_line(*post) + "<article class=\"post-body\">\n" +
-                    RenderBody(post->body, targets("images/", "#post-", "")) +
-                    "\n</article>\n</article>\n";
-        }
-        return page + std::string(page_end);
-    }
-
-    std::string index_page(std::string_view user, std::string_view time) const {
-        std::string page = page_start(std::string(user) + " 的博客") + "<h1>" + EscapeHtml(user) +
-                           " 的博客</h1>\n<p class=\"summary\">备份于 " + EscapeHtml(time) +
-                           "，保存了 " + std::to_string(m_saved.size()) + " 篇文章（共 " +
-                           std::to_string(m_plan.posts.size()) +
-                           " 篇）。</p>\n<nav><a href=\"all.html\">全部文章连续阅读</a></nav>\n"
-                           "<h2>文章</h2>\n<ol class=\"posts\">\n";
-        for (const PreparedPost* post : m_saved) {
-            const std::string number = std::to_string(post->number);
-            const std::string facts = facts_text(*post);
-            page += "<li value=\"" + number + "\"><a href=\"posts/" + number + ".html\">" +
-                    EscapeHtml(shown_title(*post)) + "</a>";
-            if (!facts.empty()) {
-                page += " <span class=\"facts\">" + facts + "</span>";
-            }
-            if (!post->capture.empty()) {
-                page += " <span class=\"source\">" + source_of(*post) + "</span>";
-            }
-            page += "</li>\n";
-        }
-        page += "</ol>\n";
-        std::string failed;
-        for (const PreparedPost& post : m_plan.posts) {
-            if (!post.saved) {
-                failed += "<li>第 " + std::to_string(post.number) + " 篇：" +
-                          (post.capture.empty() ? web_link(post.address) : source_of(post)) + "（" +
-                          EscapeHtml(post.failure.empty() ? "原因不明" : post.failure) +
-                          "）</li>\n";
-            }
-        }
-        if (!failed.empty()) {
-            page += "<h2>未能保存的文章</h2>\n<ul class=\"failed-posts\">\n" + failed + "</ul>\n";
-        }
-        std::string missing;
-        for (const PreparedPost* post : m_saved) {
-            std::string lines;
-            for (const std::string& address : PicturesOf(post->body)) {
-                const auto found = m_pictures.find(address);
-                if (found == m_pictures.end() || found->second.file_name.empty()) {
-                    const std::string reason =
-                        found == m_pictures.end() ? "未下载" : utf8(found->second.failure);
-                    lines += "<li>" + web_link(address) + "（" + EscapeHtml(reason) + "）</li>\n";
-                }
-            }
-            if (!lines.empty()) {
-                const std::string number = std::to_string(post->number);
-                missing += "<li><a href=\"posts/" + number + ".html\">" + number + ". " +
-                           EscapeHtml(shown_title(*post)) + "</a>\n<ul>\n" + lines + "</ul></li>\n";
-            }
-        }
-        if (!missing.empty()) {
-            page +=
-                "<h2>未能取得的图片</h2>\n<ul class=\"failed-pictures\">\n" + missing + "</ul>\n";
-        }
-        return page + std::string(page_end);
-    }
-
-    std::size_t saved_count() const { return m_saved.size(); }
-    std::size_t number_of(std::size_t k) const { return m_saved[k]->number; }
-
-private:
-    BodyTargets targets(std::string picture_folder, std::string post_prefix,
-                        std::string post_suffix) const {
-        return {[this, picture_folder](const std::string& address) -> std::optional<std::string> {
-                    const auto found = m_pictures.find(address);
-                    if (found == m_pictures.end() || found->second.file_name.empty()) {
-                        return std::nullopt;
-                    }
-                    return picture_folder + found->second.file_name;
-                },
-                [this, post_prefix,
-                 post_suffix](const std::string& address) -> std::optional<std::string> {
-                    const auto found = m_numbers.find(PostPageKey(address));
-                    if (found == m_numbers.end()) {
-                        return std::nullopt;
-                    }
-                    return post_prefix + std::to_string(found->second) + post_suffix;
-                }};
-    }
-
-    std::string post_nav(std::size_t k) const {
-        const auto neighbour = [&](bool exists, std::size_t other, std::string_view label) {
-            if (!exists) {
-                return "<span>" + std::string(label) + "</span>";
-            }
-            return "<a href=\"" + std::to_string(m_saved[other]->number) + ".html\">" +
-                   std::string(label) + "</a>";
-        };
-        return "<nav><a href=\"../index.html\">目录</a>" + neighbour(k > 0, k - 1, "上一篇") +
-               neighbour(k + 1 < m_saved.size(), k + 1, "下一篇") + "</nav>\n";
-    }
-
-    const CopyPlan& m_plan;
-    const PictureOutcomes& m_pictures;
-    std::vector<const PreparedPost*> m_saved;
-    std::map<std::string, std::size_t> m_numbers; // post address -> number, saved posts only
-};
-
 } // namespace
 
-PreparedPost PreparePost(std::size_t number, const CopyPost& post) {
+PreparedPost PreparePost(std::size_t number, CopyPost post) {
     PreparedPost prepared;
     prepared.number = number;
     prepared.address = utf8(post.address);
@@ -228,8 +90,9 @@ PreparedPost PreparePost(std::size_t number, const CopyPost& post) {
     if (post.page) {
         prepared.title = DecodeTitle(utf8(modcut::CutBetween(*post.page, u"<title>", u"_")));
         prepared.facts = ReadPostFacts(*post.page);
-        prepared.body = CleanPostBody(utf8(modcut::CutBetween(*post.page, u"查看文章", u"类别")),
-                                      prepared.address);
+        std::string body = utf8(modcut::CutBetween(*post.page, u"查看文章", u"类别"));
+        post.page.reset();
+        prepared.body = CleanPostBody(body, prepared.address);
     }
     return prepared;
 }
@@ -262,21 +125,194 @@ CopyPlan PlanCopy(const std::vector<CopyPost>& posts) {
     return PlanCopy(std::move(prepared));
 }
 
-CopyPages BuildPages(const CopyPlan& plan, const PictureOutcomes& pictures,
-                     std::u16string_view user_name, std::u16string_view backup_time) {
-    const Pages pages(plan, pictures);
-    CopyPages built;
-    const std::string user = utf8(user_name);
-    built.index = pages.index_page(user, utf8(backup_time));
-    built.all = pages.all_page(user);
-    for (std::size_t k = 0; k < pages.saved_count(); ++k) {
-        built.posts.emplace_back(pages.number_of(k), pages.post_page(k));
-    }
-    for (const auto& [address, outcome] : pictures) {
-        if (!outcome.file_name.empty()) {
-            built.pictures.insert(outcome.file_name);
+PostSummary SummaryOf(const PreparedPost& post) {
+    return {post.number,
+            post.address,
+            post.capture,
+            post.saved,
+            post.title,
+            post.failure,
+            post.saved ? PicturesOf(post.body) : std::vector<std::string>(),
+            post.facts};
+}
+
+CopyPlan PlanPictures(const std::vector<PostSummary>& posts) {
+    CopyPlan plan;
+    std::set<std::string> seen;
+    for (const PostSummary& post : posts) {
+        for (const std::string& picture : post.pictures) {
+            if (seen.insert(picture).second) {
+                plan.pictures.push_back(picture);
+                if (!post.capture.empty()) {
+                    plan.picture_captures.emplace(picture, post.capture);
+                }
+            }
         }
     }
+    return plan;
+}
+
+CopyPageBuilder::CopyPageBuilder(std::vector<PostSummary> posts, const PictureOutcomes& pictures,
+                                 std::u16string_view user_name, std::u16string_view backup_time)
+    : m_posts(std::move(posts)), m_pictures(pictures), m_user(utf8(user_name)),
+      m_time(utf8(backup_time)) {
+    for (std::size_t i = 0; i < m_posts.size(); ++i) {
+        const PostSummary& post = m_posts[i];
+        if (!post.saved) {
+            continue;
+        }
+        m_saved.push_back(i);
+        if (const auto address = ResolveWebAddress(post.address, post.address)) {
+            m_numbers.emplace(PostPageKey(*address), post.number);
+        }
+    }
+}
+
+std::string CopyPageBuilder::post_page(std::size_t k, const CleanBody& body) const {
+    const PostSummary& post = m_posts[m_saved[k]];
+    const std::string nav = post_nav(k);
+    return page_start(shown_title(post)) + nav + "<h1>" + EscapeHtml(shown_title(post)) +
+           "</h1>\n" + facts_line(post) + source_line(post) + "<article class=\"post-body\">\n" +
+           RenderBody(body, targets("../images/", "", ".html")) + "\n</article>\n" + nav +
+           std::string(page_end);
+}
+
+std::string CopyPageBuilder::all_start() const {
+    return page_start(m_user + " 的博客 · 全部文章") +
+           "<nav><a href=\"index.html\">目录</a></nav>\n<h1>" + EscapeHtml(m_user) +
+           " 的博客</h1>\n";
+}
+
+std::string CopyPageBuilder::all_article(std::size_t k, const CleanBody& body) const {
+    const PostSummary& post = m_posts[m_saved[k]];
+    const std::string number = std::to_string(post.number);
+    return "<article class=\"post\" id=\"post-" + number + "\">\n<h2>" + number + ". " +
+           EscapeHtml(shown_title(post)) + "</h2>\n" + facts_line(post) + source_line(post) +
+           "<article class=\"post-body\">\n" + RenderBody(body, targets("images/", "#post-", "")) +
+           "\n</article>\n</article>\n";
+}
+
+std::string CopyPageBuilder::all_end() {
+    return std::string(page_end);
+}
+
+std::set<std::string> CopyPageBuilder::picture_files() const {
+    std::set<std::string> files;
+    for (const auto& [address, outcome] : m_pictures) {
+        if (!outcome.file_name.empty()) {
+            files.insert(outcome.file_name);
+        }
+    }
+    return files;
+}
+
+std::string CopyPageBuilder::index_page() const {
+    std::string page = page_start(m_user + " 的博客") + "<h1>" + EscapeHtml(m_user) +
+                       " 的博客</h1>\n<p class=\"summary\">备份于 " + EscapeHtml(m_time) +
+                       "，保存了 " + std::to_string(m_saved.size()) + " 篇文章（共 " +
+                       std::to_string(m_posts.size()) +
+                       " 篇）。</p>\n<nav><a href=\"all.html\">全部文章连续阅读</a></nav>\n"
+                       "<h2>文章</h2>\n<ol class=\"posts\">\n";
+    for (const std::size_t i : m_saved) {
+        const std::string number = std::to_string(m_posts[i].number);
+        page += "<li value=\"" + number + "\"><a href=\"posts/" + number + ".html\">" +
+                EscapeHtml(shown_title(m_posts[i])) + "</a>";
+        const std::string facts = facts_text(m_posts[i]);
+        if (!facts.empty()) {
+            page += " <span class=\"facts\">" + facts + "</span>";
+        }
+        if (!m_posts[i].capture.empty()) {
+            page += " <span class=\"source\">" + source_of(m_posts[i]) + "</span>";
+        }
+        page += "</li>\n";
+    }
+    page += "</ol>\n";
+    std::string failed;
+    for (const PostSummary& post : m_posts) {
+        if (!post.saved) {
+            failed += "<li>第 " + std::to_string(post.number) + " 篇：" +
+                      (post.capture.empty() ? web_link(post.address) : source_of(post)) + "（" +
+                      EscapeHtml(post.failure.empty() ? "原因不明" : post.failure) + "）</li>\n";
+        }
+    }
+    if (!failed.empty()) {
+        page += "<h2>未能保存的文章</h2>\n<ul class=\"failed-posts\">\n" + failed + "</ul>\n";
+    }
+    std::string missing;
+    for (const std::size_t i : m_saved) {
+        const PostSummary& post = m_posts[i];
+        std::string lines;
+        for (const std::string& address : post.pictures) {
+            const auto found = m_pictures.find(address);
+            if (found == m_pictures.end() || found->second.file_name.empty()) {
+                const std::string reason =
+                    found == m_pictures.end() ? "未下载" : utf8(found->second.failure);
+                lines += "<li>" + web_link(address) + "（" + EscapeHtml(reason) + "）</li>\n";
+            }
+        }
+        if (!lines.empty()) {
+            const std::string number = std::to_string(post.number);
+            missing += "<li><a href=\"posts/" + number + ".html\">" + number + ". " +
+                       EscapeHtml(shown_title(post)) + "</a>\n<ul>\n" + lines + "</ul></li>\n";
+        }
+    }
+    if (!missing.empty()) {
+        page += "<h2>未能取得的图片</h2>\n<ul class=\"failed-pictures\">\n" + missing + "</ul>\n";
+    }
+    return page + std::string(page_end);
+}
+
+BodyTargets CopyPageBuilder::targets(std::string picture_folder, std::string post_prefix,
+                                     std::string post_suffix) const {
+    return {
+        [this, picture_folder](const std::string& address) -> std::optional<std::string> {
+            const auto found = m_pictures.find(address);
+            if (found == m_pictures.end() || found->second.file_name.empty()) {
+                return std::nullopt;
+            }
+            return picture_folder + found->second.file_name;
+        },
+        [this, post_prefix, post_suffix](const std::string& address) -> std::optional<std::string> {
+            const auto found = m_numbers.find(PostPageKey(address));
+            if (found == m_numbers.end()) {
+                return std::nullopt;
+            }
+            return post_prefix + std::to_string(found->second) + post_suffix;
+        }};
+}
+
+std::string CopyPageBuilder::post_nav(std::size_t k) const {
+    const auto neighbour = [&](bool exists, std::size_t other, std::string_view label) {
+        if (!exists) {
+            return "<span>" + std::string(label) + "</span>";
+        }
+        return "<a href=\"" + std::to_string(number_of(other)) + ".html\">" + std::string(label) +
+               "</a>";
+    };
+    return "<nav><a href=\"../index.html\">目录</a>" + neighbour(k > 0, k - 1, "上一篇") +
+           neighbour(k + 1 < m_saved.size(), k + 1, "下一篇") + "</nav>\n";
+}
+
+CopyPages BuildPages(const CopyPlan& plan, const PictureOutcomes& pictures,
+                     std::u16string_view user_name, std::u16string_view backup_time) {
+    std::vector<PostSummary> summaries;
+    std::vector<const CleanBody*> bodies; // of the saved posts, in order
+    for (const PreparedPost& post : plan.posts) {
+        summaries.push_back(SummaryOf(post));
+        if (post.saved) {
+            bodies.push_back(&post.body);
+        }
+    }
+    const CopyPageBuilder builder(std::move(summaries), pictures, user_name, backup_time);
+    CopyPages built;
+    built.index = builder.index_page();
+    built.all = builder.all_start();
+    for (std::size_t k = 0; k < builder.saved_count(); ++k) {
+        built.all += builder.all_article(k, *bodies[k]);
+        built.posts.emplace_back(builder.number_of(k), builder.post_page(k, *bodies[k]));
+    }
+    built.all += CopyPageBuilder::all_end();
+    built.pictures = builder.picture_files();
     return built;
 }
 

@@ -2,13 +2,14 @@
 
 #include "offline/gumbo_document.h"
 #include "offline/picture.h"
+#include "platform/part_file.h"
 #include "platform/text.h"
 
 #include <glib.h>
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
+#include <exception>
 #include <memory>
 #include <set>
 #include <system_error>
@@ -16,13 +17,8 @@
 namespace offline {
 namespace {
 
-constexpr std::string_view part_suffix = ".part";
 constexpr std::array<std::string_view, 5> picture_extensions{".png", ".jpg", ".gif", ".webp",
                                                              ".bmp"};
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 bool ends_with(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
@@ -39,26 +35,6 @@ struct DateTimeDeleter {
 };
 
 } // namespace
-
-bool WriteWhole(const std::filesystem::path& file, std::string_view bytes) {
-    std::filesystem::path part = file;
-    part += part_suffix;
-    {
-        std::unique_ptr<std::FILE, FileCloser> out(std::fopen(part.c_str(), "wb"));
-        if (!out) {
-            return false;
-        }
-        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size();
-        if (std::fclose(out.release()) != 0 || !written) {
-            std::error_code ignored;
-            std::filesystem::remove(part, ignored);
-            return false;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(part, file, error);
-    return !error;
-}
 
 std::filesystem::path CopyFolder(const std::filesystem::path& user_folder) {
     return user_folder / std::filesystem::path(u8"离线浏览");
@@ -84,37 +60,54 @@ std::optional<std::string> PictureStore::Store(std::string_view address, std::st
     std::error_code error;
     std::filesystem::create_directories(m_folder, error);
     const std::string name = PictureFileName(address, extension);
-    if (error || !WriteWhole(m_folder / name, bytes)) {
+    if (error || !platform::replace_file(m_folder / name, bytes)) {
         return std::nullopt;
     }
     return name;
 }
 
-CopyWriteResult WriteCopy(const std::filesystem::path& user_folder, const CopyPages& pages) {
+CopyWriteResult WriteCopy(const std::filesystem::path& user_folder, const CopyPageBuilder& pages,
+                          const BodyLoader& body_of) {
     CopyWriteResult result;
     const std::filesystem::path root = CopyFolder(user_folder);
     const std::filesystem::path posts = root / "posts";
     std::error_code error;
     std::filesystem::create_directories(posts, error);
     std::filesystem::create_directories(root / "images", error);
-    const auto write = [&](const std::filesystem::path& file, std::string_view bytes) {
-        if (!WriteWhole(file, bytes)) {
-            result.failed.push_back(file);
-        }
-    };
+    // all.html grows a post at a time beside the post pages, so one body is held at a time.
+    platform::PartFile all(root / "all.html");
+    bool all_whole = all.write(pages.all_start());
     std::set<std::string> written;
-    for (const auto& [number, page] : pages.posts) {
-        const std::string name = std::to_string(number) + ".html";
+    for (std::size_t k = 0; k < pages.saved_count(); ++k) {
+        const std::string name = std::to_string(pages.number_of(k)) + ".html";
         written.insert(name);
-        write(posts / name, page);
+        try {
+            const std::optional<CleanBody> body = body_of(pages.number_of(k));
+            if (!body) {
+                result.stopped = true;
+                return result;
+            }
+            all_whole = all.write(pages.all_article(k, *body)) && all_whole;
+            if (!platform::replace_file(posts / name, pages.post_page(k, *body))) {
+                result.failed.push_back(posts / name);
+            }
+        } catch (const std::exception&) {
+            result.failed.push_back(posts / name);
+            all_whole = false;
+        }
     }
-    write(root / "all.html", pages.all);
-    write(root / "index.html", pages.index);
+    if (!all_whole || !all.write(CopyPageBuilder::all_end()) || !all.commit()) {
+        result.failed.push_back(root / "all.html");
+    }
+    if (!platform::replace_file(root / "index.html", pages.index_page())) {
+        result.failed.push_back(root / "index.html");
+    }
 
     // Pages of posts no longer listed, pictures no page shows any more (a post gone, or a
     // picture an earlier save knew by another address), and anything an interrupted save left
     // half written.
     const std::filesystem::path images = root / "images";
+    const std::set<std::string> shown = pages.picture_files();
     for (const std::filesystem::path& folder : {posts, images}) {
         std::vector<std::filesystem::path> stale;
         for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
@@ -123,9 +116,9 @@ CopyWriteResult WriteCopy(const std::filesystem::path& user_folder, const CopyPa
             const bool old_page =
                 folder == posts && ends_with(name, ".html") && !written.count(name);
             const bool old_picture =
-                folder == images && is_picture_name(name) && !pages.pictures.contains(name);
+                folder == images && is_picture_name(name) && !shown.contains(name);
             if (entry->is_regular_file(error) &&
-                (old_page || old_picture || ends_with(name, part_suffix))) {
+                (old_page || old_picture || ends_with(name, platform::part_suffix))) {
                 stale.push_back(entry->path());
             }
         }

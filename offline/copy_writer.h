@@ -7,16 +7,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace offline {
-
-// Writes the bytes under "<name>.part" and renames that over `file` when every byte is on disk,
-// so an interrupted save never leaves a broken file under a name that looks done.
-bool WriteWhole(const std::filesystem::path& file, std::string_view bytes);
 
 // The copy's folder inside the user folder.
 std::filesystem::path CopyFolder(const std::filesystem::path& user_folder);
@@ -38,12 +35,19 @@ private:
 
 struct CopyWriteResult {
     std::vector<std::filesystem::path> failed; // files that could not be written or removed
+    bool stopped = false; // asked to stop: the rest, all.html and the index were not written
 };
 
-// Writes the pages into the copy's folder, replacing what an earlier save wrote, and removes
-// the pages of posts that are no longer in the list, the pictures that no page shows and files
-// left half written.
-CopyWriteResult WriteCopy(const std::filesystem::path& user_folder, const CopyPages& pages);
+// A saved post's cleaned body, by its number; it may throw when the body cannot be had, and
+// gives nothing when the writing is to stop.
+using BodyLoader = std::function<std::optional<CleanBody>(std::size_t number)>;
+
+// Writes the pages into the copy's folder, a body at a time, replacing what an earlier save
+// wrote, and removes the pages of posts that are no longer in the list, the pictures that no
+// page shows and files left half written. A page whose body cannot be had is counted as
+// failed, and so is all.html then.
+CopyWriteResult WriteCopy(const std::filesystem::path& user_folder, const CopyPageBuilder& pages,
+                          const BodyLoader& body_of);
 
 // "2026-12-07 08:09:10" in local time.
 std::u16string BackupTimeText(std::int64_t unix_seconds);

@@ -100,9 +100,12 @@ bool create_folder(const fs::path& folder) {
     return fs::is_directory(folder, error);
 }
 
-bool append_bytes(const fs::path& file, std::string_view bytes) {
-    // Past a file-size limit the write then fails with EFBIG instead of killing the program.
+void ignore_file_size_signal() {
     [[maybe_unused]] static const auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
+}
+
+bool append_bytes(const fs::path& file, std::string_view bytes) {
+    ignore_file_size_signal();
 
     FileDescriptor fd(::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
     struct stat before {};

@@ -1,9 +1,12 @@
 #include "platform/quit_request.h"
 
+#include <atomic>
+
 namespace platform {
 namespace {
-bool g_quit_requested = false;
-}
+// Read by work running off the window's thread too.
+std::atomic<bool> g_quit_requested = false;
+} // namespace
 
 void request_quit() {
     g_quit_requested = true;

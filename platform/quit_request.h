@@ -1,6 +1,7 @@
 #pragma once
 // Closing the window while an operation waits must unwind that operation before the window
-// goes away. The close handler raises this flag; every wait returns early once it is up.
+// goes away. The close handler raises this flag; every wait returns early once it is up, and
+// work running on other threads reads it too.
 
 namespace platform {
 

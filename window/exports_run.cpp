@@ -51,7 +51,8 @@ std::optional<offline::PostDate> CaptureTime(std::u16string_view timestamp) {
 }
 
 bool WriteExports(const std::filesystem::path& user_folder,
-                  const std::vector<offline::PreparedPost>& posts, const ExportsSource& source) {
+                  const std::vector<offline::PostSummary>& posts,
+                  const offline::BodyLoader& body_of, const ExportsSource& source) {
     // Like the copy, the exports come after every post file: failing to write them is reported,
     // never allowed to end the program.
     try {
@@ -62,7 +63,7 @@ bool WriteExports(const std::filesystem::path& user_folder,
         const std::filesystem::path copy = offline::CopyFolder(user_folder);
         const offline::PictureStore store(copy);
         std::map<std::string, std::size_t> numbers;
-        for (const offline::PreparedPost& post : posts) {
+        for (const offline::PostSummary& post : posts) {
             if (post.saved) {
                 numbers.emplace(post_key(post.address), post.number);
             }
@@ -76,11 +77,18 @@ bool WriteExports(const std::filesystem::path& user_folder,
         around.backup_time = offline::ChinaDate(source.backup_unix);
 
         exports::ExportsWriter writer(user_folder, copy / "images", site);
-        for (const offline::PreparedPost& post : posts) {
-            if (!post.saved) {
-                writer.add_failure(post.number, post.address, post.failure);
+        for (const offline::PostSummary& summary : posts) {
+            if (!summary.saved) {
+                writer.add_failure(summary.number, summary.address, summary.failure);
                 continue;
             }
+            // One body at a time, as the copy's pages are built.
+            std::optional<offline::CleanBody> body = body_of(summary.number);
+            if (!body) {
+                return false;
+            }
+            offline::PreparedPost post{summary.number, summary.address,  summary.capture, true,
+                                       summary.title,  std::move(*body), summary.facts,   {}};
             around.capture_address = post.capture;
             around.capture_time.reset();
             if (const auto capture =
@@ -93,6 +101,23 @@ bool WriteExports(const std::filesystem::path& user_folder,
     } catch (const std::exception&) {
         return false;
     }
+}
+
+bool WriteExports(const std::filesystem::path& user_folder,
+                  const std::vector<offline::PreparedPost>& posts, const ExportsSource& source) {
+    std::vector<offline::PostSummary> summaries;
+    std::map<std::size_t, const offline::PreparedPost*> by_number;
+    for (const offline::PreparedPost& post : posts) {
+        summaries.push_back(offline::SummaryOf(post));
+        by_number.emplace(post.number, &post);
+    }
+    return WriteExports(
+        user_folder, summaries,
+        [&by_number](std::size_t number) -> std::optional<offline::CleanBody> {
+            const auto found = by_number.find(number);
+            return found == by_number.end() ? std::nullopt : std::optional(found->second->body);
+        },
+        source);
 }
 
 } // namespace window

@@ -2,6 +2,7 @@
 // The save's exports, written after the copy from the same prepared posts. No GTK.
 
 #include "offline/copy_pages.h"
+#include "offline/copy_writer.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -20,6 +21,10 @@ struct ExportsSource {
 // Writes both exports into the user folder, taking the pictures from the copy's images folder.
 // A post saved from the archive has its original address and its capture, whose time dates it
 // when its page does not. False when something could not be written.
+bool WriteExports(const std::filesystem::path& user_folder,
+                  const std::vector<offline::PostSummary>& posts,
+                  const offline::BodyLoader& body_of, const ExportsSource& source);
+// The same from posts held whole in memory.
 bool WriteExports(const std::filesystem::path& user_folder,
                   const std::vector<offline::PreparedPost>& posts, const ExportsSource& source);
 

@@ -6,10 +6,7 @@
 #include "utilities/moddelay.h"
 #include "window/post_saver.h"
 
-#include <glib.h>
-
 #include <cstdint>
-#include <exception>
 #include <utility>
 
 namespace window {
@@ -122,28 +119,6 @@ FetchPictures(const offline::CopyPlan& plan, const offline::PictureStore& store,
         return std::nullopt;
     }
     return outcomes;
-}
-
-CopyResult WriteOfflineCopy(const std::filesystem::path& user_folder, const offline::CopyPlan& plan,
-                            std::u16string_view user_name, std::size_t parallel,
-                            const PictureProgress& progress, const PictureSource& source) {
-    // The post files are what was asked for, and they are all written by now: a copy that
-    // cannot be made is reported, never allowed to end the program.
-    try {
-        const offline::PictureStore store(offline::CopyFolder(user_folder));
-        const std::optional<offline::PictureOutcomes> pictures =
-            FetchPictures(plan, store, parallel, progress, source);
-        if (!pictures) {
-            return CopyResult::stopped;
-        }
-        const std::int64_t now = g_get_real_time() / G_USEC_PER_SEC;
-        const offline::CopyWriteResult written =
-            offline::WriteCopy(user_folder, offline::BuildPages(plan, *pictures, user_name,
-                                                                offline::BackupTimeText(now)));
-        return written.failed.empty() ? CopyResult::written : CopyResult::incomplete;
-    } catch (const std::exception&) {
-        return CopyResult::incomplete;
-    }
 }
 
 } // namespace window

@@ -1,7 +1,7 @@
 #pragma once
-// The save's browsable copy: what the save learned of each post, the pictures downloaded beside
-// the posts, and the copy written into the user folder once the post files are all written.
-// No GTK: the save shows the progress through a callback.
+// The save's browsable copy: why a post counts as failed, and the pictures downloaded beside the
+// posts once the post files are all written. No GTK: the save shows the progress through a
+// callback.
 
 #include "offline/copy_pages.h"
 #include "offline/copy_writer.h"
@@ -53,11 +53,5 @@ enum class CopyResult {
     incomplete, // some of the copy could not be written
     stopped,    // the program was asked to quit before it was written
 };
-
-// Builds the copy of the plan's posts, in list order, into the user folder, rebuilding what an
-// earlier save left there.
-CopyResult WriteOfflineCopy(const std::filesystem::path& user_folder, const offline::CopyPlan& plan,
-                            std::u16string_view user_name, std::size_t parallel,
-                            const PictureProgress& progress, const PictureSource& source = {});
 
 } // namespace window

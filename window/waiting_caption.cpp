@@ -41,11 +41,15 @@ void WaitingCaption::refresh() {
     m_waiting = left > 0;
 }
 
-void wait_for(platform::PageDownloads& downloads, WaitingCaption& caption) {
-    while (!downloads.done() && !platform::quit_requested()) {
-        moddelay::pump_until([&] { return downloads.done(); }, refresh_ms);
+void wait_until(const std::function<bool()>& done, WaitingCaption& caption) {
+    while (!done() && !platform::quit_requested()) {
+        moddelay::pump_until(done, refresh_ms);
         caption.refresh();
     }
+}
+
+void wait_for(platform::PageDownloads& downloads, WaitingCaption& caption) {
+    wait_until([&] { return downloads.done(); }, caption);
 }
 
 platform::DownloadResult download_one(const std::string& url, platform::RequestPolicy* policy,

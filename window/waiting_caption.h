@@ -4,6 +4,7 @@
 
 #include "platform/page_downloads.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,9 @@ private:
     std::u16string m_short;
     bool m_waiting = false;
 };
+
+// Serves events until `done` holds or the user asks to quit, keeping `caption` current.
+void wait_until(const std::function<bool()>& done, WaitingCaption& caption);
 
 // Serves events until `downloads` is done or the user asks to quit, keeping `caption` current.
 void wait_for(platform::PageDownloads& downloads, WaitingCaption& caption);

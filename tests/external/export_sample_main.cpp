@@ -92,8 +92,16 @@ int main(int argc, char** argv) {
         }
     }
     const std::int64_t now = 1'700'000'000;
-    const offline::CopyWriteResult copy = offline::WriteCopy(
-        folder, offline::BuildPages(plan, outcomes, u"someone", offline::BackupTimeText(now)));
+    std::vector<offline::PostSummary> summaries;
+    for (const offline::PreparedPost& post : plan.posts) {
+        summaries.push_back(offline::SummaryOf(post));
+    }
+    const offline::CopyPageBuilder pages(std::move(summaries), outcomes, u"someone",
+                                         offline::BackupTimeText(now));
+    const offline::CopyWriteResult copy =
+        offline::WriteCopy(folder, pages, [&plan](std::size_t number) {
+            return std::optional(plan.posts.at(number - 1).body);
+        });
     window::ExportsSource source{u"someone", u"http://hi.baidu.com/someone", now};
     const bool exported = window::WriteExports(folder, plan.posts, source);
     return copy.failed.empty() && exported ? 0 : 1;

@@ -92,17 +92,3 @@ TEST(PictureFetch, KeepsEachRasterPictureOnceSaysWhyOthersFailedAndFetchesNothin
     EXPECT_EQ(again.find("dot.png"), std::string::npos);
     EXPECT_NE(again.find("gone.png"), std::string::npos);
 }
-
-TEST(OfflineCopy, ACopyThatCannotBeWrittenIsReportedAndEndsNothing) {
-    const testing_support::TempFolder temp;
-    const fs::path& folder = temp.path();
-    // A file where the copy's folder should be: nothing of the copy can be written.
-    std::ofstream(folder / "离线浏览") << "in the way";
-    std::vector<offline::PreparedPost> posts{
-        offline::PreparePost(1, {u"http://hi.baidu.com/someone/blog/item/1.html",
-                                 u"<title>One_blog</title>查看文章<p>body</p>类别", u""})};
-    EXPECT_EQ(
-        window::WriteOfflineCopy(folder, offline::PlanCopy(std::move(posts)), u"someone", 4, {}),
-        window::CopyResult::incomplete);
-    EXPECT_EQ(read_bytes(folder / "离线浏览"), "in the way");
-}

@@ -16,24 +16,23 @@ constexpr std::string_view tail = "<div>\xC0\xE0\xB1\xF0\xA3\xBA\xC4\xAC\xC8\xCF
 } // namespace
 
 std::string long_post_bytes(std::size_t offset, std::size_t count,
-                            std::optional<std::size_t> length) {
+                            std::optional<std::size_t> length, std::string_view sentence) {
     if (length) {
         *length = std::max(*length, head.size() + tail.size());
         count = offset < *length ? std::min(count, *length - offset) : 0;
     }
     // Whole sentences from the head on; the rest of the body before the tail is blanks.
     const std::size_t body_end = length ? *length - tail.size() : SIZE_MAX;
-    const std::size_t sentence_end = length ? head.size() + (body_end - head.size()) /
-                                                                k_long_post_sentence.size() *
-                                                                k_long_post_sentence.size()
-                                            : SIZE_MAX;
+    const std::size_t sentence_end =
+        length ? head.size() + (body_end - head.size()) / sentence.size() * sentence.size()
+               : SIZE_MAX;
     std::string bytes;
     bytes.reserve(count);
     for (std::size_t at = offset; at < offset + count; ++at) {
         if (at < head.size()) {
             bytes += head[at];
         } else if (at < sentence_end) {
-            bytes += k_long_post_sentence[(at - head.size()) % k_long_post_sentence.size()];
+            bytes += sentence[(at - head.size()) % sentence.size()];
         } else if (at < body_end) {
             bytes += ' ';
         } else {

@@ -45,13 +45,14 @@ Reply not_found() {
     return Reply{.kind = Reply::Kind::gbk, .status = 404, .html = not_found_page()};
 }
 
-Reply long_post(std::string_view length, bool chunked) {
+Reply long_post(std::string_view length, bool chunked, bool tagged = false) {
     std::size_t bytes = 0;
     const auto [end, error] = std::from_chars(length.data(), length.data() + length.size(), bytes);
     if (error != std::errc() || end != length.data() + length.size() || bytes == 0) {
         return not_found();
     }
-    return Reply{.kind = Reply::Kind::long_post, .length = bytes, .chunked = chunked};
+    return Reply{
+        .kind = Reply::Kind::long_post, .length = bytes, .chunked = chunked, .tagged = tagged};
 }
 
 Reply picture(std::string_view name) {
@@ -85,6 +86,9 @@ Reply fixed_page(const std::vector<std::string_view>& segments) {
     }
     if (segments.size() == 3 && (segments[1] == "large" || segments[1] == "large-chunked")) {
         return long_post(segments[2], segments[1] == "large-chunked");
+    }
+    if (segments.size() == 3 && segments[1] == "large-tagged") {
+        return long_post(segments[2], true, true);
     }
     if (segments.size() != 2) {
         return not_found();

@@ -33,6 +33,7 @@ struct Reply {
     std::chrono::milliseconds delay{0};
     std::size_t length = 0;
     bool chunked = false; // sent without Content-Length
+    bool tagged = false;  // long_post: each sentence a paragraph of its own
     std::string_view bytes{};
     std::string body{};
     std::string content_type{};

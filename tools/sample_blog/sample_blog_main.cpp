@@ -65,11 +65,14 @@ void stream_long_post(const Reply& reply, sample_blog::StopFlag& stop,
         reply.length == 0 ? std::nullopt : std::optional(reply.length);
     const bool trickle = reply.kind == Reply::Kind::trickle;
     const std::size_t slice = trickle ? 1 : stream_slice;
-    auto provide = [&stop, length, slice, trickle](std::size_t offset, httplib::DataSink& sink) {
+    const std::string_view sentence =
+        reply.tagged ? sample_blog::k_tagged_post_sentence : sample_blog::k_long_post_sentence;
+    auto provide = [&stop, length, slice, trickle, sentence](std::size_t offset,
+                                                             httplib::DataSink& sink) {
         if (stop.raised() || (trickle && !stop.sleep_for(sample_blog::k_trickle_interval))) {
             return false;
         }
-        const std::string bytes = sample_blog::long_post_bytes(offset, slice, length);
+        const std::string bytes = sample_blog::long_post_bytes(offset, slice, length, sentence);
         if (bytes.empty()) {
             sink.done();
             return true;

@@ -1,0 +1,277 @@
+#include "window/save_pipeline.h"
+
+#include "platform/quit_request.h"
+#include "platform/text.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/sample_blog_service.h"
+#include "tests/support/temp_folder.h"
+#include "tools/sample_blog/blog_model.h"
+#include "tools/sample_blog/gbk_encoder.h"
+
+#include <gtest/gtest.h>
+
+#include <glib.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <set>
+#include <stdexcept>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+using testing_support::read_bytes;
+
+namespace {
+
+const sample_blog::BlogOptions blog_options{.posts = 4};
+
+// Posts 1 to 4 as their files are named: the place in the list, then the title without blanks.
+const std::map<int, std::string> file_names{{1, "1 春游记1.html"},
+                                            {2, "2 我的第2篇日记.html"},
+                                            {3, "3 a_b日记3.html"},
+                                            {4, "4 文档_备份4.html"}};
+
+sample_blog::SampleBlog sample() {
+    return sample_blog::SampleBlog(u"someone", blog_options);
+}
+
+std::map<std::string, std::string> post_files(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            files[entry.path().filename().string()] = read_bytes(entry.path());
+        }
+    }
+    return files;
+}
+
+std::string gbk_body(int number) {
+    return sample_blog::encode_gbk(sample().post_body(number));
+}
+
+// Hands each prepared post on only when the test lets it: the preparation thread waits in
+// take() until allowed. Nothing but a main-loop callback allows it, and a watchdog thread, far
+// later, which marks the test failed.
+class HeldSink : public window::PreparedPostSink {
+public:
+    void take(const offline::PreparedPost& post) override {
+        std::unique_lock lock(m_mutex);
+        const std::size_t turn = ++m_arrived;
+        m_changed.notify_all();
+        m_changed.wait(lock, [&] { return m_allowed >= turn || m_gave_up; });
+        m_numbers.insert(post.number);
+    }
+    void finish(const std::vector<offline::PostSummary>& posts, const offline::PictureOutcomes&,
+                const offline::BodyLoader& body_of) override {
+        for (const offline::PostSummary& post : posts) {
+            m_finished.push_back(post.number);
+            m_bodies[post.number] = body_of(post.number)->markup;
+        }
+    }
+    // From the main loop: lets every post that arrived go on. True when one was waiting.
+    bool allow_waiting() {
+        const std::lock_guard lock(m_mutex);
+        const bool waiting = m_allowed < m_arrived;
+        m_allowed = m_arrived;
+        m_changed.notify_all();
+        return waiting;
+    }
+    void give_up() {
+        const std::lock_guard lock(m_mutex);
+        m_gave_up = true;
+        m_changed.notify_all();
+    }
+    std::size_t arrived() {
+        const std::lock_guard lock(m_mutex);
+        return m_arrived;
+    }
+    bool gave_up() {
+        const std::lock_guard lock(m_mutex);
+        return m_gave_up;
+    }
+    std::set<std::size_t> numbers() {
+        const std::lock_guard lock(m_mutex);
+        return m_numbers;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::size_t m_arrived = 0;
+    std::size_t m_allowed = 0;
+    bool m_gave_up = false;
+    std::set<std::size_t> m_numbers;
+
+public: // after the save, read on the same thread
+    std::vector<std::size_t> m_finished;
+    std::map<std::size_t, std::vector<std::string>> m_bodies;
+};
+
+class SavePipelineTest : public testing::Test {
+protected:
+    void TearDown() override { platform::reset_quit_request(); }
+
+    window::SaveJob job(std::vector<window::PreparedPostSink*> sinks = {}) const {
+        window::SaveJob job;
+        for (int n = 1; n <= 4; ++n) {
+            job.posts.push_back(sample().post_address(n));
+        }
+        job.downloads = job.posts;
+        job.target = {m_temp.path(), u""};
+        job.user_name = u"someone";
+        job.sinks = std::move(sinks);
+        return job;
+    }
+    fs::path copy_folder() const { return m_temp.path() / "离线浏览"; }
+
+    testing_support::SampleBlogService m_service{{"--posts", "4"}};
+    testing_support::TempFolder m_temp;
+};
+
+// Calls `tick` from the main loop every 10 ms while the object lives.
+class MainLoopTicks {
+public:
+    explicit MainLoopTicks(std::function<void()> tick) : m_tick(std::move(tick)) {
+        m_source = g_timeout_add(10, &MainLoopTicks::on_tick, this);
+    }
+    ~MainLoopTicks() { g_source_remove(m_source); }
+    MainLoopTicks(const MainLoopTicks&) = delete;
+    MainLoopTicks& operator=(const MainLoopTicks&) = delete;
+
+private:
+    static gboolean on_tick(gpointer self) {
+        static_cast<MainLoopTicks*>(self)->m_tick();
+        return G_SOURCE_CONTINUE;
+    }
+    std::function<void()> m_tick;
+    guint m_source = 0;
+};
+
+// Gives up on the held sink once `limit` has passed, so that a deadlock ends as a failure.
+class Watchdog {
+public:
+    Watchdog(HeldSink& sink, std::chrono::seconds limit)
+        : m_thread([this, &sink, limit] {
+              std::unique_lock lock(m_mutex);
+              if (!m_done.wait_for(lock, limit, [this] { return m_finished; })) {
+                  sink.give_up();
+              }
+          }) {}
+    ~Watchdog() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_all();
+        m_thread.join();
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    std::thread m_thread; // last: started once the rest exists
+};
+
+} // namespace
+
+TEST_F(SavePipelineTest, PreparationWaitsOnTheMainLoopWithoutStoppingIt) {
+    HeldSink held;
+    window::SaveOutcome outcome;
+    std::size_t let_go = 0;
+    {
+        const MainLoopTicks ticks([&] { let_go += held.allow_waiting() ? 1 : 0; });
+        // Preparing on the main loop's own thread would wait here for ever.
+        const Watchdog watchdog(held, std::chrono::seconds(60));
+        outcome = window::RunSave(job({&held}));
+    }
+    EXPECT_FALSE(held.gave_up());
+    EXPECT_GE(let_go, 1u);
+    EXPECT_EQ(held.numbers(), (std::set<std::size_t>{1, 2, 3, 4}));
+    // Once the copy is written, every post again in list order, with its body from the spool.
+    EXPECT_EQ(held.m_finished, (std::vector<std::size_t>{1, 2, 3, 4}));
+    for (std::size_t number = 1; number <= 4; ++number) {
+        // Each piece of the spooled body is in the post's page as written.
+        const std::string page =
+            read_bytes(copy_folder() / "posts" / (std::to_string(number) + ".html"));
+        ASSERT_FALSE(held.m_bodies[number].empty()) << number;
+        for (const std::string& piece : held.m_bodies[number]) {
+            EXPECT_NE(page.find(piece), std::string::npos) << number << ": " << piece;
+        }
+    }
+    EXPECT_EQ(outcome.failures, 0u);
+    EXPECT_EQ(outcome.copy, window::CopyResult::written);
+    std::map<std::string, std::string> expected;
+    for (const auto& [number, name] : file_names) {
+        expected[name] = gbk_body(number);
+    }
+    EXPECT_EQ(post_files(m_temp.path()), expected);
+    EXPECT_TRUE(fs::exists(copy_folder() / "posts/4.html"));
+    // The spooled bodies are the save's scratch, gone with it.
+    EXPECT_EQ(fs::exists(copy_folder() / ".bodies"), false);
+}
+
+TEST_F(SavePipelineTest, ClosingDuringPreparationEndsAfterThePostAtHandAndKeepsItsFile) {
+    HeldSink held;
+    window::SaveOutcome outcome;
+    {
+        // The first post to be prepared waits until the program is asked to quit.
+        const MainLoopTicks ticks([&] {
+            if (held.arrived() > 0) {
+                platform::request_quit();
+                held.allow_waiting();
+            }
+        });
+        const Watchdog watchdog(held, std::chrono::seconds(60));
+        outcome = window::RunSave(job({&held}));
+    }
+    EXPECT_FALSE(held.gave_up());
+    EXPECT_TRUE(outcome.stopped);
+    ASSERT_EQ(held.numbers().size(), 1u);
+    const int number = static_cast<int>(*held.numbers().begin());
+    EXPECT_EQ(post_files(m_temp.path()),
+              (std::map<std::string, std::string>{{file_names.at(number), gbk_body(number)}}));
+    // Nothing of the copy was begun, and its scratch is gone.
+    EXPECT_FALSE(fs::exists(copy_folder() / "index.html"));
+    EXPECT_FALSE(fs::exists(copy_folder() / "all.html.part"));
+    EXPECT_FALSE(fs::exists(copy_folder() / ".bodies"));
+}
+
+namespace {
+
+class FailingSink : public window::PreparedPostSink {
+public:
+    void take(const offline::PreparedPost& post) override {
+        if (post.number == 2) {
+            throw std::runtime_error("planted");
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(SavePipelineTest, AFaultWhilePreparingACopyPostCostsTheCopyButNoPostFile) {
+    FailingSink failing;
+    const window::SaveOutcome outcome = window::RunSave(job({&failing}));
+    EXPECT_EQ(outcome.copy, window::CopyResult::incomplete);
+    EXPECT_EQ(outcome.failures, 0u);
+    EXPECT_FALSE(outcome.stopped);
+    EXPECT_EQ(post_files(m_temp.path()).size(), 4u);
+    EXPECT_FALSE(fs::exists(copy_folder() / "index.html"));
+}
+
+TEST_F(SavePipelineTest, ACopyThatCannotBeWrittenIsReportedAndEndsNothing) {
+    // A file where the copy's folder should be: nothing of the copy can be written.
+    std::ofstream(copy_folder()) << "in the way";
+    const window::SaveOutcome outcome = window::RunSave(job());
+    EXPECT_EQ(outcome.copy, window::CopyResult::incomplete);
+    EXPECT_EQ(post_files(m_temp.path()).size(), 5u); // the four posts and the file in the way
+    EXPECT_EQ(read_bytes(copy_folder()), "in the way");
+}

@@ -1,0 +1,353 @@
+#include "window/save_pipeline.h"
+
+#include "offline/body_spool.h"
+#include "offline/copy_writer.h"
+#include "platform/codepage.h"
+#include "platform/page_downloads.h"
+#include "platform/quit_request.h"
+#include "platform/text.h"
+#include "platform/worker_thread.h"
+#include "utilities/moddelay.h"
+
+#include <glib.h>
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <utility>
+
+namespace window {
+namespace {
+
+constexpr std::uint32_t wait_slice_ms = 60000;
+// How soon a held-back download asks again.
+constexpr std::int64_t backlog_poll_ms = 20;
+
+// "3/10"
+std::u16string count_of(std::size_t done, std::size_t total) {
+    return platform::decimal(static_cast<long long>(done)) + u"/" +
+           platform::decimal(static_cast<long long>(total));
+}
+
+std::vector<std::string> addresses_of(const std::vector<std::u16string>& posts) {
+    std::vector<std::string> addresses;
+    addresses.reserve(posts.size());
+    for (const std::u16string& post : posts) {
+        addresses.push_back(platform::utf16_to_utf8(post));
+    }
+    return addresses;
+}
+
+void wait_on_main_context(const std::function<bool()>& done) {
+    while (!done() && !platform::quit_requested()) {
+        moddelay::pump_until(done, wait_slice_ms);
+    }
+}
+
+// Holds back new downloads while the posts downloading or waiting to be prepared are as many as
+// may download at once, so that pages far larger than preparation can keep up with never pile
+// up in memory; otherwise the save's own policy decides. It governs what that policy governs.
+class BacklogGate final : public platform::RequestPolicy {
+public:
+    BacklogGate(platform::RequestPolicy& inner, std::function<bool()> full)
+        : m_inner(inner), m_full(std::move(full)) {}
+
+    bool governs(const std::string& url) const override { return m_inner.governs(url); }
+    Permission ask(const std::string& url) const override {
+        if (m_full()) {
+            return {Go::Later, backlog_poll_ms};
+        }
+        return m_inner.ask(url);
+    }
+    void begin(const std::string& url, Attempts& request) override { m_inner.begin(url, request); }
+    Next end(Attempts& request, const Answer& answer) override {
+        return m_inner.end(request, answer);
+    }
+    long connect_timeout_seconds() const override { return m_inner.connect_timeout_seconds(); }
+
+private:
+    platform::RequestPolicy& m_inner;
+    std::function<bool()> m_full;
+};
+
+// What preparing one post leaves for the window's thread.
+struct Prepared {
+    std::size_t index = 0;
+    bool failed = false;
+    std::optional<offline::PostSummary> summary; // when it was prepared for the copy
+    std::exception_ptr fault;                    // a post file that could not be handled
+};
+
+class Pipeline {
+public:
+    Pipeline(const SaveJob& job, const SaveEvents& events)
+        : m_job(job), m_events(events), m_summaries(job.posts.size()) {
+        if (!m_events.wait) {
+            m_events.wait = wait_on_main_context;
+        }
+    }
+
+    SaveOutcome run() {
+        if (m_job.downloads.size() != m_job.posts.size()) {
+            throw std::invalid_argument("RunSave: one download address is needed for each post");
+        }
+        if (!m_job.posts.empty()) {
+            try {
+                m_spool.emplace(offline::CopyFolder(m_job.target.folder));
+            } catch (const std::exception&) {
+                m_copy_fault = true;
+            }
+        }
+        download_and_prepare();
+        if (m_outcome.stopped || m_outcome.blocked || m_job.posts.empty()) {
+            return m_outcome;
+        }
+        if (m_copy_fault) {
+            m_outcome.copy = CopyResult::incomplete;
+            return m_outcome;
+        }
+        try {
+            write_copy();
+        } catch (const std::exception&) {
+            // The post files are what was asked for, and they are all written by now: a copy
+            // that cannot be made is reported, never allowed to end the program.
+            m_outcome.copy = CopyResult::incomplete;
+        }
+        return m_outcome;
+    }
+
+private:
+    void download_and_prepare() {
+        platform::WorkerThread worker;
+        m_worker = &worker;
+        const platform::PageDownloads* started = nullptr; // none until its constructor returns
+        // Without a policy nothing governs the downloads, and they run as they always have.
+        std::optional<BacklogGate> gate;
+        if (m_job.policy) {
+            gate.emplace(*m_job.policy, [&] {
+                const std::size_t running = started ? started->running_count() : 0;
+                return running + worker.unfinished() >= m_job.parallel;
+            });
+        }
+        // After the gate, which it asks until it goes; before the worker's end, which it feeds.
+        platform::PageDownloads downloads(
+            addresses_of(m_job.downloads), m_job.parallel,
+            [&](std::size_t index, platform::DownloadResult result) {
+                if (result.failure == platform::FetchFailure::blocked ||
+                    result.failure == platform::FetchFailure::unreachable) {
+                    // Nothing more is asked of an archive that shuts us out or does not answer;
+                    // what is saved stays.
+                    m_outcome.blocked = true;
+                    downloads.cancel();
+                    return;
+                }
+                prepare(index, std::move(result));
+            },
+            platform::HttpLimits{}, gate ? &*gate : nullptr);
+        started = &downloads;
+        m_events.wait([&] { return m_fault || (downloads.done() && worker.unfinished() == 0); });
+        downloads.cancel();
+        downloads.rethrow_failure();
+        if (m_fault) {
+            std::rethrow_exception(m_fault);
+        }
+        m_outcome.stopped = platform::quit_requested();
+        // Leaving here drops the posts not begun and waits for the one being prepared.
+    }
+
+    // Hands a downloaded post to the worker; the outcomes come back in the order of arrival.
+    void prepare(std::size_t index, platform::DownloadResult result) {
+        auto prepared = std::make_shared<Prepared>();
+        prepared->index = index;
+        const bool copy = m_spool.has_value();
+        m_worker->post({[this, prepared, copy, result = std::move(result)]() mutable {
+                            work(*prepared, std::move(result), copy);
+                        },
+                        [this, prepared] { take(*prepared); }});
+    }
+
+    // On the worker.
+    void work(Prepared& prepared, platform::DownloadResult result, bool copy) {
+        if (platform::quit_requested()) {
+            return; // the window is closing: the post at hand was the last
+        }
+        const std::size_t number = prepared.index + 1;
+        std::u16string failure;
+        std::optional<std::u16string> page;
+        try {
+            // A failed download still gets its (empty) file, as it always has; it is counted.
+            page = result.body ? platform::decode_gbk(*result.body) : std::u16string();
+            if (result.body) {
+                std::string().swap(*result.body); // let it go, but keep that it came
+            }
+            const bool saved = blog::SavePost(m_job.target, number, *page);
+            failure = PostFailure(result, *page, saved);
+            prepared.failed = !failure.empty();
+        } catch (...) {
+            prepared.fault = std::current_exception();
+            return;
+        }
+        if (!copy || m_worker_copy_fault) {
+            return;
+        }
+        // The post file is written: a fault from here on costs the copy, never the save.
+        try {
+            if (!failure.empty()) {
+                page.reset();
+            }
+            const std::size_t i = prepared.index;
+            const offline::PreparedPost post = offline::PreparePost(
+                number, {m_job.posts[i], std::move(page), failure,
+                         i < m_job.captures.size() ? m_job.captures[i] : std::u16string()});
+            if (post.saved) {
+                m_spool->Store(number, post.body);
+            }
+            for (PreparedPostSink* sink : m_job.sinks) {
+                sink->take(post);
+            }
+            prepared.summary = offline::SummaryOf(post);
+        } catch (...) {
+            m_worker_copy_fault = true;
+        }
+    }
+
+    // On the window's thread, from the main loop, where nothing could catch what is thrown: a
+    // fault ends the wait and is thrown from there.
+    void take(Prepared& prepared) noexcept {
+        try {
+            count(prepared);
+        } catch (...) {
+            if (!m_fault) {
+                m_fault = std::current_exception();
+            }
+        }
+    }
+
+    void count(Prepared& prepared) {
+        if (prepared.fault) {
+            if (!m_fault) {
+                m_fault = prepared.fault;
+            }
+            return;
+        }
+        m_outcome.failures += prepared.failed ? 1 : 0;
+        if (prepared.summary) {
+            m_summaries[prepared.index] = std::move(*prepared.summary);
+        } else {
+            m_copy_fault = true;
+        }
+        const std::u16string count = count_of(++m_saved_or_failed, m_job.posts.size());
+        show(std::u16string(SavingCaption) + count, count);
+    }
+
+    void write_copy() {
+        const offline::CopyPlan wanted = offline::PlanPictures(m_summaries);
+        const offline::PictureStore store(offline::CopyFolder(m_job.target.folder));
+        const std::optional<offline::PictureOutcomes> pictures = FetchPictures(
+            wanted, store, m_job.parallel,
+            [this](std::size_t done, std::size_t total) {
+                const std::u16string count = count_of(done, total);
+                show(u"图片" + count, count);
+            },
+            m_job.pictures);
+        if (!pictures) {
+            m_outcome.stopped = true;
+            m_outcome.copy = CopyResult::stopped;
+            return;
+        }
+        const std::int64_t now = g_get_real_time() / G_USEC_PER_SEC;
+        const offline::CopyPageBuilder pages(std::move(m_summaries), *pictures, m_job.user_name,
+                                             offline::BackupTimeText(now));
+        // The pages are built where the posts were prepared, a body at a time.
+        std::atomic<bool> stop = false;
+        std::optional<offline::CopyWriteResult> written;
+        std::exception_ptr fault;
+        {
+            const offline::BodyLoader body_of =
+                [&](std::size_t number) -> std::optional<offline::CleanBody> {
+                if (stop) {
+                    return std::nullopt;
+                }
+                return m_spool->Load(number);
+            };
+            platform::WorkerThread worker; // after what its job uses, so it ends first
+            worker.post({[&] {
+                             try {
+                                 written = offline::WriteCopy(m_job.target.folder, pages, body_of);
+                                 for (PreparedPostSink* sink : m_job.sinks) {
+                                     if (!written->stopped) {
+                                         sink->finish(pages.posts(), *pictures, body_of);
+                                     }
+                                 }
+                             } catch (...) {
+                                 fault = std::current_exception();
+                             }
+                         },
+                         {}});
+            m_events.wait([&] { return worker.unfinished() == 0; });
+            stop = true;
+        }
+        if (platform::quit_requested() && (!written || written->stopped)) {
+            m_outcome.stopped = true;
+            m_outcome.copy = CopyResult::stopped;
+            return;
+        }
+        m_outcome.copy = fault || !written || !written->failed.empty() ? CopyResult::incomplete
+                                                                       : CopyResult::written;
+        if (m_job.exports && written && !written->stopped) {
+            write_exports(pages);
+        }
+    }
+
+    // The exports under their own caption, on a worker too, a body at a time from the spool; the
+    // caption that stood before comes back after, so the boxes come with the caption they always
+    // had.
+    void write_exports(const offline::CopyPageBuilder& pages) {
+        const std::pair<std::u16string, std::u16string> before = m_shown;
+        show(u"导出", u"导出");
+        bool exported = false;
+        {
+            platform::WorkerThread worker;
+            worker.post({[&] {
+                             exported = WriteExports(
+                                 m_job.target.folder, pages.posts(),
+                                 [this](std::size_t number) { return m_spool->Load(number); },
+                                 *m_job.exports);
+                         },
+                         {}});
+            m_events.wait([&] { return worker.unfinished() == 0; });
+        }
+        m_outcome.exported = exported;
+        show(before.first, before.second);
+    }
+
+    void show(std::u16string_view full, std::u16string_view short_form) {
+        m_shown = {std::u16string(full), std::u16string(short_form)};
+        if (m_events.show) {
+            m_events.show(full, short_form);
+        }
+    }
+
+    const SaveJob& m_job;
+    SaveEvents m_events;
+    SaveOutcome m_outcome;
+    std::optional<offline::BodySpool> m_spool;
+    std::vector<offline::PostSummary> m_summaries;
+    platform::WorkerThread* m_worker = nullptr;
+    std::size_t m_saved_or_failed = 0;
+    std::exception_ptr m_fault;
+    bool m_copy_fault = false;        // seen on the window's thread
+    bool m_worker_copy_fault = false; // seen on the worker: the rest is not prepared
+    std::pair<std::u16string, std::u16string> m_shown; // the caption shown last, full and short
+};
+
+} // namespace
+
+SaveOutcome RunSave(const SaveJob& job, const SaveEvents& events) {
+    return Pipeline(job, events).run();
+}
+
+} // namespace window

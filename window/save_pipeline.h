@@ -1,0 +1,79 @@
+#pragma once
+// The whole save without GTK, as the save button and the benchmarks run it: the posts are
+// downloaded a few at a time, and each one, as it arrives, is decoded, written to its post file
+// and prepared for the browsable copy on a thread of its own, one post at a time, so that the
+// window stays live whatever the posts hold. Each prepared post goes to the copy's body spool and
+// to any further sinks; the copy's pages are built from the spool once the pictures are in.
+
+#include "offline/copy_pages.h"
+#include "platform/request_policy.h"
+#include "window/exports_run.h"
+#include "window/offline_copy_run.h"
+#include "window/post_saver.h"
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace window {
+
+// A further consumer of every prepared post (its number, title, cleaned body, pictures and
+// address). It is handed the posts on the preparation thread, one at a time, in the order they
+// were prepared, which is the order their downloads ended.
+class PreparedPostSink {
+public:
+    virtual ~PreparedPostSink() = default;
+    // Throwing counts as a fault in the copy: the save goes on and says the copy is incomplete.
+    virtual void take(const offline::PreparedPost& post) = 0;
+    // Once the copy's pages are written (not when the save was stopped or blocked), on the same
+    // thread: every post in list order, the pictures the copy holds, and each saved post's body
+    // again, from the spool, by its number. Throwing counts as in take().
+    virtual void finish(const std::vector<offline::PostSummary>& /*posts*/,
+                        const offline::PictureOutcomes& /*pictures*/,
+                        const offline::BodyLoader& /*body_of*/) {}
+};
+
+struct SaveJob {
+    // Each post's own address, which the copy resolves its body against; each keeps its place in
+    // the list as its number.
+    std::vector<std::u16string> posts;
+    std::vector<std::u16string> downloads; // where each of them is downloaded from
+    // For a post downloaded from the archive, the replay address of its capture; empty for the
+    // others (or altogether).
+    std::vector<std::u16string> captures;
+    blog::SaveTarget target;
+    std::u16string user_name;
+    std::size_t parallel = 4;
+    platform::RequestPolicy* policy = nullptr; // every download asks it first
+    PictureSource pictures;
+    std::vector<PreparedPostSink*> sinks;
+    // When set, the Hugo site and the WordPress file are written after the copy, from its spool.
+    const ExportsSource* exports = nullptr;
+};
+
+struct SaveEvents {
+    // The progress caption, in full and short: the posts saved, then the pictures.
+    std::function<void(std::u16string_view full, std::u16string_view short_form)> show;
+    // Serves events until `done` holds or the program is asked to quit; by default the events of
+    // the thread's main context.
+    std::function<void(const std::function<bool()>& done)> wait;
+};
+
+struct SaveOutcome {
+    bool blocked = false; // the archive shut us out or did not answer: nothing more was asked of
+                          // it, no copy
+    bool stopped = false; // the program was asked to quit: the work ended after the post at hand
+    std::size_t failures = 0;
+    CopyResult copy = CopyResult::written;
+    bool exported = true; // false when the exports could not be written whole
+};
+
+// The caption's text while saving, before the count.
+inline constexpr std::u16string_view SavingCaption = u"正在保存";
+
+// A fault in writing a post file is thrown from here, as the downloads would throw it.
+SaveOutcome RunSave(const SaveJob& job, const SaveEvents& events = {});
+
+} // namespace window
