@@ -284,8 +284,10 @@ std::string RenderBody(const CleanBody& body, const BodyTargets& targets) {
         } else if (value.address.empty()) {
             out += "<a href=\"" + EscapeHtml(value.fragment) + "\"" + value.attributes + ">";
         } else if (const auto local = targets.post(value.address)) {
-            out +=
-                "<a href=\"" + EscapeHtml(*local + value.fragment) + "\"" + value.attributes + ">";
+            // On the page of all posts a post is itself an anchor, which no fragment can follow.
+            const bool anchor = local->find('#') != std::string::npos;
+            out += "<a href=\"" + EscapeHtml(anchor ? *local : *local + value.fragment) + "\"" +
+                   value.attributes + ">";
         } else {
             out += "<a href=\"" + EscapeHtml(value.address + value.fragment) + "\"" +
                    value.attributes + std::string(link_rel) + ">";

@@ -153,6 +153,19 @@ TEST(CleanPostBody, PointsAddressesAtLocalFilesOrTheWebAndDropsTheRest) {
               "rel=\"noreferrer noopener\">o</a><a>j</a><a>m</a>");
 }
 
+TEST(RenderBody, LeadsALinkWithAFragmentToThePostsAnchorOnThePageOfAllPosts) {
+    const std::string all =
+        RenderBody(CleanPostBody("<a href=\"/u/blog/item/2.html#c\">2</a>", post),
+                   {[](const std::string&) { return std::nullopt; },
+                    [](const std::string& address) -> std::optional<std::string> {
+                        if (address == "http://hi.baidu.com/u/blog/item/2.html") {
+                            return "#post-2";
+                        }
+                        return std::nullopt;
+                    }});
+    EXPECT_EQ(all, "<a href=\"#post-2\">2</a>");
+}
+
 TEST(SafeStyle, KeepsOnlyPlainDeclarationsOfLook) {
     EXPECT_EQ(SafeStyle("COLOR: #f00; Background-Color: rgb(1, 2, 3); font: 12px/1.5 \"宋体\"; "
                         "text-decoration:underline;margin:0 auto;padding-left:2em"),
