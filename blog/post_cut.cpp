@@ -10,7 +10,7 @@ PostPieces CutPost(std::u16string_view page) {
     constexpr std::u16string_view body_end = u"类别";
     const std::size_t start = page.find(body_start);
     return {RemoveBlanks(modcut::CutBetween(page, u"<title>", u"_")),
-            modcut::CutBetween(page, body_start, body_end),
+            modcut::CutBetweenView(page, body_start, body_end),
             start != std::u16string_view::npos &&
                 page.find(body_end, start + body_start.size()) != std::u16string_view::npos};
 }

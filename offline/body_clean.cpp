@@ -2,8 +2,10 @@
 
 #include "offline/address.h"
 #include "offline/allowlist.h"
+#include "offline/body_pieces.h"
 #include "offline/gumbo_document.h"
 #include "offline/html_text.h"
+#include "platform/text.h"
 
 #include <gumbo.h>
 
@@ -18,15 +20,11 @@ namespace {
 // A body settles in one or two rounds; one that keeps changing is shown as text.
 constexpr int max_rounds = 6;
 
-constexpr std::string_view link_rel = " rel=\"noreferrer noopener\"";
+// Bodies longer than this (in UTF-16 units) are parsed a piece at a time, so that the tree stays
+// small.
+constexpr std::size_t piece_units = std::size_t{1} << 19;
 
-// The body as the content of a <div>, the place the copy's pages give it.
-GumboDocument parse_in_div(std::string_view html) {
-    GumboOptions options = kGumboDefaultOptions;
-    options.fragment_context = GUMBO_TAG_DIV;
-    options.fragment_namespace = GUMBO_NAMESPACE_HTML;
-    return GumboDocument(gumbo_parse_with_options(&options, html.data(), html.size()));
-}
+constexpr std::string_view link_rel = " rel=\"noreferrer noopener\"";
 
 std::string tag_name(const GumboElement& element) {
     if (element.tag != GUMBO_TAG_UNKNOWN) {
@@ -197,7 +195,7 @@ struct Written {
 };
 
 Written write_body(std::string_view html, std::string_view post_address) {
-    const GumboDocument parsed = parse_in_div(html);
+    const GumboDocument parsed = ParseInDiv(html);
     TreeWriter writer(post_address);
     writer.write(parsed->root);
     return {writer.take(), writer.text()};
@@ -243,9 +241,7 @@ bool too_costly_to_parse(std::string_view body) {
     return false;
 }
 
-} // namespace
-
-CleanBody CleanPostBody(std::string_view body, std::string_view post_address) {
+CleanBody clean_piece(std::string_view body, std::string_view post_address) {
     if (too_costly_to_parse(body)) {
         return shown_as_text(body);
     }
@@ -260,6 +256,39 @@ CleanBody CleanPostBody(std::string_view body, std::string_view post_address) {
         clean = std::move(again.body);
     }
     return shown_as_text(first.text);
+}
+
+// Joins a piece cleaned apart to the body before it; nothing stands between them.
+void append(CleanBody& body, CleanBody&& piece) {
+    body.markup.back() += piece.markup.front();
+    body.markup.insert(body.markup.end(), std::make_move_iterator(piece.markup.begin() + 1),
+                       std::make_move_iterator(piece.markup.end()));
+    body.addresses.insert(body.addresses.end(), std::make_move_iterator(piece.addresses.begin()),
+                          std::make_move_iterator(piece.addresses.end()));
+}
+
+} // namespace
+
+CleanBody CleanPostBody(std::string_view body, std::string_view post_address) {
+    if (body.size() <= piece_units) {
+        return clean_piece(body, post_address);
+    }
+    return CleanPostBody(platform::utf8_to_utf16(body), post_address);
+}
+
+CleanBody CleanPostBody(std::u16string_view body, std::string_view post_address) {
+    if (body.size() <= piece_units) {
+        return clean_piece(platform::utf16_to_utf8(body), post_address);
+    }
+    CleanBody clean;
+    // Room for a body of Chinese prose at once (three bytes a unit): growing by doubling would
+    // hold two copies for a while, and room never written takes no memory.
+    clean.markup.back().reserve(body.size() * 3);
+    BodyPieces pieces(body, piece_units);
+    while (const std::optional<std::string> piece = pieces.next()) {
+        append(clean, clean_piece(*piece, post_address));
+    }
+    return clean;
 }
 
 std::vector<std::string> PicturesOf(const CleanBody& body) {

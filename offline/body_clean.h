@@ -39,6 +39,9 @@ struct CleanBody {
 
 // `body` is UTF-8; `post_address` is the address relative references resolve against.
 CleanBody CleanPostBody(std::string_view body, std::string_view post_address);
+// The same for a body in UTF-16. A long body is parsed a piece at a time (body_pieces.h), so
+// that memory stays a small multiple of the body's own length.
+CleanBody CleanPostBody(std::u16string_view body, std::string_view post_address);
 
 // The picture addresses the body shows, each once, in order of first use.
 std::vector<std::string> PicturesOf(const CleanBody& body);

@@ -88,11 +88,10 @@ PreparedPost PreparePost(std::size_t number, CopyPost post) {
     prepared.saved = post.page.has_value();
     prepared.failure = utf8(post.failure);
     if (post.page) {
-        prepared.title = DecodeTitle(utf8(modcut::CutBetween(*post.page, u"<title>", u"_")));
+        prepared.title = DecodeTitle(utf8(modcut::CutBetweenView(*post.page, u"<title>", u"_")));
         prepared.facts = ReadPostFacts(*post.page);
-        std::string body = utf8(modcut::CutBetween(*post.page, u"查看文章", u"类别"));
-        post.page.reset();
-        prepared.body = CleanPostBody(body, prepared.address);
+        prepared.body = CleanPostBody(modcut::CutBetweenView(*post.page, u"查看文章", u"类别"),
+                                      prepared.address);
     }
     return prepared;
 }

@@ -21,6 +21,14 @@ inline GumboDocument ParseHtml(std::string_view html) {
     return GumboDocument(gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size()));
 }
 
+// As the content of a <div>, the place the copy's pages give a post body.
+inline GumboDocument ParseInDiv(std::string_view html) {
+    GumboOptions options = kGumboDefaultOptions;
+    options.fragment_context = GUMBO_TAG_DIV;
+    options.fragment_namespace = GUMBO_NAMESPACE_HTML;
+    return GumboDocument(gumbo_parse_with_options(&options, html.data(), html.size()));
+}
+
 struct GFreeDeleter {
     void operator()(char* text) const { g_free(text); }
 };

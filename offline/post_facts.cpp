@@ -271,7 +271,7 @@ std::optional<std::string> LabelText(std::u16string_view page, std::u16string_vi
 
 PostFacts ReadPostFacts(std::u16string_view page) {
     PostFacts facts;
-    facts.date = FirstDate(modcut::CutBetween(page, u"查看文章", u"类别"));
+    facts.date = FirstDate(modcut::CutBetweenView(page, u"查看文章", u"类别"));
     facts.category = LabelText(page, u"类别：").value_or(std::string());
     facts.tags = tags_of(page);
     return facts;

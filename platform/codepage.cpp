@@ -136,35 +136,41 @@ char* write_reference(char* out, char32_t code_point) {
     return out;
 }
 
-} // namespace
-
-std::u16string decode_gbk(std::string_view bytes) {
-    const Tables& table = tables();
-    // No character is longer than one UTF-16 unit, so one unit per byte is enough.
-    std::u16string text(bytes.size(), u'\0');
-    char16_t* out = text.data();
+// Gives `put` each character the bytes stand for, in order.
+template <typename Put> void decode_each(std::string_view bytes, const Tables& table, Put put) {
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* const end = in + bytes.size();
     while (in != end) {
         const unsigned byte = *in++;
         if (byte < 0x80) {
-            *out++ = static_cast<char16_t>(byte);
+            put(static_cast<char16_t>(byte));
             continue;
         }
         const char16_t alone = table.single[byte - 0x80];
         if (alone != 0) {
-            *out++ = alone;
+            put(alone);
             continue;
         }
         const char16_t pair = in != end ? table.pair[byte << 8 | *in] : 0;
         if (pair == 0) {
-            *out++ = replacement; // the next byte, if any, starts the next character
+            put(replacement); // the next byte, if any, starts the next character
             continue;
         }
-        *out++ = pair;
+        put(pair);
         ++in;
     }
-    text.resize(static_cast<std::size_t>(out - text.data()));
+}
+
+} // namespace
+
+std::u16string decode_gbk(std::string_view bytes) {
+    const Tables& table = tables();
+    // Counted first, so that a long page holds no more room than its text needs.
+    std::size_t length = 0;
+    decode_each(bytes, table, [&length](char16_t) { ++length; });
+    std::u16string text(length, u'\0');
+    char16_t* out = text.data();
+    decode_each(bytes, table, [&out](char16_t c) { *out++ = c; });
     return text;
 }
 

@@ -18,9 +18,10 @@ PageDownloads::PageDownloads(std::vector<std::string> urls, std::size_t max_para
 
 PageDownloads::PageDownloads(std::vector<std::string> urls, std::size_t max_parallel,
                              FinishedWithResult on_finished, HttpLimits limits,
-                             RequestPolicy* policy)
+                             RequestPolicy* policy, std::function<bool()> hold_back)
     : m_urls(std::move(urls)), m_max_parallel(max_parallel), m_on_finished(std::move(on_finished)),
-      m_limits(limits), m_policy(policy), m_context(g_main_context_ref_thread_default()) {
+      m_limits(limits), m_policy(policy), m_hold_back(std::move(hold_back)),
+      m_context(g_main_context_ref_thread_default()) {
     if (m_max_parallel == 0) {
         throw std::invalid_argument("PageDownloads: at least one download must run at a time");
     }

@@ -47,9 +47,11 @@ public:
     // It may call cancel() or destroy this object. The addresses `policy` governs wait for its
     // leave before each attempt and are retried as it says, and their redirects are followed one
     // by one, each asked for like an attempt (at most 5); it must outlive this object.
+    // While `hold_back` says so, no transfer or retry starts (it is asked again a little later):
+    // a caller that cannot keep up with what comes holds the rest back there.
     PageDownloads(std::vector<std::string> urls, std::size_t max_parallel,
                   FinishedWithResult on_finished, HttpLimits limits = {},
-                  RequestPolicy* policy = nullptr);
+                  RequestPolicy* policy = nullptr, std::function<bool()> hold_back = {});
     PageDownloads(std::vector<std::string> urls, std::size_t max_parallel, Finished on_finished,
                   HttpLimits limits = {});
     ~PageDownloads();
@@ -57,6 +59,8 @@ public:
     PageDownloads& operator=(const PageDownloads&) = delete;
 
     std::size_t running_count() const { return m_running.size(); }
+    // Downloads running or ended but not yet reported: what holds memory here.
+    std::size_t unreported_count() const { return m_running.size() + m_outcomes.size(); }
     // Every address has been reported, or the rest was cancelled.
     bool done() const { return m_cancelled || m_finished == m_urls.size(); }
     // Aborts the running transfers; no callback comes afterwards.
@@ -127,6 +131,7 @@ private:
     FinishedWithResult m_on_finished;
     HttpLimits m_limits;
     RequestPolicy* m_policy;
+    std::function<bool()> m_hold_back;
     Context m_context;
 
     std::size_t m_next = 0;

@@ -9,6 +9,9 @@ namespace {
 // Redirects of one governed request; a server sending it round in circles is stopped here.
 constexpr int max_governed_redirects = 5;
 
+// How soon a held-back transfer asks again.
+constexpr std::int64_t hold_back_poll_ms = 20;
+
 DownloadResult blocked_result(long status) {
     return {std::nullopt, status, FetchFailure::blocked, "the server refuses us for now", {}, {}};
 }
@@ -30,6 +33,11 @@ bool PageDownloads::governed(std::size_t index) const {
 }
 
 bool PageDownloads::take_next(std::size_t& index) {
+    const bool waiting = !m_retries.empty() || m_next < m_urls.size();
+    if (waiting && m_hold_back && m_hold_back()) {
+        wake_in(hold_back_poll_ms);
+        return false;
+    }
     while (!m_retries.empty() || m_next < m_urls.size()) {
         const bool retry = !m_retries.empty();
         index = retry ? m_retries.front() : m_next;

@@ -17,15 +17,20 @@ std::size_t position_of(std::u16string_view text, std::u16string_view needle, st
 
 } // namespace
 
-std::u16string CutBetween(std::u16string_view text, std::u16string_view startMarker,
-                          std::u16string_view endMarker) {
+std::u16string_view CutBetweenView(std::u16string_view text, std::u16string_view startMarker,
+                                   std::u16string_view endMarker) {
     // An absent start marker adds its length to 0: the cut then starts at that position.
     const std::size_t start = position_of(text, startMarker, 1) + startMarker.size();
     const std::size_t end = position_of(text, endMarker, start);
     if (start < 1 || start > text.size() || end < start) {
         return {};
     }
-    return std::u16string(text.substr(start - 1, end - start));
+    return text.substr(start - 1, end - start);
+}
+
+std::u16string CutBetween(std::u16string_view text, std::u16string_view startMarker,
+                          std::u16string_view endMarker) {
+    return std::u16string(CutBetweenView(text, startMarker, endMarker));
 }
 
 } // namespace modcut

@@ -11,4 +11,8 @@ namespace modcut {
 std::u16string CutBetween(std::u16string_view text, std::u16string_view startMarker,
                           std::u16string_view endMarker);
 
+// The same cut as a view into `text`, for pages too long to copy lightly.
+std::u16string_view CutBetweenView(std::u16string_view text, std::u16string_view startMarker,
+                                   std::u16string_view endMarker);
+
 } // namespace modcut

@@ -3,6 +3,7 @@
 #include "offline/body_spool.h"
 #include "offline/copy_writer.h"
 #include "platform/codepage.h"
+#include "platform/freed_memory.h"
 #include "platform/page_downloads.h"
 #include "platform/quit_request.h"
 #include "platform/text.h"
@@ -23,8 +24,8 @@ namespace window {
 namespace {
 
 constexpr std::uint32_t wait_slice_ms = 60000;
-// How soon a held-back download asks again.
-constexpr std::int64_t backlog_poll_ms = 20;
+// Pages from this length on leave enough freed memory behind to hand it back at once.
+constexpr std::size_t long_page_bytes = std::size_t{1} << 20;
 
 // "3/10"
 std::u16string count_of(std::size_t done, std::size_t total) {
@@ -46,32 +47,6 @@ void wait_on_main_context(const std::function<bool()>& done) {
         moddelay::pump_until(done, wait_slice_ms);
     }
 }
-
-// Holds back new downloads while the posts downloading or waiting to be prepared are as many as
-// may download at once, so that pages far larger than preparation can keep up with never pile
-// up in memory; otherwise the save's own policy decides. It governs what that policy governs.
-class BacklogGate final : public platform::RequestPolicy {
-public:
-    BacklogGate(platform::RequestPolicy& inner, std::function<bool()> full)
-        : m_inner(inner), m_full(std::move(full)) {}
-
-    bool governs(const std::string& url) const override { return m_inner.governs(url); }
-    Permission ask(const std::string& url) const override {
-        if (m_full()) {
-            return {Go::Later, backlog_poll_ms};
-        }
-        return m_inner.ask(url);
-    }
-    void begin(const std::string& url, Attempts& request) override { m_inner.begin(url, request); }
-    Next end(Attempts& request, const Answer& answer) override {
-        return m_inner.end(request, answer);
-    }
-    long connect_timeout_seconds() const override { return m_inner.connect_timeout_seconds(); }
-
-private:
-    platform::RequestPolicy& m_inner;
-    std::function<bool()> m_full;
-};
 
 // What preparing one post leaves for the window's thread.
 struct Prepared {
@@ -124,15 +99,14 @@ private:
         platform::WorkerThread worker;
         m_worker = &worker;
         const platform::PageDownloads* started = nullptr; // none until its constructor returns
-        // Without a policy nothing governs the downloads, and they run as they always have.
-        std::optional<BacklogGate> gate;
-        if (m_job.policy) {
-            gate.emplace(*m_job.policy, [&] {
-                const std::size_t running = started ? started->running_count() : 0;
-                return running + worker.unfinished() >= m_job.parallel;
-            });
-        }
-        // After the gate, which it asks until it goes; before the worker's end, which it feeds.
+        // New downloads wait while the posts downloading or waiting to be prepared are as many
+        // as may download at once, so that pages far larger than preparation can keep up with
+        // never pile up in memory.
+        const auto backlog_full = [&] {
+            const std::size_t downloading = started ? started->unreported_count() : 0;
+            return downloading + worker.unfinished() >= m_job.parallel;
+        };
+        // Before the worker's end, which it feeds.
         platform::PageDownloads downloads(
             addresses_of(m_job.downloads), m_job.parallel,
             [&](std::size_t index, platform::DownloadResult result) {
@@ -146,7 +120,7 @@ private:
                 }
                 prepare(index, std::move(result));
             },
-            platform::HttpLimits{}, gate ? &*gate : nullptr);
+            platform::HttpLimits{}, m_job.policy, backlog_full);
         started = &downloads;
         m_events.wait([&] { return m_fault || (downloads.done() && worker.unfinished() == 0); });
         downloads.cancel();
@@ -164,7 +138,13 @@ private:
         prepared->index = index;
         const bool copy = m_spool.has_value();
         m_worker->post({[this, prepared, copy, result = std::move(result)]() mutable {
+                            const bool long_page =
+                                result.body && result.body->size() >= long_page_bytes;
                             work(*prepared, std::move(result), copy);
+                            if (long_page) {
+                                // Before the next page comes on top of what this one left.
+                                platform::ReturnFreedMemory();
+                            }
                         },
                         [this, prepared] { take(*prepared); }});
     }

@@ -40,7 +40,7 @@ struct Report {
 // Runs a PageDownloads and keeps what its callback saw; `react` runs after each report.
 struct Recorder {
     Recorder(std::vector<std::string> urls, std::size_t max_parallel,
-             platform::HttpLimits limits = {})
+             platform::HttpLimits limits = {}, std::function<bool()> hold_back = {})
         : downloads(std::make_unique<PageDownloads>(
               std::move(urls), max_parallel,
               [this](std::size_t index, DownloadResult result) {
@@ -49,7 +49,7 @@ struct Recorder {
                       react(*this);
                   }
               },
-              limits)) {}
+              limits, nullptr, std::move(hold_back))) {}
 
     bool run_to_end() {
         return moddelay::pump_until([this] { return !downloads || downloads->done(); }, 60000);
@@ -166,6 +166,31 @@ TEST(PageDownloads, NeverMoreThanTheLimitAtOnceAndOneAtATimeInListOrder) {
             EXPECT_EQ(recorder.reports[place].index, place);
         }
     }
+}
+
+TEST(PageDownloads, NothingStartsWhileTheCallerHoldsTheRestBack) {
+    CountingServer server(std::chrono::milliseconds(50));
+    bool held = true;
+    Recorder recorder(server.urls(4), 3, {}, [&held] { return held; });
+    EXPECT_EQ(recorder.downloads->running_count(), 0U);
+    recorder.pump_for(300);
+    EXPECT_TRUE(recorder.reports.empty());
+    EXPECT_EQ(server.most_in_flight.load(), 0);
+    held = false;
+    ASSERT_TRUE(recorder.run_to_end());
+    recorder.each_once(4);
+
+    // Held back while one is running or unreported: one at a time, whatever the limit.
+    server.most_in_flight = 0;
+    const PageDownloads* downloads = nullptr; // until its constructor returns, one is running
+    int asked_before = 0;
+    Recorder one_by_one(server.urls(4), 3, {}, [&] {
+        return downloads ? downloads->unreported_count() > 0 : asked_before++ > 0;
+    });
+    downloads = one_by_one.downloads.get();
+    ASSERT_TRUE(one_by_one.run_to_end());
+    one_by_one.each_once(4);
+    EXPECT_EQ(server.most_in_flight.load(), 1);
 }
 
 TEST(PageDownloads, CancelAbortsHangingTransfersAndSilencesCallbacks) {

@@ -244,6 +244,46 @@ TEST_F(SavePipelineTest, ClosingDuringPreparationEndsAfterThePostAtHandAndKeepsI
     EXPECT_FALSE(fs::exists(copy_folder() / ".bodies"));
 }
 
+TEST_F(SavePipelineTest, DownloadsWaitWhilePreparationFallsBehind) {
+    // Two at a time; the first post's preparation is held for a while: the post downloading or
+    // waiting beside it is all that may come, so long pages never pile up.
+    HeldSink held;
+    window::SaveJob two_at_a_time = job({&held});
+    two_at_a_time.parallel = 2;
+    const auto posts_asked = [&] {
+        const std::string log = m_service.request_log();
+        std::size_t count = 0;
+        for (std::size_t at = log.find("/item/"); at != std::string::npos;
+             at = log.find("/item/", at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    int ticks_held = 0;
+    std::size_t asked_while_held = 0;
+    window::SaveOutcome outcome;
+    {
+        const MainLoopTicks ticks([&] {
+            if (held.arrived() == 0) {
+                return;
+            }
+            if (++ticks_held == 40) {
+                asked_while_held = posts_asked();
+            }
+            if (ticks_held >= 40) {
+                held.allow_waiting();
+            }
+        });
+        const Watchdog watchdog(held, std::chrono::seconds(60));
+        outcome = window::RunSave(two_at_a_time);
+    }
+    EXPECT_FALSE(held.gave_up());
+    EXPECT_LE(asked_while_held, 2u);
+    EXPECT_EQ(posts_asked(), 4u);
+    EXPECT_EQ(outcome.failures, 0u);
+    EXPECT_EQ(post_files(m_temp.path()).size(), 4u);
+}
+
 namespace {
 
 class FailingSink : public window::PreparedPostSink {

@@ -1,0 +1,35 @@
+#pragma once
+// A body, in UTF-16 as the page was read, too long to parse whole without a tree many times its
+// size, cut into pieces that gumbo reads one at a time. A cut falls before a tag, at a place where
+// the parser has finished every token before it (not inside a tag or a comment), tried a little
+// further on when it has not. Each piece after the first begins with the start tags of the elements
+// still open at its cut, so its text keeps the formatting and place it had; what a cut changes is
+// only that those elements end there and start again after it.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace offline {
+
+class BodyPieces {
+public:
+    // `body` must outlive this object. A piece holds `piece_units` of the body or a little more.
+    BodyPieces(std::u16string_view body, std::size_t piece_units);
+
+    // The next piece's HTML in UTF-8, or nothing after the last. The first call always gives a
+    // piece.
+    std::optional<std::string> next();
+
+private:
+    std::size_t near() const;
+
+    std::u16string_view m_body;
+    std::size_t m_piece_units;
+    std::size_t m_at = 0;
+    bool m_started = false;
+    std::string m_reopen; // start tags of what was left open at the last cut
+};
+
+} // namespace offline
