@@ -2,22 +2,7 @@
 
 #include <utility>
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 namespace platform {
-namespace {
-
-// The window's thread comes first when both want the processor: the work here is long, and the
-// window must keep answering while it runs.
-constexpr int worker_niceness = 10;
-
-void yield_to_the_window() {
-    // Linux gives each thread its own niceness; where that fails the worker only competes evenly.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), worker_niceness);
-}
-
-} // namespace
 
 WorkerThread::WorkerThread()
     : m_context(g_main_context_ref_thread_default()), m_state(std::make_shared<State>()) {
@@ -48,7 +33,6 @@ void WorkerThread::post(Job job) {
 }
 
 void WorkerThread::run(const std::shared_ptr<State>& state, GMainContext* context) {
-    yield_to_the_window();
     std::unique_lock lock(state->mutex);
     while (true) {
         state->wake.wait(lock, [&] { return state->stopping || !state->waiting.empty(); });

@@ -2,7 +2,6 @@
 // Work that would freeze the window, run on a thread of its own. Jobs run one at a time, in the
 // order they were posted; what each job leaves for the window is handed back on the thread that
 // made the worker, from its GLib main context, so the window's state is only ever touched there.
-// The worker runs at a lower priority than the window's thread.
 
 #include <condition_variable>
 #include <cstddef>
