@@ -14,21 +14,21 @@ namespace {
 // Cuts tried one after another while the parser is still inside something at the cut; the last
 // is taken as it is.
 constexpr int tries_per_cut = 8;
-// Start tags carried across a cut at most: nesting deeper than this ends at the cut.
-constexpr std::size_t most_reopened = 256;
+// The start tags carried across a cut, at most, in bytes: what lies deeper ends at the cut, so
+// that a body of huge nested tags cannot make every later piece huge too.
+constexpr std::size_t most_reopened_bytes = std::size_t{64} << 10;
 
 // Elements that never hold anything, so are never left open.
-constexpr std::array<GumboTag, 17> void_elements{
+constexpr std::array<GumboTag, 18> void_elements{
     GUMBO_TAG_AREA,   GUMBO_TAG_BASE,   GUMBO_TAG_BASEFONT, GUMBO_TAG_BGSOUND, GUMBO_TAG_BR,
     GUMBO_TAG_COL,    GUMBO_TAG_EMBED,  GUMBO_TAG_FRAME,    GUMBO_TAG_HR,      GUMBO_TAG_IMG,
     GUMBO_TAG_INPUT,  GUMBO_TAG_KEYGEN, GUMBO_TAG_LINK,     GUMBO_TAG_META,    GUMBO_TAG_PARAM,
-    GUMBO_TAG_SOURCE, GUMBO_TAG_TRACK};
+    GUMBO_TAG_SOURCE, GUMBO_TAG_TRACK,  GUMBO_TAG_WBR};
 
 bool is_void(const GumboElement& element) {
     return element.tag_namespace == GUMBO_NAMESPACE_HTML &&
-           (std::find(void_elements.begin(), void_elements.end(), element.tag) !=
-                void_elements.end() ||
-            element.tag == GUMBO_TAG_WBR);
+           std::find(void_elements.begin(), void_elements.end(), element.tag) !=
+               void_elements.end();
 }
 
 bool is_ascii_letter(char16_t c) {
@@ -99,7 +99,6 @@ struct Ending {
 Ending ending_of(const GumboOutput& parsed, std::string_view html) {
     Ending ending;
     std::size_t reached = 0;
-    std::size_t reopened = 0;
     bool open = true;
     bool comment_cut = false;
     const GumboNode* node = parsed.root;
@@ -116,12 +115,12 @@ Ending ending_of(const GumboOutput& parsed, std::string_view html) {
         const GumboElement& element = node->v.element;
         reached = std::max(
             {reached, end_of(element.original_tag, html), end_of(element.original_end_tag, html)});
-        // Inside <svg> or <math> the outer start tag is enough: what it holds goes whole.
         open = open && element.original_end_tag.length == 0 && !is_void(element);
-        if (open && element.original_tag.length > 0 && reopened < most_reopened) {
+        if (open && element.original_tag.length > 0 &&
+            ending.open_tags.size() + element.original_tag.length <= most_reopened_bytes) {
             ending.open_tags.append(element.original_tag.data, element.original_tag.length);
-            ++reopened;
         }
+        // Inside <svg> or <math> the outer start tag is enough: what it holds goes whole.
         if (element.tag_namespace != GUMBO_NAMESPACE_HTML) {
             open = false;
         }

@@ -164,3 +164,25 @@ TEST(BodyPieces, NoCutSplitsACharacterALineEndOrAReference) {
         }
     }
 }
+
+TEST(BodyPieces, HugeStartTagsAreNotCarriedIntoEveryPiece) {
+    // Three nested elements whose start tags hold 100 KiB each, open over a long text: what is
+    // carried to the next piece stays small, so the pieces stay about as long as asked.
+    constexpr std::size_t piece_units = 400 * 1024;
+    const std::u16string title(100 * 1024, u'x');
+    std::u16string body;
+    for (int depth = 0; depth < 3; ++depth) {
+        body += u"<div title=\"" + title + u"\"><b>";
+    }
+    body += std::u16string(4 * piece_units, u'字');
+    BodyPieces pieces(body, piece_units);
+    std::vector<std::size_t> sizes;
+    while (const std::optional<std::string> piece = pieces.next()) {
+        sizes.push_back(piece->size());
+    }
+    ASSERT_GE(sizes.size(), 4u);
+    // After the first, a piece is its characters (three bytes each) and a few small tags.
+    for (std::size_t k = 1; k < sizes.size(); ++k) {
+        EXPECT_LE(sizes[k], 3 * piece_units + 64 * 1024) << k;
+    }
+}
