@@ -2,8 +2,10 @@
 // The whole save without GTK, as the save button and the benchmarks run it: the posts are
 // downloaded a few at a time, and each one, as it arrives, is decoded, written to its post file
 // and prepared for the browsable copy on a thread of its own, one post at a time, so that the
-// window stays live whatever the posts hold. Each prepared post goes to the copy's body spool and
-// to any further sinks; the copy's pages are built from the spool once the pictures are in.
+// window stays live whatever the posts hold. No new download starts while as many posts as may
+// download at once are downloading or waiting for that thread, so pages never pile up in memory.
+// Each prepared post goes to the copy's body spool and to any further sinks; the copy's pages are
+// built from the spool once the pictures are in.
 
 #include "offline/copy_pages.h"
 #include "platform/request_policy.h"
@@ -45,7 +47,7 @@ struct SaveJob {
     std::vector<std::u16string> captures;
     blog::SaveTarget target;
     std::u16string user_name;
-    std::size_t parallel = 4;
+    std::size_t parallel = 4; // downloads at once, and posts downloading or waiting, at most
     platform::RequestPolicy* policy = nullptr; // every download asks it first
     PictureSource pictures;
     std::vector<PreparedPostSink*> sinks;
