@@ -291,6 +291,27 @@ void CutBackUnfinishedAppends(const fs::path& user_folder, const JournalState& j
     }
 }
 
+SavePlan PlanSave(const fs::path& user_folder, const std::vector<std::u16string>& posts,
+                  const std::function<bool(std::u16string_view question)>& ask) {
+    const std::optional<JournalState> journal = ReadJournal(user_folder);
+    const ResumeOffer offer = OfferFor(journal, posts);
+    if (offer.kind != ResumeKind::none &&
+        ask(offer.kind == ResumeKind::resume ? ResumeQuestion(offer) : RetryQuestion(offer))) {
+        std::vector<bool> to_save = PostsToSave(*journal, offer.kind);
+        CutBackUnfinishedAppends(user_folder, *journal, to_save);
+        return {*journal, std::move(to_save), true};
+    }
+    if (journal && journal->list == posts) {
+        // Saving every post again appends, as it always has, but never after half a body.
+        std::vector<bool> appending(posts.size());
+        for (std::size_t i = 0; i < posts.size(); ++i) {
+            appending[i] = journal->posts[i].state == PostState::appending;
+        }
+        CutBackUnfinishedAppends(user_folder, *journal, appending);
+    }
+    return {NewJournal(posts), {}, false};
+}
+
 SaveJournal::SaveJournal(fs::path user_folder, JournalState start)
     : m_folder(std::move(user_folder)), m_state(std::move(start)) {
     m_state.finished = false;

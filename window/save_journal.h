@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -84,6 +85,17 @@ std::vector<bool> PostsToSave(const JournalState& journal, ResumeKind kind);
 // before its last append is cut back to that size, so that its body is not appended twice.
 void CutBackUnfinishedAppends(const std::filesystem::path& user_folder, const JournalState& journal,
                               const std::vector<bool>& to_save);
+
+// How a save of `posts` through the archive starts, after the one box that may ask (is `ask`ed
+// and answered): where its journal starts from, the posts it downloads and whether it uses the
+// spool kept by the save it resumes. A post cut short by a crash is cut back either way.
+struct SavePlan {
+    JournalState start;
+    std::vector<bool> to_save;
+    bool kept_spool = false;
+};
+SavePlan PlanSave(const std::filesystem::path& user_folder, const std::vector<std::u16string>& posts,
+                  const std::function<bool(std::u16string_view question)>& ask);
 
 // For tests of a crash only: where a child process is to end itself.
 enum class CrashPoint { none, before_append, during_append, after_append };
