@@ -53,8 +53,8 @@ private:
 
 // Where a harvest through the archive keeps its list: the user folder the save would use.
 std::filesystem::path kept_list_folder(const archive::BlogRoute& route) {
-    return blog::ChooseSaveFolder(blog::BackupFolder(platform::program_folder()),
-                                  route.user_name(), platform::home_folder())
+    return blog::ChooseSaveFolder(blog::BackupFolder(platform::program_folder()), route.user_name(),
+                                  platform::home_folder())
         .folder;
 }
 

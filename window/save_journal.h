@@ -94,7 +94,8 @@ struct SavePlan {
     std::vector<bool> to_save;
     bool kept_spool = false;
 };
-SavePlan PlanSave(const std::filesystem::path& user_folder, const std::vector<std::u16string>& posts,
+SavePlan PlanSave(const std::filesystem::path& user_folder,
+                  const std::vector<std::u16string>& posts,
                   const std::function<bool(std::u16string_view question)>& ask);
 
 // For tests of a crash only: where a child process is to end itself.

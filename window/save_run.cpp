@@ -4,13 +4,13 @@
 #include "archive/archive_request_policy.h"
 #include "archive/blog_route.h"
 #include "blog/blog_address.h"
+#include "offline/copy_writer.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/quit_request.h"
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "window/backup_folder.h"
-#include "offline/copy_writer.h"
 #include "window/save_end.h"
 #include "window/save_journal.h"
 #include "window/save_pipeline.h"
@@ -230,7 +230,7 @@ void Form1::SaveRun() {
     platform::MsgBox(u"文章已保存于 " + target.shown);
     platform::MsgBox(u"欢迎再次使用");
     const bool copy_left = outcome.copy != window::CopyResult::stopped && !posts.empty();
-    platform::open_in_background(window::SaveEndAddress(offline::CopyFolder(target.folder),
-                                                        copy_left, blog::HomeAddress));
+    platform::open_in_background(
+        window::SaveEndAddress(offline::CopyFolder(target.folder), copy_left, blog::HomeAddress));
     restore_caption();
 }
