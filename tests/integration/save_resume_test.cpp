@@ -192,6 +192,8 @@ TEST_F(SaveResumeTest, OnlyTheFailedPostsAreRetriedAndListedWithTheirReason) {
     const window::SaveOutcome outcome = save(true);
     EXPECT_EQ(m_asked, std::vector<std::u16string>{u"上次有1篇文章保存失败。只重试这些文章吗？"});
     EXPECT_EQ(outcome.failures, 0U);
+    // The copy holds every post, the ones not downloaded again from the spool kept for them.
+    EXPECT_EQ(outcome.copy, window::CopyResult::written);
     const std::string log = service->request_log();
     for (int n = 1; n <= 4; ++n) {
         EXPECT_EQ(requests_for(n, log), n == 3 ? 1 : 0) << n;
