@@ -8,13 +8,24 @@
 #include <array>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 
 namespace fs = std::filesystem;
 
 namespace window {
 
+fs::path RecoveryFolder(const fs::path& user_folder) {
+    return user_folder / "恢复记录";
+}
+
+bool WriteRecoveryFile(const fs::path& file, std::string_view bytes) {
+    std::error_code ignored;
+    fs::create_directory(file.parent_path(), ignored);
+    return platform::replace_file(file, bytes);
+}
+
 fs::path KeptListFile(const fs::path& user_folder) {
-    return user_folder / "文章链接.txt";
+    return RecoveryFolder(user_folder) / "文章链接.txt";
 }
 
 std::string KeptListText(const std::vector<std::u16string>& addresses) {
@@ -46,7 +57,7 @@ std::vector<std::u16string> KeptListAddresses(std::string_view text) {
 }
 
 bool WriteKeptList(const fs::path& user_folder, const std::vector<std::u16string>& addresses) {
-    return platform::replace_file(KeptListFile(user_folder), KeptListText(addresses));
+    return WriteRecoveryFile(KeptListFile(user_folder), KeptListText(addresses));
 }
 
 std::optional<KeptList> ReadKeptList(const fs::path& user_folder) {

@@ -11,6 +11,12 @@
 
 namespace window {
 
+// Where a recovery's own files go inside the user folder, apart from the post files: the kept
+// list, the save's journal and the failed posts' list.
+std::filesystem::path RecoveryFolder(const std::filesystem::path& user_folder);
+// Writes `bytes` to a file there, through a temporary file; false when it could not.
+bool WriteRecoveryFile(const std::filesystem::path& file, std::string_view bytes);
+
 std::filesystem::path KeptListFile(const std::filesystem::path& user_folder);
 
 // Written to a temporary file and renamed; false when it could not be.

@@ -1,8 +1,7 @@
 #include "window/save_journal.h"
 
-#include "platform/files.h"
-#include "platform/part_file.h"
 #include "platform/text.h"
+#include "window/kept_list.h"
 
 #include <unistd.h>
 
@@ -192,11 +191,11 @@ std::optional<JournalState> ParseJournal(std::string_view text) {
 }
 
 fs::path JournalFile(const fs::path& user_folder) {
-    return user_folder / "保存进度.txt";
+    return RecoveryFolder(user_folder) / "保存进度.txt";
 }
 
 fs::path FailedPostsFile(const fs::path& user_folder) {
-    return user_folder / "保存失败的文章.txt";
+    return RecoveryFolder(user_folder) / "保存失败的文章.txt";
 }
 
 std::optional<JournalState> ReadJournal(const fs::path& user_folder) {
@@ -348,12 +347,12 @@ void SaveJournal::finish() {
         std::error_code ignored;
         fs::remove(FailedPostsFile(m_folder), ignored);
     } else {
-        platform::replace_file(FailedPostsFile(m_folder), failed);
+        WriteRecoveryFile(FailedPostsFile(m_folder), failed);
     }
 }
 
 void SaveJournal::write() const {
-    platform::replace_file(JournalFile(m_folder), JournalText(m_state));
+    WriteRecoveryFile(JournalFile(m_folder), JournalText(m_state));
 }
 
 void SaveJournal::set_crash_point(CrashPoint point, std::size_t number) {

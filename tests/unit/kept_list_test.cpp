@@ -59,6 +59,7 @@ TEST(KeptList, AFileEditedByHandReadsWithoutItsBlanksAndAnEmptyOneIsNoList) {
               (std::vector<std::u16string>{u"a", u"b", u"c"}));
     const testing_support::TempFolder folder;
     EXPECT_FALSE(window::ReadKeptList(folder.path()));
+    std::filesystem::create_directory(window::RecoveryFolder(folder.path()));
     std::ofstream(window::KeptListFile(folder.path())) << "\n \n";
     EXPECT_FALSE(window::ReadKeptList(folder.path()));
 }
