@@ -100,7 +100,7 @@ std::string SummaryBytes(const PostSummary& summary) {
     out.number(date ? 1 : 0);
     if (date) {
         for (const int part : {date->year, date->month, date->day, date->hour, date->minute,
-                               date->has_time ? 1 : 0}) {
+                               date->second, date->has_time ? 1 : 0}) {
             out.number(part);
         }
     }
@@ -122,7 +122,8 @@ std::optional<PostSummary> ParseSummary(std::string_view bytes) {
         summary.pictures = in.list();
         if (in.number() != 0) {
             PostDate date;
-            for (int* part : {&date.year, &date.month, &date.day, &date.hour, &date.minute}) {
+            for (int* part :
+                 {&date.year, &date.month, &date.day, &date.hour, &date.minute, &date.second}) {
                 *part = static_cast<int>(in.number());
             }
             date.has_time = in.number() != 0;

@@ -14,7 +14,7 @@ offline::PostSummary full_summary() {
     summary.saved = true;
     summary.title = " 标题\n有\t空白 ";
     summary.pictures = {"http://p/1.jpg", "", "http://p/2\n.png"};
-    summary.facts.date = offline::PostDate{2009, 5, 1, 21, 7, true};
+    summary.facts.date = offline::PostDate{2009, 5, 1, 21, 7, true, 42};
     summary.facts.category = "默认分类";
     summary.facts.tags = {"a", "b c"};
     return summary;
