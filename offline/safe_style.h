@@ -12,8 +12,9 @@
 //                 size (em, %, ex, ch), so that nested sizes never grow; the keywords up to
 //                 xxx-large (48px, the size of <font size=7>) and "smaller"
 //   line-height   normal, 1 to 3 times the font size (a number, em or %), or 12px to 96px
-// A value holding a function other than a colour's (calc, var, url, …), an !important, a
-// comment's trick or an escape that does not read back the same is dropped with its declaration.
+// Comments are left out and escapes written as what they stand for. A value holding a function
+// other than a colour's (calc, var, url, …), an !important, a block, or a name or string that
+// would need an escape to read back the same is dropped with its declaration.
 
 #include <string>
 #include <string_view>
