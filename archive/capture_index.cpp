@@ -3,6 +3,7 @@
 #include "archive/ascii_text.h"
 
 #include "blog/link_collector.h"
+#include "blog/new_layout.h"
 #include "platform/text.h"
 
 #include <nlohmann/json.hpp>
@@ -151,10 +152,10 @@ std::u16string address_captures_query(std::u16string_view archive, std::u16strin
 }
 
 std::u16string capture_index_query(const WaybackBlog& blog, std::size_t part_size,
-                                   std::u16string_view resume_key) {
+                                   std::u16string_view resume_key, std::u16string_view posts) {
     std::u16string query = blog.archive;
     query += u"/cdx/search/cdx?url=";
-    query += query_value(canonical_original(blog.blog) + u"/blog/item/", false);
+    query += query_value(canonical_original(blog.blog) + std::u16string(posts), false);
     query += u"&matchType=prefix&output=json&fl=timestamp,original,statuscode,mimetype"
              u"&filter=statuscode:200&collapse=urlkey&limit=";
     query += platform::decimal(static_cast<long long>(part_size));
@@ -221,15 +222,16 @@ CaptureIndexPart parse_capture_index(std::string_view json) {
 }
 
 CaptureIndexReader::CaptureIndexReader(WaybackBlog blog, std::size_t part_size,
-                                       std::size_t max_parts, std::size_t max_rows)
-    : m_blog(std::move(blog)), m_part_size(part_size), m_max_parts(max_parts),
-      m_max_rows(max_rows) {}
+                                       std::size_t max_parts, std::size_t max_rows,
+                                       std::u16string posts)
+    : m_blog(std::move(blog)), m_posts(std::move(posts)), m_part_size(part_size),
+      m_max_parts(max_parts), m_max_rows(max_rows) {}
 
 std::optional<std::u16string> CaptureIndexReader::next_query() const {
     if (m_done) {
         return std::nullopt;
     }
-    return capture_index_query(m_blog, m_part_size, m_resume_key.value_or(u""));
+    return capture_index_query(m_blog, m_part_size, m_resume_key.value_or(u""), m_posts);
 }
 
 bool CaptureIndexReader::take(std::string_view body) {
@@ -273,8 +275,18 @@ std::vector<std::u16string> posts_missing_from_list(const WaybackBlog& blog,
     const std::u16string posts_prefix = canonical_original(blog.blog) + u"/blog/item/";
     std::vector<std::u16string> missing;
     for (const CaptureEntry& entry : index) {
+        if (!is_ok_status(entry)) {
+            continue;
+        }
+        if (const std::optional<std::u16string> post =
+                blog::NewLayoutPostAddress(tidy_original(entry.original), blog.user)) {
+            if (listed.insert(post_identity(*post)).second) {
+                missing.push_back(capture_address(blog.archive, entry.timestamp, u"", *post));
+            }
+            continue;
+        }
         const std::u16string identity = canonical_original(entry.original);
-        if (!is_ok_status(entry) || identity.size() <= posts_prefix.size() ||
+        if (identity.size() <= posts_prefix.size() ||
             !starts_with_ignoring_case(identity, posts_prefix)) {
             continue;
         }
@@ -290,7 +302,7 @@ std::vector<std::u16string> posts_missing_from_list(const WaybackBlog& blog,
 OwnCaptures::OwnCaptures(const std::vector<CaptureEntry>& index) {
     for (const CaptureEntry& entry : index) {
         if (is_ok_status(entry)) {
-            m_timestamps.try_emplace(canonical_original(entry.original), entry.timestamp);
+            m_timestamps.try_emplace(post_identity(entry.original), entry.timestamp);
         }
     }
 }
