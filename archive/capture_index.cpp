@@ -152,12 +152,13 @@ std::u16string address_captures_query(std::u16string_view archive, std::u16strin
 }
 
 std::u16string capture_index_query(const WaybackBlog& blog, std::size_t part_size,
-                                   std::u16string_view resume_key, std::u16string_view posts) {
+                                   std::u16string_view resume_key) {
     std::u16string query = blog.archive;
     query += u"/cdx/search/cdx?url=";
-    query += query_value(canonical_original(blog.blog) + std::u16string(posts), false);
+    query += query_value(canonical_original(blog.blog) + u"/", false);
+    // Both layouts' posts: /<user>/blog/item/… and /<user>/item/….
     query += u"&matchType=prefix&output=json&fl=timestamp,original,statuscode,mimetype"
-             u"&filter=statuscode:200&collapse=urlkey&limit=";
+             u"&filter=statuscode:200&filter=original:.*/item/.*&collapse=urlkey&limit=";
     query += platform::decimal(static_cast<long long>(part_size));
     query += u"&showResumeKey=true";
     if (!resume_key.empty()) {
@@ -222,16 +223,15 @@ CaptureIndexPart parse_capture_index(std::string_view json) {
 }
 
 CaptureIndexReader::CaptureIndexReader(WaybackBlog blog, std::size_t part_size,
-                                       std::size_t max_parts, std::size_t max_rows,
-                                       std::u16string posts)
-    : m_blog(std::move(blog)), m_posts(std::move(posts)), m_part_size(part_size),
-      m_max_parts(max_parts), m_max_rows(max_rows) {}
+                                       std::size_t max_parts, std::size_t max_rows)
+    : m_blog(std::move(blog)), m_part_size(part_size), m_max_parts(max_parts),
+      m_max_rows(max_rows) {}
 
 std::optional<std::u16string> CaptureIndexReader::next_query() const {
     if (m_done) {
         return std::nullopt;
     }
-    return capture_index_query(m_blog, m_part_size, m_resume_key.value_or(u""), m_posts);
+    return capture_index_query(m_blog, m_part_size, m_resume_key.value_or(u""));
 }
 
 bool CaptureIndexReader::take(std::string_view body) {

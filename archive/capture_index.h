@@ -23,18 +23,16 @@ struct CaptureEntry {
     std::u16string mimetype;  // "text/html"; "" when the answer has no such column
 };
 
-// The folders under the blog's address that hold its posts: the older layout's and the newer's.
-inline constexpr std::u16string_view OldLayoutPosts = u"/blog/item/";
-inline constexpr std::u16string_view NewLayoutPosts = u"/item/";
-
-// <archive>/cdx/search/cdx?url=hi.baidu.com/<user><posts>&matchType=prefix&output=json
-//   &fl=timestamp,original,statuscode,mimetype&filter=statuscode:200&collapse=urlkey
-//   &limit=<part_size>&showResumeKey=true[&resumeKey=<key>]
-// One status-200 row per post address, the earliest first. The key is passed back in the form
-// the index printed it (already percent-encoded); only what a query may not hold is encoded.
+// <archive>/cdx/search/cdx?url=hi.baidu.com/<user>/&matchType=prefix&output=json
+//   &fl=timestamp,original,statuscode,mimetype&filter=statuscode:200
+//   &filter=original:.*/item/.*&collapse=urlkey&limit=<part_size>&showResumeKey=true
+//   [&resumeKey=<key>]
+// One status-200 row per post address of either layout (/<user>/blog/item/… and
+// /<user>/item/…), in one pass over the blog's captures, the earliest first. The key is passed
+// back in the form the index printed it (already percent-encoded); only what a query may not
+// hold is encoded.
 std::u16string capture_index_query(const WaybackBlog& blog, std::size_t part_size,
-                                   std::u16string_view resume_key = {},
-                                   std::u16string_view posts = OldLayoutPosts);
+                                   std::u16string_view resume_key = {});
 
 // <archive>/cdx/search/cdx?url=<address without scheme>&output=json
 //   &fl=timestamp,original,statuscode,mimetype&filter=statuscode:200
@@ -63,8 +61,7 @@ CaptureIndexPart parse_capture_index(std::string_view json);
 class CaptureIndexReader {
 public:
     explicit CaptureIndexReader(WaybackBlog blog, std::size_t part_size = 1000,
-                                std::size_t max_parts = 200, std::size_t max_rows = 200000,
-                                std::u16string posts = std::u16string(OldLayoutPosts));
+                                std::size_t max_parts = 200, std::size_t max_rows = 200000);
 
     // The address of the next part; nothing once the last part was taken or an answer failed.
     std::optional<std::u16string> next_query() const;
@@ -81,7 +78,6 @@ public:
 
 private:
     WaybackBlog m_blog;
-    std::u16string m_posts;
     std::size_t m_part_size;
     std::size_t m_max_parts;
     std::size_t m_max_rows;

@@ -87,9 +87,8 @@ const GumboElement* FindElement(const GumboNode* root,
         if (node->type == GUMBO_NODE_ELEMENT && wanted(node->v.element)) {
             return &node->v.element;
         }
-        const GumboVector& children = node->type == GUMBO_NODE_DOCUMENT
-                                          ? node->v.document.children
-                                          : node->v.element.children;
+        const GumboVector& children = node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children
+                                                                        : node->v.element.children;
         for (unsigned i = children.length; i > 0; --i) {
             pending.push_back(static_cast<const GumboNode*>(children.data[i - 1]));
         }

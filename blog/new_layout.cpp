@@ -138,13 +138,12 @@ std::optional<NewLayoutPost::Date> shown_date(const GumboNode* root) {
 
 // "http://hi.baidu.com/tag/旅行/feeds", or the same relative to the host.
 bool is_tag_link(std::string_view href) {
-    for (const std::string_view prefix : {"http://hi.baidu.com/tag/", "https://hi.baidu.com/tag/",
-                                          "/tag/"}) {
+    for (const std::string_view prefix :
+         {"http://hi.baidu.com/tag/", "https://hi.baidu.com/tag/", "/tag/"}) {
         if (href.starts_with(prefix)) {
             href.remove_prefix(prefix.size());
             const std::size_t slash = href.find('/');
-            return slash != std::string_view::npos && slash > 0 &&
-                   href.substr(slash) == "/feeds";
+            return slash != std::string_view::npos && slash > 0 && href.substr(slash) == "/feeds";
         }
     }
     return false;
@@ -186,8 +185,8 @@ std::string charset_parameter(std::string_view value) {
         return {};
     }
     std::string_view charset = std::string_view(lowered_value).substr(at + 8);
-    while (!charset.empty() && (charset.front() == '"' || charset.front() == '\'' ||
-                                charset.front() == ' ')) {
+    while (!charset.empty() &&
+           (charset.front() == '"' || charset.front() == '\'' || charset.front() == ' ')) {
         charset.remove_prefix(1);
     }
     return std::string(charset.substr(0, charset.find_first_of("\"'; \t,")));
@@ -240,12 +239,20 @@ std::optional<std::u16string> NewLayoutPostAddress(std::u16string_view address,
         !(after.empty() || after.front() == u'?' || after.front() == u'#')) {
         return std::nullopt;
     }
-    std::u16string canonical = u"http://" + std::u16string(service_host) + u"/" +
-                               std::u16string(link_user) + u"/item/";
+    std::u16string canonical =
+        u"http://" + std::u16string(service_host) + u"/" + std::u16string(link_user) + u"/item/";
     for (const char16_t c : id) {
         canonical += lowered(c);
     }
     return canonical;
+}
+
+std::u16string NewLayoutUser(std::u16string_view user_name) {
+    constexpr std::u16string_view changeover = u"new/";
+    if (user_name.starts_with(changeover) && user_name.size() > changeover.size()) {
+        user_name.remove_prefix(changeover.size());
+    }
+    return std::u16string(user_name.substr(0, user_name.find_first_of(u"/?#")));
 }
 
 std::u16string NewLayoutHomeAddress(std::u16string_view user) {

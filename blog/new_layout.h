@@ -22,6 +22,10 @@ namespace blog {
 std::optional<std::u16string> NewLayoutPostAddress(std::u16string_view address,
                                                    std::u16string_view user);
 
+// The user a typed name stands for in this layout: during the changeover the home was also
+// reachable at http://hi.baidu.com/new/<user>, so a leading "new/" is left out.
+std::u16string NewLayoutUser(std::u16string_view user_name);
+
 // http://hi.baidu.com/<user> and its list page k (from 1): http://hi.baidu.com/<user>?page=k.
 std::u16string NewLayoutHomeAddress(std::u16string_view user);
 std::u16string NewLayoutListPageAddress(std::u16string_view user, long long k);

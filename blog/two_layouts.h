@@ -13,7 +13,7 @@ namespace blog {
 
 struct WrittenPost {
     std::size_t number = 0; // its place in the list, from 1
-    std::u16string title;    // as shown; compared without its white space
+    std::u16string title;   // as shown; compared without its white space
     // Year, month, day, hour and minute; nothing when the post's date has no time (such a post
     // is never taken for another).
     std::optional<std::vector<int>> minute;

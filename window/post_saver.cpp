@@ -51,10 +51,18 @@ SaveTarget ChooseSaveFolder(const fs::path& program_folder, std::u16string_view 
 bool SavePost(const SaveTarget& target, std::size_t number, std::u16string_view page) {
     // One post's failure is counted by the caller; it must not end the run.
     try {
-        const PostPieces pieces = CutPost(page);
-        return platform::append_bytes(target.folder / PostFileName(number, pieces.title),
-                                      platform::encode_gbk(pieces.body)) &&
-               pieces.has_body;
+        return SavePost(target, number, page, CutPostText(page));
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool SavePost(const SaveTarget& target, std::size_t number, std::u16string_view page,
+              const PostCut& cut) {
+    try {
+        return platform::append_bytes(target.folder / PostFileName(number, cut.file_title),
+                                      platform::encode_gbk(cut.body_in(page))) &&
+               cut.has_body();
     } catch (const std::exception&) {
         return false;
     }

@@ -3,6 +3,7 @@
 // the post's number and title, in the folder chosen for the user.
 
 #include "blog/post_cut.h"
+#include "blog/post_page.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -27,5 +28,8 @@ SaveTarget ChooseSaveFolder(const std::filesystem::path& program_folder,
 // page holds no post body. An empty page (a failed download) still creates the empty-titled
 // file, with nothing in it.
 bool SavePost(const SaveTarget& target, std::size_t number, std::u16string_view page);
+// The same for a page already read by its layout.
+bool SavePost(const SaveTarget& target, std::size_t number, std::u16string_view page,
+              const PostCut& cut);
 
 } // namespace blog

@@ -1,5 +1,6 @@
 #include "window/save_pipeline.h"
 
+#include "blog/two_layouts.h"
 #include "offline/body_spool.h"
 #include "offline/copy_writer.h"
 #include "platform/codepage.h"
@@ -13,10 +14,13 @@
 #include <glib.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <utility>
 
@@ -52,6 +56,7 @@ void wait_on_main_context(const std::function<bool()>& done) {
 struct Prepared {
     std::size_t index = 0;
     bool failed = false;
+    bool repeated = false; // the same post as one already written, in the other layout
     std::optional<offline::PostSummary> summary; // when it was prepared for the copy
     std::exception_ptr fault;                    // a post file that could not be handled
 };
@@ -104,7 +109,7 @@ private:
         // never pile up in memory.
         const auto backlog_full = [&] {
             const std::size_t downloading = started ? started->unreported_count() : 0;
-            return downloading + worker.unfinished() >= m_job.parallel;
+            return downloading + m_arrived.size() + worker.unfinished() >= m_job.parallel;
         };
         // Before the worker's end, which it feeds.
         platform::PageDownloads downloads(
@@ -116,9 +121,11 @@ private:
                     // what is saved stays.
                     m_outcome.blocked = true;
                     downloads.cancel();
+                    release_arrived(true);
                     return;
                 }
-                prepare(index, std::move(result));
+                m_arrived.emplace(index, std::move(result));
+                release_arrived(false);
             },
             platform::HttpLimits{}, m_job.policy, backlog_full);
         started = &downloads;
@@ -132,7 +139,17 @@ private:
         // Leaving here drops the posts not begun and waits for the one being prepared.
     }
 
-    // Hands a downloaded post to the worker; the outcomes come back in the order of arrival.
+    // Posts go to the worker in list order, so that of one post saved in both layouts the first
+    // in the list is the one kept; those that came early wait here (the backlog counts them).
+    void release_arrived(bool all) {
+        while (!m_arrived.empty() && (all || m_arrived.begin()->first == m_next_to_prepare)) {
+            auto arrived = m_arrived.extract(m_arrived.begin());
+            m_next_to_prepare = arrived.key() + 1;
+            prepare(arrived.key(), std::move(arrived.mapped()));
+        }
+    }
+
+    // Hands a downloaded post to the worker; the outcomes come back in list order.
     void prepare(std::size_t index, platform::DownloadResult result) {
         auto prepared = std::make_shared<Prepared>();
         prepared->index = index;
@@ -157,13 +174,22 @@ private:
         const std::size_t number = prepared.index + 1;
         std::u16string failure;
         std::optional<std::u16string> page;
+        blog::PostCut cut;
         try {
             // A failed download still gets its (empty) file, as it always has; it is counted.
-            page = result.body ? platform::decode_gbk(*result.body) : std::u16string();
+            blog::PostPage read = result.body
+                                      ? blog::ReadPostPage(*result.body, result.content_type)
+                                      : blog::PostPage{u"", blog::CutPostText(u"")};
+            page = std::move(read.text);
+            cut = std::move(read.cut);
             if (result.body) {
                 std::string().swap(*result.body); // let it go, but keep that it came
             }
-            const bool saved = blog::SavePost(m_job.target, number, *page);
+            if (cut.has_body() && repeats_written(number, *page, cut)) {
+                prepared.repeated = true;
+                return;
+            }
+            const bool saved = blog::SavePost(m_job.target, number, *page, cut);
             failure = PostFailure(result, *page, saved);
             prepared.failed = !failure.empty();
         } catch (...) {
@@ -181,7 +207,7 @@ private:
             const std::size_t i = prepared.index;
             const offline::PreparedPost post = offline::PreparePost(
                 number, {m_job.posts[i], std::move(page), failure,
-                         i < m_job.captures.size() ? m_job.captures[i] : std::u16string()});
+                         i < m_job.captures.size() ? m_job.captures[i] : std::u16string(), cut});
             if (post.saved) {
                 m_spool->Store(number, post.body);
             }
@@ -192,6 +218,24 @@ private:
         } catch (...) {
             m_worker_copy_fault = true;
         }
+    }
+
+    // On the worker. Whether the post is one already written in this save in the other layout;
+    // when it is not and it gets written, later posts are compared with it too.
+    bool repeats_written(std::size_t number, std::u16string_view page, const blog::PostCut& cut) {
+        const offline::PostFacts facts = offline::ReadPostFacts(page, cut);
+        std::optional<std::vector<int>> minute;
+        if (facts.date && facts.date->has_time) {
+            const offline::PostDate& date = *facts.date;
+            minute = std::vector<int>{date.year, date.month, date.day, date.hour, date.minute};
+        }
+        blog::WrittenPost post{number, platform::utf8_to_utf16(offline::ShownTitle(cut)),
+                               std::move(minute)};
+        if (blog::WrittenCopyOf(m_written, post)) {
+            return true;
+        }
+        m_written.push_back(std::move(post));
+        return false;
     }
 
     // On the window's thread, from the main loop, where nothing could catch what is thrown: a
@@ -214,7 +258,10 @@ private:
             return;
         }
         m_outcome.failures += prepared.failed ? 1 : 0;
-        if (prepared.summary) {
+        if (prepared.repeated) {
+            ++m_outcome.repeated;
+            m_repeated.insert(prepared.index);
+        } else if (prepared.summary) {
             m_summaries[prepared.index] = std::move(*prepared.summary);
         } else {
             m_copy_fault = true;
@@ -224,6 +271,10 @@ private:
     }
 
     void write_copy() {
+        // A post kept once has one page; its second copy has none and is not listed.
+        for (auto repeated = m_repeated.rbegin(); repeated != m_repeated.rend(); ++repeated) {
+            m_summaries.erase(m_summaries.begin() + static_cast<std::ptrdiff_t>(*repeated));
+        }
         const offline::CopyPlan wanted = offline::PlanPictures(m_summaries);
         const offline::PictureStore store(offline::CopyFolder(m_job.target.folder));
         const std::optional<offline::PictureOutcomes> pictures = FetchPictures(
@@ -318,6 +369,10 @@ private:
     std::vector<offline::PostSummary> m_summaries;
     platform::WorkerThread* m_worker = nullptr;
     std::size_t m_saved_or_failed = 0;
+    std::map<std::size_t, platform::DownloadResult> m_arrived; // downloaded, not yet handed over
+    std::size_t m_next_to_prepare = 0;
+    std::vector<blog::WrittenPost> m_written; // on the worker
+    std::set<std::size_t> m_repeated;         // list indexes
     std::exception_ptr m_fault;
     bool m_copy_fault = false;        // seen on the window's thread
     bool m_worker_copy_fault = false; // seen on the worker: the rest is not prepared

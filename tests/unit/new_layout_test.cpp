@@ -22,9 +22,9 @@ std::string utf8(std::u16string_view text) {
 
 // A post page of the newer layout as one theme printed it; `body` goes between the body
 // element's tags as it is.
-std::u16string post_page(std::u16string_view body, std::u16string_view body_classes =
-                                                       u"content mod-cs-content text-content "
-                                                       u"clearfix") {
+std::u16string post_page(std::u16string_view body,
+                         std::u16string_view body_classes = u"content mod-cs-content text-content "
+                                                            u"clearfix") {
     return u"<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\">"
            u"<title>春天_小园_百度空间</title></head>\r\n<body><div class=\"mod-blogpage\">"
            u"<div class=\"content-other-info\"> <span>2013-04-05 21:07</span> </div>\r\n"
@@ -58,17 +58,15 @@ TEST(NewLayoutPostAddress, OnlyTheUsersItemsInCanonicalForm) {
         EXPECT_EQ(blog::NewLayoutPostAddress(link, u"pellumo"), expected) << utf8(link);
     }
     // A percent-encoded user matches whatever the case of its escapes.
-    EXPECT_EQ(blog::NewLayoutPostAddress(u"http://hi.baidu.com/%e5%b0%8f/item/" +
-                                             std::u16string(id),
-                                         u"%E5%B0%8F"),
+    EXPECT_EQ(blog::NewLayoutPostAddress(
+                  u"http://hi.baidu.com/%e5%b0%8f/item/" + std::u16string(id), u"%E5%B0%8F"),
               u"http://hi.baidu.com/%e5%b0%8f/item/" + std::u16string(id));
 }
 
 TEST(PostLinkList, ListsNewLayoutPostsOnceInCanonicalFormBesideTheOldRule) {
     blog::PostLinkList list;
-    list.set_new_layout_form([](std::u16string_view link) {
-        return blog::NewLayoutPostAddress(link, u"pellumo");
-    });
+    list.set_new_layout_form(
+        [](std::u16string_view link) { return blog::NewLayoutPostAddress(link, u"pellumo"); });
     const std::u16string canonical = u"http://hi.baidu.com/pellumo/item/" + std::u16string(id);
     const std::vector<std::u16string> added = list.add_page_links({
         u"http://hi.baidu.com/pellumo/item/0123456789ABCDEF01234567?from=list",
@@ -91,19 +89,18 @@ TEST(NewLayoutListPage, PagerCountAndEntries) {
         u"<article class=\"blog mod-blogitem\"><a href=\"/u/item/x\">a</a></article>";
     EXPECT_EQ(blog::NewLayoutPageCount(entry), 1);
     EXPECT_TRUE(blog::IsNewLayoutListPage(entry));
-    EXPECT_TRUE(blog::IsNewLayoutListPage(
-        u"<div class=\"mod-cs-contentblock x mod-realcontent\"></div>"));
+    EXPECT_TRUE(
+        blog::IsNewLayoutListPage(u"<div class=\"mod-cs-contentblock x mod-realcontent\"></div>"));
     EXPECT_FALSE(blog::IsNewLayoutListPage(u"<div class=\"mod-realcontent\"></div>"));
-    EXPECT_FALSE(blog::IsNewLayoutListPage(
-        u"<a href=\"/u/blog/index/1\">[下一页]</a><p>pageSize = 3</p>"));
+    EXPECT_FALSE(
+        blog::IsNewLayoutListPage(u"<a href=\"/u/blog/index/1\">[下一页]</a><p>pageSize = 3</p>"));
     // A script elsewhere, or a pager whose count cannot be read, still counts as one page.
     EXPECT_EQ(blog::NewLayoutPageCount(u"<div id=\"pagerBar\"></div><script>pageSize=x</script>"),
               1);
     EXPECT_EQ(blog::NewLayoutPageCount(u"<div id=\"pagerBar\"></div><script>pageSize=0</script>"),
               1);
     EXPECT_EQ(
-        blog::NewLayoutPageCount(u"<div id=\"pagerBar\"></div><script>pageSize=99999</script>"),
-        1);
+        blog::NewLayoutPageCount(u"<div id=\"pagerBar\"></div><script>pageSize=99999</script>"), 1);
 }
 
 TEST(CutNewLayoutPost, BodyIsTheTextBetweenTheTagsCharacterForCharacter) {
@@ -162,7 +159,8 @@ TEST(CutNewLayoutPost, DateAndTags) {
 TEST(ReadPostPage, OldMarkersFirstThenTheNewLayoutByItsCharset) {
     // A UTF-8 page declared in its header.
     const std::u16string body = u"<p>中文，和 “引号” 😀</p>\r\n<div>内</div>";
-    const blog::PostPage page = blog::ReadPostPage(utf8(post_page(body)), "text/html; charset=UTF-8");
+    const blog::PostPage page =
+        blog::ReadPostPage(utf8(post_page(body)), "text/html; charset=UTF-8");
     EXPECT_EQ(page.cut.layout, PostLayout::new_layout);
     EXPECT_EQ(page.body(), body);
     EXPECT_EQ(page.cut.file_title, u"春天来了");
@@ -189,8 +187,7 @@ TEST(ReadPostPage, OldMarkersFirstThenTheNewLayoutByItsCharset) {
 
 TEST(DeclaredCharset, HeaderThenMetaInTheFirstKilobyte) {
     EXPECT_EQ(blog::DeclaredCharset("", "text/html;charset=\"GBK\""), "gbk");
-    EXPECT_EQ(blog::DeclaredCharset("<meta charset=utf-8>", "text/html; charset=gb2312"),
-              "gb2312");
+    EXPECT_EQ(blog::DeclaredCharset("<meta charset=utf-8>", "text/html; charset=gb2312"), "gb2312");
     EXPECT_EQ(blog::DeclaredCharset("<meta http-equiv=\"Content-Type\" content=\"text/html; "
                                     "charset=UTF-8\">",
                                     ""),
