@@ -56,16 +56,6 @@ std::u16string new_layout_address(const archive::BlogRoute& route, const std::u1
     return page;
 }
 
-// The newer layout's posts of the user named in the address box, in the form the list keeps.
-blog::PostLinkList::NewLayoutForm new_layout_form(const archive::BlogRoute& route) {
-    std::u16string user = blog::NewLayoutUser(route.user_name());
-    if (route.wayback()) {
-        return
-            [user](std::u16string_view link) { return archive::new_layout_post_link(link, user); };
-    }
-    return [user](std::u16string_view link) { return blog::NewLayoutPostAddress(link, user); };
-}
-
 } // namespace
 
 void Form1::HarvestRun() {
@@ -80,7 +70,6 @@ void Form1::HarvestRun() {
     // Through the archive one post is one item, whatever the timestamps of its links.
     m_post_links.set_identity(route.wayback() ? &archive::post_identity
                                               : &blog::PostLinkList::same_link);
-    m_post_links.set_new_layout_form(new_layout_form(route));
     // Every request of this run to the archive goes through what the archive has told us so far.
     archive::ArchiveRequestPolicy* politeness =
         route.wayback()
