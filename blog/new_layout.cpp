@@ -76,9 +76,11 @@ bool is_title_heading(const GumboElement& element) {
     return element.tag == GUMBO_TAG_H2 && HasClass(element, "content-title");
 }
 
+// A void element (<meta>, <img>) with that id and class has no content to be a body.
 bool is_body_element(const GumboElement& element) {
     return AttributeOf(element, "id") == "content" && HasClass(element, "content") &&
-           element.original_tag.length > 0;
+           element.original_tag.length > 0 &&
+           element.end_pos.offset >= element.start_pos.offset + element.original_tag.length;
 }
 
 // "2013-04-05 21:07", blanks around it allowed.
@@ -339,8 +341,13 @@ std::optional<NewLayoutPost> CutNewLayoutPost(std::u16string_view page) {
         return std::nullopt;
     }
     const std::size_t begin_byte = body->start_pos.offset + body->original_tag.length;
-    const std::size_t end_byte =
-        std::max(begin_byte, std::min<std::size_t>(body->end_pos.offset, html.size()));
+    std::size_t end_byte = std::min<std::size_t>(body->end_pos.offset, html.size());
+    // Without an end tag of its own the body ends where the markup that closed it starts, or,
+    // closed by the end of the page, with the page.
+    if (body->original_end_tag.length == 0 && (end_byte >= html.size() || html[end_byte] != '<')) {
+        end_byte = html.size();
+    }
+    end_byte = std::max(begin_byte, end_byte);
     post.body_begin = position_of_byte(page, begin_byte);
     post.body_end = position_of_byte(page, end_byte);
     post.date = shown_date(tree->root);

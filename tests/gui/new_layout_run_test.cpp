@@ -7,6 +7,7 @@
 #include "tools/sample_blog/gbk_encoder.h"
 #include "tools/sample_blog/new_layout_blog.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -245,4 +246,35 @@ TEST_F(MixedBlogTest, RecoversBothLayoutsAndKeepsAPostOfBothOnce) {
     EXPECT_EQ(exported, 7u);
     const std::string wordpress = read_file(user_folder() / u8"导出" / "wordpress.xml");
     EXPECT_NE(wordpress.find("<![CDATA[新版]]>"), std::string::npos);
+}
+
+namespace {
+
+// The service closed; the archive holds the blog only in the newer layout.
+class NewLayoutRecoveryTest : public NewLayoutRunTest {
+protected:
+    NewLayoutRecoveryTest()
+        : NewLayoutRunTest(
+              {"--posts", "5", "--per-page", "2", "--live-gone", "--archive", "full"}) {}
+};
+
+} // namespace
+
+TEST_F(NewLayoutRecoveryTest, ADeadAddressLeadsToTheArchiveAndItsPosts) {
+    const sample_blog::NewLayoutBlog blog(u"nlsomeone", 5, 2);
+    question_answer = true;
+    run(form().Command1, u"http://hi.baidu.com/nlsomeone");
+    // Its home's newest good capture is where the harvest went.
+    EXPECT_EQ(form().txtblog.get_text().substr(0, 27), "http://web.archive.org/web/");
+    Texts originals;
+    for (const std::u16string& item : form().list1_items()) {
+        originals.push_back(original_in(item));
+    }
+    std::ranges::sort(originals);
+    Texts expected;
+    for (int n = 1; n <= 5; ++n) {
+        expected.push_back(blog.post_address(n));
+    }
+    std::ranges::sort(expected);
+    EXPECT_EQ(originals, expected);
 }

@@ -129,6 +129,14 @@ TEST(CutNewLayoutPost, ThemesVaryTheClassesButNotTheRule) {
         EXPECT_EQ(page.substr(post->body_begin, post->body_end - post->body_begin), u"<p>x</p>");
     }
     EXPECT_FALSE(blog::CutNewLayoutPost(post_page(u"<p>x</p>", u"contents")));
+    // A void element cannot hold the body; a body cut off with its page runs to the page's end.
+    const std::u16string cut_off = u"<meta id=\"content\" class=\"content\"><h2 "
+                                   u"class=\"content-title\">t</h2><div id=\"content\" "
+                                   u"class=\"content\"><p>半";
+    const auto truncated = blog::CutNewLayoutPost(cut_off);
+    ASSERT_TRUE(truncated);
+    EXPECT_EQ(cut_off.substr(truncated->body_begin, truncated->body_end - truncated->body_begin),
+              u"<p>半");
     EXPECT_FALSE(blog::CutNewLayoutPost(u"<div class=\"content\">x</div><title>a_b</title>"));
     // Without the heading the title is the page's title up to its first "_".
     const auto untitled = blog::CutNewLayoutPost(
