@@ -82,6 +82,11 @@ std::string utf8(std::u16string_view text) {
 
 } // namespace
 
+std::string ShownTitle(const blog::PostCut& cut) {
+    return cut.layout == blog::PostLayout::new_layout ? utf8(cut.title)
+                                                      : DecodeTitle(utf8(cut.title));
+}
+
 PreparedPost PreparePost(std::size_t number, CopyPost post) {
     PreparedPost prepared;
     prepared.number = number;
@@ -90,10 +95,18 @@ PreparedPost PreparePost(std::size_t number, CopyPost post) {
     prepared.saved = post.page.has_value();
     prepared.failure = utf8(post.failure);
     if (post.page) {
-        prepared.title = DecodeTitle(utf8(modcut::CutBetweenView(*post.page, u"<title>", u"_")));
-        prepared.facts = ReadPostFacts(*post.page);
-        prepared.body = CleanPostBody(modcut::CutBetweenView(*post.page, u"查看文章", u"类别"),
-                                      prepared.address);
+        const blog::PostCut cut = post.cut ? *post.cut : blog::CutPostText(*post.page);
+        if (cut.layout == blog::PostLayout::new_layout) {
+            prepared.title = ShownTitle(cut);
+            prepared.facts = ReadPostFacts(*post.page, cut);
+            prepared.body = CleanPostBody(cut.body_in(*post.page), prepared.address);
+        } else {
+            prepared.title =
+                DecodeTitle(utf8(modcut::CutBetweenView(*post.page, u"<title>", u"_")));
+            prepared.facts = ReadPostFacts(*post.page);
+            prepared.body = CleanPostBody(modcut::CutBetweenView(*post.page, u"查看文章", u"类别"),
+                                          prepared.address);
+        }
     }
     return prepared;
 }

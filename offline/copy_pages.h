@@ -13,6 +13,7 @@
 // saved has no page: the index lists it apart, with its address and the reason, and the
 // previous/next links of the other pages pass over it.
 
+#include "blog/post_page.h"
 #include "offline/body_clean.h"
 #include "offline/post_facts.h"
 
@@ -35,7 +36,13 @@ struct CopyPost {
     // The archive's replay address of the capture the post was saved from; empty for a post
     // saved from the blog itself.
     std::u16string capture = {};
+    // How the save read the page, by its layout; when not given, the page is read again here.
+    std::optional<blog::PostCut> cut = {};
 };
+
+// A post's title as the copy and the exports show it: the older layout's page title decoded,
+// the newer layout's heading.
+std::string ShownTitle(const blog::PostCut& cut);
 
 struct PreparedPost {
     std::size_t number = 0; // place in the list, from 1

@@ -309,4 +309,19 @@ int Weekday(const PostDate& date) {
     return static_cast<int>(((days + 4) % 7 + 7) % 7);
 }
 
+PostFacts ReadPostFacts(std::u16string_view page, const blog::PostCut& cut) {
+    if (cut.layout != blog::PostLayout::new_layout) {
+        return ReadPostFacts(page);
+    }
+    PostFacts facts;
+    if (cut.date) {
+        facts.date = PostDate{cut.date->year, cut.date->month,  cut.date->day,
+                              cut.date->hour, cut.date->minute, true};
+    }
+    for (const std::u16string& tag : cut.tags) {
+        facts.tags.push_back(platform::utf16_to_utf8(tag));
+    }
+    return facts;
+}
+
 } // namespace offline

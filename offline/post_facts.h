@@ -6,6 +6,8 @@
 // the service wrote ("2009-05-01 21:00", "2009-5-1", "2009年5月1日 星期五 21:00",
 // "2009年05月01日 下午 9:00"); times are China time.
 
+#include "blog/post_page.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +34,10 @@ struct PostFacts {
 };
 
 PostFacts ReadPostFacts(std::u16string_view page);
+
+// The facts of a page read by its layout: the newer layout's date and tags as its markup shows
+// them (it has no category); the older layout's by the rules above.
+PostFacts ReadPostFacts(std::u16string_view page, const blog::PostCut& cut);
 
 // The first valid date in the text; nothing when there is none.
 std::optional<PostDate> FirstDate(std::u16string_view text);

@@ -23,8 +23,7 @@
 namespace window {
 
 // A further consumer of every prepared post (its number, title, cleaned body, pictures and
-// address). It is handed the posts on the preparation thread, one at a time, in the order they
-// were prepared, which is the order their downloads ended.
+// address). It is handed the posts on the preparation thread, one at a time, in list order.
 class PreparedPostSink {
 public:
     virtual ~PreparedPostSink() = default;
@@ -85,6 +84,8 @@ struct SaveOutcome {
     std::size_t failures = 0;
     CopyResult copy = CopyResult::written;
     bool exported = true; // false when the exports could not be written whole
+    // Posts not written again: the same post as one written before it, in the other layout.
+    std::size_t repeated = 0;
 };
 
 // The caption's text while saving, before the count.

@@ -51,6 +51,7 @@ public:
 
     const std::u16string& user() const { return m_user; }
     int post_count() const { return m_options.posts; }
+    int per_page() const { return m_options.per_page; }
     // The blog has list pages 0 to last_page_index(); an empty blog still has page 0.
     int last_page_index() const;
     // Post numbers on list page k, in page order; empty for a page that does not exist.
