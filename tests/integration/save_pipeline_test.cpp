@@ -378,17 +378,17 @@ TEST_F(SavePipelineTest, ClosingAfterTheCopyOrDuringTheExportsLeavesTheEarlierEx
 
     // Closed as the exports begin, and waited for all the same: they stop before the next post.
     platform::reset_quit_request();
-    const window::SaveOutcome during = window::RunSave(
-        with_exports, {[](std::u16string_view full, std::u16string_view) {
-                           if (full == u"导出") {
-                               platform::request_quit();
-                           }
-                       },
-                       [](const std::function<bool()>& done) {
-                           while (!done()) {
-                               g_main_context_iteration(nullptr, TRUE);
-                           }
-                       }});
+    const window::SaveOutcome during =
+        window::RunSave(with_exports, {[](std::u16string_view full, std::u16string_view) {
+                                           if (full == u"导出") {
+                                               platform::request_quit();
+                                           }
+                                       },
+                                       [](const std::function<bool()>& done) {
+                                           while (!done()) {
+                                               g_main_context_iteration(nullptr, TRUE);
+                                           }
+                                       }});
     EXPECT_TRUE(during.stopped);
     EXPECT_EQ(testing_support::files_under(exports), before);
     EXPECT_EQ(std::ranges::count_if(fs::directory_iterator(m_temp.path()),
