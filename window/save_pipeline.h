@@ -51,7 +51,9 @@ struct SaveJob {
     platform::RequestPolicy* policy = nullptr; // every download asks it first
     PictureSource pictures;
     std::vector<PreparedPostSink*> sinks;
-    // When set, the Hugo site and the WordPress file are written after the copy, from its spool.
+    // When set, the Hugo site and the WordPress file are written after the copy, from its spool,
+    // even when some of its pages could not be; a close stops them between posts, and the
+    // exports of an earlier save stay whole unless these are written whole.
     const ExportsSource* exports = nullptr;
 };
 
