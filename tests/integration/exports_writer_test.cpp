@@ -172,6 +172,9 @@ TEST_F(ExportsWriterTest, AnExportThatCannotBeWrittenIsReported) {
     fs::create_directories(m_folder.path());
     { std::ofstream(exports()) << "a file where the folder goes"; }
     EXPECT_FALSE(window::WriteExports(m_folder.path(), posts(), source(1700000000)));
+    // Someone's file is never ours to replace.
+    EXPECT_EQ(read_bytes(exports()), "a file where the folder goes");
+    EXPECT_FALSE(fs::exists(m_folder.path() / ".导出.new"));
 }
 
 } // namespace
