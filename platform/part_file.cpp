@@ -64,10 +64,6 @@ bool PartFile::commit() {
     std::error_code error;
     std::filesystem::rename(m_part, m_file, error);
     m_committed = !error;
-    if (m_committed && m_durability == Durability::durable) {
-        // The rename itself is an entry of the folder; the file stays whole either way.
-        sync_folder(m_file.parent_path());
-    }
     return m_committed;
 }
 

@@ -2,8 +2,9 @@
 // A file written under "<name>.part" and renamed over its name only once every byte is written:
 // a failed or interrupted write never leaves a cut-off file under a name that looks whole, and
 // never costs the whole file that was there before. A durable file is also flushed to the disk
-// before the rename and its folder after it, so a power cut cannot leave an empty or cut-off
-// file under the name either; scratch files skip that cost.
+// before the rename, so a power cut cannot leave an empty or cut-off file under the name either
+// (scratch files skip that cost); until its folder is flushed too (sync_folder), a power cut may
+// still undo the rename and leave the old file.
 
 #include <filesystem>
 #include <string>
