@@ -371,7 +371,7 @@ TEST_F(SavePipelineTest, ClosingAfterTheCopyOrDuringTheExportsLeavesTheEarlierEx
     const auto note = [&captions](std::u16string_view full, std::u16string_view) {
         captions.emplace_back(full);
     };
-    const window::SaveOutcome after_copy = window::RunSave(quitting, {note, {}});
+    const window::SaveOutcome after_copy = window::RunSave(quitting, {note, {}, {}});
     EXPECT_TRUE(after_copy.stopped);
     EXPECT_EQ(std::ranges::count(captions, u"导出"), 0);
     EXPECT_EQ(testing_support::files_under(exports), before);
@@ -388,7 +388,8 @@ TEST_F(SavePipelineTest, ClosingAfterTheCopyOrDuringTheExportsLeavesTheEarlierEx
                                            while (!done()) {
                                                g_main_context_iteration(nullptr, TRUE);
                                            }
-                                       }});
+                                       },
+                                       {}});
     EXPECT_TRUE(during.stopped);
     EXPECT_EQ(testing_support::files_under(exports), before);
     EXPECT_EQ(std::ranges::count_if(fs::directory_iterator(m_temp.path()),
