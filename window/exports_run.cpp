@@ -53,7 +53,8 @@ std::optional<offline::PostDate> CaptureTime(std::u16string_view timestamp) {
 
 bool WriteExports(const std::filesystem::path& user_folder,
                   const std::vector<offline::PostSummary>& posts,
-                  const offline::BodyLoader& body_of, const ExportsSource& source) {
+                  const offline::BodyLoader& body_of, const ExportsSource& source,
+                  const std::function<bool()>& stop) {
     // Like the copy, the exports come after every post file: failing to write them is reported,
     // never allowed to end the program.
     try {
@@ -79,6 +80,9 @@ bool WriteExports(const std::filesystem::path& user_folder,
 
         exports::ExportsWriter writer(user_folder, copy / "images", site);
         for (const offline::PostSummary& summary : posts) {
+            if (stop && stop()) {
+                return false;
+            }
             if (!summary.saved) {
                 writer.add_failure(summary.number, summary.address, summary.failure);
                 continue;
@@ -105,7 +109,8 @@ bool WriteExports(const std::filesystem::path& user_folder,
 }
 
 bool WriteExports(const std::filesystem::path& user_folder,
-                  const std::vector<offline::PreparedPost>& posts, const ExportsSource& source) {
+                  const std::vector<offline::PreparedPost>& posts, const ExportsSource& source,
+                  const std::function<bool()>& stop) {
     std::vector<offline::PostSummary> summaries;
     std::map<std::size_t, const offline::PreparedPost*> by_number;
     for (const offline::PreparedPost& post : posts) {
@@ -118,7 +123,7 @@ bool WriteExports(const std::filesystem::path& user_folder,
             const auto found = by_number.find(number);
             return found == by_number.end() ? std::nullopt : std::optional(found->second->body);
         },
-        source);
+        source, stop);
 }
 
 } // namespace window

@@ -102,6 +102,9 @@ public:
                 m_outcome.copy = CopyResult::incomplete;
             }
         }
+        if (m_job.exports && !m_outcome.stopped) {
+            write_exports();
+        }
         if (!m_outcome.stopped) {
             finish_resumable();
         }
@@ -396,8 +399,8 @@ private:
             return;
         }
         const std::int64_t now = g_get_real_time() / G_USEC_PER_SEC;
-        const offline::CopyPageBuilder pages(std::move(m_summaries), *pictures, m_job.user_name,
-                                             offline::BackupTimeText(now));
+        const offline::CopyPageBuilder& pages = m_pages.emplace(
+            std::move(m_summaries), *pictures, m_job.user_name, offline::BackupTimeText(now));
         // The pages are built where the posts were prepared, a body at a time.
         std::atomic<bool> stop = false;
         std::optional<offline::CopyWriteResult> written;
@@ -434,15 +437,23 @@ private:
         }
         m_outcome.copy = fault || !written || !written->failed.empty() ? CopyResult::incomplete
                                                                        : CopyResult::written;
-        if (m_job.exports && written && !written->stopped) {
-            write_exports(pages);
-        }
     }
 
-    // The exports under their own caption, on a worker too, a body at a time from the spool; the
-    // caption that stood before comes back after, so the boxes come with the caption they always
-    // had.
-    void write_exports(const offline::CopyPageBuilder& pages) {
+    // The exports under their own caption, on a worker too, a body at a time from the spool,
+    // whether or not the copy's pages could all be written; the caption that stood before comes
+    // back after, so the boxes come with the caption they always had. Without the prepared posts
+    // and their pictures there is nothing whole to export: the earlier exports stay, and the
+    // save says that these were not written. A close before or during them leaves the earlier
+    // ones too.
+    void write_exports() {
+        if (platform::quit_requested()) {
+            m_outcome.stopped = true;
+            return;
+        }
+        if (!m_pages) {
+            m_outcome.exported = false;
+            return;
+        }
         const std::pair<std::u16string, std::u16string> before = m_shown;
         show(u"导出", u"导出");
         bool exported = false;
@@ -450,14 +461,15 @@ private:
             platform::WorkerThread worker;
             worker.post({[&] {
                              exported = WriteExports(
-                                 m_job.target.folder, pages.posts(),
+                                 m_job.target.folder, m_pages->posts(),
                                  [this](std::size_t number) { return m_spool->Load(number); },
-                                 *m_job.exports);
+                                 *m_job.exports, platform::quit_requested);
                          },
                          {}});
             m_events.wait([&] { return worker.unfinished() == 0; });
         }
-        m_outcome.exported = exported;
+        m_outcome.stopped = platform::quit_requested();
+        m_outcome.exported = exported || m_outcome.stopped;
         show(before.first, before.second);
     }
 
@@ -473,6 +485,7 @@ private:
     SaveOutcome m_outcome;
     std::optional<offline::BodySpool> m_spool;
     std::vector<offline::PostSummary> m_summaries;
+    std::optional<offline::CopyPageBuilder> m_pages; // once the pictures are in
     platform::WorkerThread* m_worker = nullptr;
     std::size_t m_saved_or_failed = 0;
     std::vector<std::size_t> m_download_index; // the list index of each post downloaded

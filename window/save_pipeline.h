@@ -59,7 +59,9 @@ struct SaveJob {
     platform::RequestPolicy* policy = nullptr; // every download asks it first
     PictureSource pictures;
     std::vector<PreparedPostSink*> sinks;
-    // When set, the Hugo site and the WordPress file are written after the copy, from its spool.
+    // When set, the Hugo site and the WordPress file are written after the copy, from its spool,
+    // even when some of its pages could not be; a close stops them between posts, and the
+    // exports of an earlier save stay whole unless these are written whole.
     const ExportsSource* exports = nullptr;
     // Set for a save that can be resumed; the posts it does not download count as saved before,
     // and the copy and the exports take them from the spool, which stays in the user folder

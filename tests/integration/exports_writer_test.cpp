@@ -3,6 +3,7 @@
 #include "exports/exports_writer.h"
 #include "offline/copy_writer.h"
 #include "offline/picture.h"
+#include "platform/files.h"
 
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_folder.h"
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <sys/resource.h>
 
 namespace fs = std::filesystem;
 using testing_support::files_under;
@@ -134,10 +136,46 @@ TEST_F(ExportsWriterTest, ArchiveSavesNameTheCaptureAndItsTime) {
     EXPECT_FALSE(window::CaptureTime(u"201003151234567"));
 }
 
+TEST_F(ExportsWriterTest, AnExportThatFailsOrStopsLeavesTheLastGoodOneWhole) {
+    ASSERT_TRUE(window::WriteExports(m_folder.path(), posts(), source(1700000000)));
+    const auto before = files_under(m_folder.path());
+
+    // Room for the small files of another set of posts, not for wordpress.xml.
+    platform::ignore_file_size_signal();
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool cut_off = window::WriteExports(m_folder.path(), posts(2), source(1800000000));
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+    EXPECT_FALSE(cut_off);
+    EXPECT_EQ(files_under(m_folder.path()), before);
+
+    // Stopped after the first post.
+    int asked = 0;
+    EXPECT_FALSE(window::WriteExports(m_folder.path(), posts(2), source(1800000000),
+                                      [&asked] { return ++asked > 1; }));
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(files_under(m_folder.path()), before);
+
+    // A save that ended between moving the old exports aside and putting the new ones in place,
+    // with half of the new ones written: the next one finds the old exports again, even when it
+    // is stopped itself.
+    fs::rename(exports(), m_folder.path() / ".导出.old");
+    fs::create_directories(m_folder.path() / ".导出.new/hugo");
+    EXPECT_FALSE(
+        window::WriteExports(m_folder.path(), posts(2), source(1800000000), [] { return true; }));
+    EXPECT_EQ(files_under(m_folder.path()), before);
+}
+
 TEST_F(ExportsWriterTest, AnExportThatCannotBeWrittenIsReported) {
     fs::create_directories(m_folder.path());
     { std::ofstream(exports()) << "a file where the folder goes"; }
     EXPECT_FALSE(window::WriteExports(m_folder.path(), posts(), source(1700000000)));
+    // Someone's file is never ours to replace.
+    EXPECT_EQ(read_bytes(exports()), "a file where the folder goes");
+    EXPECT_FALSE(fs::exists(m_folder.path() / ".导出.new"));
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -378,4 +379,86 @@ TEST(TwoLayoutsSave, APostOfBothLayoutsIsWrittenOnceTheFirstInTheListWhicheverAr
     const std::string index = read_bytes(temp.path() / "离线浏览" / "index.html");
     EXPECT_EQ(index.find("2.html"), std::string::npos);
     EXPECT_NE(index.find("1.html"), std::string::npos);
+}
+
+namespace {
+
+// Asks the program to quit once the copy's pages are written.
+class QuitAfterTheCopy : public window::PreparedPostSink {
+public:
+    void take(const offline::PreparedPost&) override {}
+    void finish(const std::vector<offline::PostSummary>&, const offline::PictureOutcomes&,
+                const offline::BodyLoader&) override {
+        platform::request_quit();
+    }
+};
+
+} // namespace
+
+TEST_F(SavePipelineTest, TheExportsAreWrittenWhenACopyPageIsNotAndNeverSkippedSilently) {
+    const window::ExportsSource exports{u"someone", u"http://hi.baidu.com/someone", 1700000000};
+    window::SaveJob with_exports = job();
+    with_exports.exports = &exports;
+    // A folder where one copy page goes: that page fails, the rest of the save does not.
+    fs::create_directories(copy_folder() / "posts/2.html");
+    const window::SaveOutcome one_page = window::RunSave(with_exports);
+    EXPECT_EQ(one_page.copy, window::CopyResult::incomplete);
+    EXPECT_TRUE(one_page.exported);
+    EXPECT_TRUE(fs::is_regular_file(m_temp.path() / "导出/hugo/content/posts/2/index.md"));
+
+    // No post can be prepared for the copy: there is nothing whole to export, and it says so.
+    FailingSink failing;
+    with_exports.sinks = {&failing};
+    const window::SaveOutcome none = window::RunSave(with_exports);
+    EXPECT_EQ(none.copy, window::CopyResult::incomplete);
+    EXPECT_FALSE(none.exported);
+    EXPECT_FALSE(none.stopped);
+}
+
+TEST_F(SavePipelineTest, ClosingAfterTheCopyOrDuringTheExportsLeavesTheEarlierExports) {
+    const window::ExportsSource first{u"someone", u"http://hi.baidu.com/someone", 1700000000};
+    window::SaveJob with_exports = job();
+    with_exports.exports = &first;
+    ASSERT_TRUE(window::RunSave(with_exports).exported);
+    const fs::path exports = m_temp.path() / "导出";
+    const auto before = testing_support::files_under(exports);
+    ASSERT_FALSE(before.empty());
+
+    // A later save, whose exports would differ, closed once the copy is written: they never
+    // start.
+    const window::ExportsSource later{u"someone", u"http://hi.baidu.com/someone", 1800000000};
+    with_exports.exports = &later;
+    QuitAfterTheCopy quit;
+    window::SaveJob quitting = with_exports;
+    quitting.sinks = {&quit};
+    std::vector<std::u16string> captions;
+    const auto note = [&captions](std::u16string_view full, std::u16string_view) {
+        captions.emplace_back(full);
+    };
+    const window::SaveOutcome after_copy = window::RunSave(quitting, {note, {}, {}});
+    EXPECT_TRUE(after_copy.stopped);
+    EXPECT_EQ(std::ranges::count(captions, u"导出"), 0);
+    EXPECT_EQ(testing_support::files_under(exports), before);
+
+    // Closed as the exports begin, and waited for all the same: they stop before the next post.
+    platform::reset_quit_request();
+    const window::SaveOutcome during =
+        window::RunSave(with_exports, {[](std::u16string_view full, std::u16string_view) {
+                                           if (full == u"导出") {
+                                               platform::request_quit();
+                                           }
+                                       },
+                                       [](const std::function<bool()>& done) {
+                                           while (!done()) {
+                                               g_main_context_iteration(nullptr, TRUE);
+                                           }
+                                       },
+                                       {}});
+    EXPECT_TRUE(during.stopped);
+    EXPECT_EQ(testing_support::files_under(exports), before);
+    EXPECT_EQ(std::ranges::count_if(fs::directory_iterator(m_temp.path()),
+                                    [](const fs::directory_entry& entry) {
+                                        return entry.path().filename().string().starts_with(".");
+                                    }),
+              0);
 }
