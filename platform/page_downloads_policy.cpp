@@ -33,6 +33,12 @@ bool broken_off(CURLcode result) {
            result == CURLE_SEND_ERROR || result == CURLE_GOT_NOTHING;
 }
 
+// We refused the server's certificate: the server did not fall silent, and nothing was asked.
+bool refused_by_us(CURLcode result) {
+    return result == CURLE_PEER_FAILED_VERIFICATION || result == CURLE_SSL_CACERT_BADFILE ||
+           result == CURLE_SSL_CERTPROBLEM;
+}
+
 } // namespace
 
 void PageDownloads::give_back(std::size_t index) noexcept {
@@ -105,6 +111,7 @@ bool PageDownloads::settle(Outcome& outcome, CURL* handle, CURLcode result) {
     RequestPolicy::Answer answer;
     answer.status = outcome.result.status;
     answer.cut_short = answer.status != 0 && broken_off(result);
+    answer.sent = !refused_by_us(result);
     const auto header = [handle](const char* name) {
         curl_header* found = nullptr;
         if (curl_easy_header(handle, name, 0, CURLH_HEADER, -1, &found) == CURLHE_OK) {

@@ -419,3 +419,71 @@ TEST(ArchiveDownloads, CancellingOrAFailingCallbackGivesTheConnectionsBackAtOnce
     EXPECT_THROW(throwing.rethrow_failure(), std::runtime_error);
     EXPECT_EQ(shared.running(), 0);
 }
+
+// The archive's policy, noting each attempt it lets begin.
+class NotingPolicy : public platform::RequestPolicy {
+public:
+    explicit NotingPolicy(archive::ArchiveRequestPolicy& policy) : m_policy(policy) {}
+    bool governs(const std::string& url) const override { return m_policy.governs(url); }
+    Permission ask(const std::string& url) const override { return m_policy.ask(url); }
+    void begin(const std::string& url, Attempts& request) override {
+        m_policy.begin(url, request);
+        begun.push_back(url);
+    }
+    Next end(Attempts& request, const Answer& answer) override {
+        return m_policy.end(request, answer);
+    }
+    long connect_timeout_seconds() const override { return m_policy.connect_timeout_seconds(); }
+
+    std::vector<std::string> begun;
+
+private:
+    archive::ArchiveRequestPolicy& m_policy;
+};
+
+TEST(ArchiveDownloads, OverHttpsA429IsPausedAndEveryHopAcrossSchemesWaitsItsTurn) {
+    const std::string blog = "web.archive.org/web/2012/http://hi.baidu.com/someone/blog";
+    const testing_support::SampleBlogService service(
+        {"--archive", "full", "--https", "--archive-429-first", "replay=1", "--archive-retry-after",
+         "1", "--archive-block-impatient", "1"});
+    archive::ArchiveRequestPolicy policy("https://web.archive.org", quick_limits());
+    const auto start = Clock::now();
+    {
+        NotingPolicy noting(policy);
+        std::optional<DownloadResult> result;
+        platform::PageDownloads download(
+            {"http://" + blog}, 4,
+            [&](std::size_t, DownloadResult answer) { result = std::move(answer); }, {}, &noting);
+        ASSERT_TRUE(moddelay::pump_until([&] { return download.done(); }, 30000));
+        ASSERT_TRUE(result && result->body) << (result ? result->error : "");
+        EXPECT_EQ(result->status, 200);
+        const std::string capture =
+            "web.archive.org/web/20120221101500/http://hi.baidu.com/someone/blog";
+        EXPECT_EQ(result->address, "https://" + capture);
+        EXPECT_EQ(noting.begun,
+                  (std::vector<std::string>{"http://" + blog, "https://" + blog, "https://" + blog,
+                                            "http://" + capture, "https://" + capture}));
+    }
+    // The 429 came on the https hop, whose Retry-After was waited out: a request within it would
+    // have shut everything out.
+    EXPECT_GE(between(start, Clock::now()).count(), 1000);
+    EXPECT_FALSE(policy.blocked());
+    const std::string log = service.request_log();
+    const std::string https = "https://" + blog + "\n";
+    EXPECT_EQ(log.find("http://" + blog + "\n"), 0U) << log;
+    const std::size_t refused = log.find(https);
+    ASSERT_NE(refused, std::string::npos) << log;
+    EXPECT_EQ(log.find(https, refused + 1) - refused, https.size()) << log;
+    // Then http again to the capture's own timestamp, moved to https.
+    EXPECT_EQ(archive_requests(service), 5) << log;
+
+    // Without the extra authority the stand-in's certificate is refused, not ignored.
+    const std::string authority = std::getenv("PELLUMO_EXTRA_CA_FILE");
+    unsetenv("PELLUMO_EXTRA_CA_FILE");
+    PoliteRun untrusted({"https://" + blog}, policy);
+    const bool ended = moddelay::pump_until([&] { return untrusted.downloads.done(); }, 30000);
+    setenv("PELLUMO_EXTRA_CA_FILE", authority.c_str(), 1);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(untrusted.results[0].body, std::nullopt);
+    EXPECT_EQ(untrusted.results[0].failure, FetchFailure::error);
+}
