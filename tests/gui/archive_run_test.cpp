@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -168,6 +169,33 @@ TEST_F(ArchiveTest, ListsEachArchivedPostOnceAndSavesTheLiveBlogsBytes) {
                                  u"/someone";
     EXPECT_EQ(box_texts(), (Texts{u"若无法自动获取全部日志，请手动点击[下一页]", u"保存完毕", saved,
                                   u"欢迎再次使用", u"保存完毕", saved, u"欢迎再次使用"}));
+}
+
+TEST_F(ArchiveTest, SaveWaitsForAHarvestThroughTheArchiveButNotForALiveOne) {
+    std::optional<bool> save_could_start;
+    on_box = [&] {
+        if (!save_could_start) {
+            save_could_start = form().Command2.is_sensitive();
+            click(form().Command2);
+        }
+    };
+    press(form().Command1, archived_blog);
+    EXPECT_EQ(save_could_start, false);
+    // The press came to nothing: no save ran, and the harvest ended as ever.
+    EXPECT_EQ(box_texts(), Texts{u"若无法自动获取全部日志，请手动点击[下一页]"});
+    EXPECT_FALSE(fs::exists(user_folder()));
+    EXPECT_EQ(form().Command1.get_label(), "获取文章链接");
+    EXPECT_TRUE(form().Command2.is_sensitive());
+    EXPECT_GT(form().list1_count(), 0U);
+
+    save_could_start.reset();
+    on_box = [&] {
+        if (!save_could_start) {
+            save_could_start = form().Command2.is_sensitive();
+        }
+    };
+    press(form().Command1, u"http://hi.baidu.com/someone");
+    EXPECT_EQ(save_could_start, true);
 }
 
 TEST_F(WholeArchiveTest, ListsWhatALiveHarvestListsAndSavesTheSameFiles) {
