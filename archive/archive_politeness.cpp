@@ -1,6 +1,6 @@
 #include "archive/archive_politeness.h"
 
-#include <curl/curl.h>
+#include "archive/http_date.h"
 
 #include <algorithm>
 #include <chrono>
@@ -9,25 +9,15 @@
 namespace archive {
 namespace {
 
+// Anything past a year is as good as forever; no pause read from a header goes beyond it.
+constexpr std::int64_t longest_retry_after_seconds = 366LL * 86400;
+
 std::string_view trimmed(std::string_view text) {
     const std::size_t first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos) {
         return {};
     }
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-// An HTTP-date in any of its three forms, as seconds since 1970; nothing when it is not one.
-std::optional<std::int64_t> http_date(std::string_view text) {
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    const std::string terminated(text);
-    const time_t parsed = curl_getdate(terminated.c_str(), nullptr);
-    if (parsed == -1) {
-        return std::nullopt;
-    }
-    return static_cast<std::int64_t>(parsed);
 }
 
 // `first` doubled for each failure in a row after the first, at most `most`.
@@ -60,17 +50,18 @@ std::optional<std::int64_t> retry_after_seconds(std::string_view retry_after, st
     if (value.find_first_not_of("0123456789") == std::string_view::npos) {
         std::int64_t seconds = 0;
         for (char c : value) {
-            // Anything past a year is as good as forever; stop before it could overflow.
-            seconds = std::min<std::int64_t>(seconds * 10 + (c - '0'), 366LL * 86400);
+            // Stops growing before it could overflow.
+            seconds = std::min(seconds * 10 + (c - '0'), longest_retry_after_seconds);
         }
         return seconds;
     }
-    const std::optional<std::int64_t> until = http_date(value);
+    const std::optional<std::int64_t> until = http_date_seconds(value);
     if (!until) {
         return std::nullopt;
     }
-    const std::int64_t now = http_date(trimmed(date)).value_or(now_unix);
-    return std::max<std::int64_t>(0, *until - now);
+    // The dates' years stop at 9999, so the difference cannot overflow.
+    const std::int64_t now = http_date_seconds(trimmed(date)).value_or(now_unix);
+    return std::clamp<std::int64_t>(*until - now, 0, longest_retry_after_seconds);
 }
 
 RequestKind request_kind(std::string_view path) {

@@ -96,7 +96,7 @@ struct ArchiveRequest {
 
 // The pause a Retry-After asks for: delta seconds ("120") or an HTTP-date, taken against the
 // answer's Date header when it has one, else against `now_unix`. A date in the past is 0;
-// nothing when the value is neither.
+// nothing when the value is neither. At most a year, however far off the value.
 std::optional<std::int64_t> retry_after_seconds(std::string_view retry_after, std::string_view date,
                                                 std::int64_t now_unix);
 
@@ -143,6 +143,8 @@ public:
     // The archive shuts us out now; it lets us in again once the block's time has passed.
     bool blocked() const;
     bool unreachable() const { return m_unreachable; }
+    // Attempts begun and not yet ended.
+    int running() const { return m_running; }
 
 private:
     bool recent_429() const;

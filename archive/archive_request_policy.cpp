@@ -2,9 +2,46 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
+#include <string_view>
 
 namespace archive {
 namespace {
+
+std::string lowered(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+// Where the host of an http or https address starts and ends; nothing for any other address.
+struct Parts {
+    std::string host;      // in lower case, without a port
+    std::string_view path; // from the "/" after the host; "/" when there is none
+};
+
+std::optional<Parts> address_parts(std::string_view url) {
+    const std::size_t colon = url.find("://");
+    if (colon == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string scheme = lowered(url.substr(0, colon));
+    if (scheme != "http" && scheme != "https") {
+        return std::nullopt;
+    }
+    const std::string_view rest = url.substr(colon + 3);
+    const std::size_t authority_end = std::min(rest.find_first_of("/?#"), rest.size());
+    std::string_view host = rest.substr(0, authority_end);
+    if (const std::size_t at = host.rfind('@'); at != std::string_view::npos) {
+        host.remove_prefix(at + 1);
+    }
+    host = host.substr(0, host.find(':'));
+    const std::string_view path = authority_end < rest.size() && rest[authority_end] == '/'
+                                      ? rest.substr(authority_end)
+                                      : std::string_view("/");
+    return Parts{lowered(host), path};
+}
 
 void keep(const ArchiveRequest& state, platform::RequestPolicy::Attempts& request) {
     request.count = state.attempts;
@@ -13,20 +50,22 @@ void keep(const ArchiveRequest& state, platform::RequestPolicy::Attempts& reques
 
 } // namespace
 
+std::string archive_host(std::string_view archive) {
+    const std::optional<Parts> parts = address_parts(archive);
+    return parts ? parts->host : std::string();
+}
+
 ArchiveRequestPolicy::ArchiveRequestPolicy(const std::string& archive, PolitenessLimits limits)
-    : m_prefix(archive + "/"), m_politeness(m_clock, limits) {}
+    : m_host(archive_host(archive)), m_politeness(m_clock, limits) {}
 
 bool ArchiveRequestPolicy::governs(const std::string& url) const {
-    // Scheme and host are compared in any case; the archive keeps them lower case already.
-    return url.size() >= m_prefix.size() &&
-           std::equal(m_prefix.begin(), m_prefix.end(), url.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
+    const std::optional<Parts> parts = address_parts(url);
+    return parts && !m_host.empty() && parts->host == m_host;
 }
 
 RequestKind ArchiveRequestPolicy::kind_of(const std::string& url) const {
-    return request_kind(std::string_view(url).substr(m_prefix.size() - 1));
+    const std::optional<Parts> parts = address_parts(url);
+    return request_kind(parts ? parts->path : std::string_view("/"));
 }
 
 platform::RequestPolicy::Permission ArchiveRequestPolicy::ask(const std::string& url) const {
@@ -73,7 +112,7 @@ platform::RequestPolicy::Next ArchiveRequestPolicy::end(Attempts& request, const
 }
 
 ArchiveRequestPolicy& ArchivePolicies::for_run(const std::string& archive) {
-    std::unique_ptr<ArchiveRequestPolicy>& policy = m_policies[archive];
+    std::unique_ptr<ArchiveRequestPolicy>& policy = m_policies[archive_host(archive)];
     if (!policy) {
         policy = std::make_unique<ArchiveRequestPolicy>(archive);
     }

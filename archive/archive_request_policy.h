@@ -9,12 +9,14 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace archive {
 
 class ArchiveRequestPolicy : public platform::RequestPolicy {
 public:
-    // `archive` is scheme and host as in WaybackBlog: "https://web.archive.org".
+    // `archive` is scheme and host as in WaybackBlog: "https://web.archive.org". Every http or
+    // https address of its host is governed, whatever its scheme and port.
     explicit ArchiveRequestPolicy(const std::string& archive, PolitenessLimits limits = {});
 
     bool governs(const std::string& url) const override;
@@ -28,16 +30,23 @@ public:
     std::int64_t pause_seconds_left() const { return m_politeness.pause_seconds_left(); }
     bool blocked() const { return m_politeness.blocked(); }
     bool unreachable() const { return m_politeness.unreachable(); }
+    // Attempts begun and not yet ended.
+    int running() const { return m_politeness.running(); }
 
 private:
     RequestKind kind_of(const std::string& url) const;
 
-    std::string m_prefix; // the archive's address and the "/" after its host
+    std::string m_host; // in lower case, without a port
     SystemPolitenessClock m_clock;
     ArchivePoliteness m_politeness;
 };
 
-// One policy per archive host, kept by whoever lives as long as the program (the window).
+// The host of an archive's address ("https://web.archive.org:443" -> "web.archive.org"), in
+// lower case; "" when it is not an http or https address.
+std::string archive_host(std::string_view archive);
+
+// One policy per archive host (whatever the scheme and port), kept by whoever lives as long as the
+// program (the window).
 class ArchivePolicies {
 public:
     // The policy of `archive` (as in ArchiveRequestPolicy), made on first use, ready for a new

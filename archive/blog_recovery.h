@@ -12,9 +12,8 @@
 
 namespace archive {
 
-// The archive a recovery goes to. Plain http, as the service's own addresses are: the archive
-// moves it to https itself, and a proxy sees the request.
-inline constexpr std::u16string_view RecoveryArchive = u"http://web.archive.org";
+// The archive a recovery goes to, over https as the archive itself answers.
+inline constexpr std::u16string_view RecoveryArchive = u"https://web.archive.org";
 
 // The user name of a typed address on the service itself ("http://hi.baidu.com/someone", in
 // any case, maybe with more path after the name); nothing for any other address, archived

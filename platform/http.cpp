@@ -2,6 +2,8 @@
 
 #include "platform/http_options.h"
 
+#include "platform/extra_ca.h"
+
 #include "platform/request_address.h"
 
 #include <algorithm>
@@ -63,6 +65,7 @@ void configure_get(CURL* handle, const std::string& url, const HttpLimits& limit
     set_option(handle, CURLOPT_TIMEOUT, limits.total_seconds);
     // Time-outs must not use SIGALRM: the program has other threads (GTK, WebKit).
     set_option(handle, CURLOPT_NOSIGNAL, 1L);
+    trust_extra_ca(handle);
 }
 
 Reception::Reception(const HttpLimits& limits) : m_limits(limits) {}

@@ -53,6 +53,7 @@ void PageDownloads::cancel() {
     if (m_multi) {
         for (auto& entry : m_running) {
             curl_multi_remove_handle(m_multi.get(), entry.first);
+            give_back(entry.second->index);
         }
         m_running.clear();
         // Closing the connection cache must not call back into a half-torn-down object.
@@ -88,12 +89,7 @@ void PageDownloads::start_more() {
 
 void PageDownloads::start(std::size_t index) {
     if (auto error = try_start(index)) {
-        if (m_policy && m_governed.size() > index && m_governed[index].attempts.running) {
-            // Nothing was sent: the attempt only gives its connection back.
-            RequestPolicy::Answer nothing;
-            nothing.sent = false;
-            m_policy->end(m_governed[index].attempts, nothing);
-        }
+        give_back(index);
         // Reported from the main context like any other failure, never from in here.
         m_outcomes.push_back(
             Outcome{index, {std::nullopt, 0, FetchFailure::error, std::move(*error), {}, {}}});
@@ -107,9 +103,12 @@ std::optional<std::string> PageDownloads::try_start(std::size_t index) {
         transfer->easy = make_curl_easy();
         CURL* handle = transfer->easy.get();
         configure_get(handle, m_urls[index], m_limits);
-        if (governed(index)) {
-            // Each redirect goes through the policy.
+        if (m_policy) {
+            // Each redirect is followed here, so that every hop into the governed server goes
+            // through the policy, wherever the chain began.
             set_option(handle, CURLOPT_FOLLOWLOCATION, 0L);
+        }
+        if (governed(index)) {
             set_option(handle, CURLOPT_CONNECTTIMEOUT, m_policy->connect_timeout_seconds());
         }
         transfer->reception.attach(handle);

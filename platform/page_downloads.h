@@ -45,8 +45,12 @@ public:
     // Starts the addresses in list order, at most `max_parallel` (at least 1) at a time.
     // `on_finished` runs from the main context, once per address, in the order the downloads end.
     // It may call cancel() or destroy this object. The addresses `policy` governs wait for its
-    // leave before each attempt and are retried as it says, and their redirects are followed one
-    // by one, each asked for like an attempt (at most 5); it must outlive this object.
+    // leave before each attempt and are retried as it says. With a policy every redirect is
+    // followed here one hop at a time, each hop into what it governs asked for like an attempt
+    // (at most 5 such hops, 20 in all); it must outlive this object, and every attempt it let
+    // begin is ended in it exactly once, whether the transfer ends, fails or is cancelled. A
+    // request it keeps waiting for a connection asks again within 200 ms, so that a connection
+    // freed by another download object is taken up.
     // While `hold_back` says so, no transfer or retry starts (it is asked again a little later):
     // a caller that cannot keep up with what comes holds the rest back there.
     PageDownloads(std::vector<std::string> urls, std::size_t max_parallel,
@@ -63,7 +67,8 @@ public:
     std::size_t unreported_count() const { return m_running.size() + m_outcomes.size(); }
     // Every address has been reported, or the rest was cancelled.
     bool done() const { return m_cancelled || m_finished == m_urls.size(); }
-    // Aborts the running transfers; no callback comes afterwards.
+    // Aborts the running transfers, giving their attempts back to the policy; no callback comes
+    // afterwards.
     void cancel();
     // When `on_finished` threw (or the bookkeeping ran out of memory), the rest was cancelled;
     // this rethrows that exception. It is lost if `on_finished` also destroyed this object.
@@ -112,6 +117,8 @@ private:
     bool take_next(std::size_t& index);
     void wake_in(std::int64_t ms);
     bool governed(std::size_t index) const;
+    // Tells the policy that the running attempt of `index`, if any, ended without an answer.
+    void give_back(std::size_t index) noexcept;
     // What the policy makes of an ended governed transfer; false when it is tried again or its
     // redirect followed.
     bool settle(Outcome& outcome, CURL* handle, CURLcode result);
@@ -138,7 +145,8 @@ private:
     std::deque<std::size_t> m_retries;
     struct Governed {
         RequestPolicy::Attempts attempts;
-        int redirects = 0;
+        int redirects = 0; // hops into what the policy governs
+        int hops = 0;      // every hop
     };
     std::vector<Governed> m_governed; // one per address when a policy is given
     std::size_t m_finished = 0;

@@ -6,8 +6,15 @@
 namespace platform {
 namespace {
 
-// Redirects of one governed request; a server sending it round in circles is stopped here.
+// Hops of one request into the governed server; one sending it round in circles is stopped
+// here.
 constexpr int max_governed_redirects = 5;
+// Hops of one request in all, as curl's own following allows them for pages elsewhere.
+constexpr int max_redirects = 20;
+
+// How soon a request waiting for a connection asks again at the latest: a transfer of another
+// download object may have ended meanwhile.
+constexpr std::int64_t when_one_ends_poll_ms = 200;
 
 // How soon a held-back transfer asks again.
 constexpr std::int64_t hold_back_poll_ms = 20;
@@ -26,7 +33,27 @@ bool broken_off(CURLcode result) {
            result == CURLE_SEND_ERROR || result == CURLE_GOT_NOTHING;
 }
 
+// We refused the server's certificate: the server did not fall silent, and nothing was asked.
+bool refused_by_us(CURLcode result) {
+    return result == CURLE_PEER_FAILED_VERIFICATION || result == CURLE_SSL_CACERT_BADFILE ||
+           result == CURLE_SSL_CERTPROBLEM;
+}
+
 } // namespace
+
+void PageDownloads::give_back(std::size_t index) noexcept {
+    if (!m_policy || index >= m_governed.size() || !m_governed[index].attempts.running) {
+        return;
+    }
+    // Nothing is reported: the attempt only gives its connection back.
+    RequestPolicy::Answer nothing;
+    nothing.sent = false;
+    try {
+        m_policy->end(m_governed[index].attempts, nothing);
+    } catch (...) {
+        m_governed[index].attempts.running = false;
+    }
+}
 
 bool PageDownloads::governed(std::size_t index) const {
     return m_policy && m_policy->governs(m_urls[index]);
@@ -47,6 +74,8 @@ bool PageDownloads::take_next(std::size_t& index) {
             go = permission.go;
             if (go == RequestPolicy::Go::Later) {
                 wake_in(permission.wait_ms);
+            } else if (go == RequestPolicy::Go::WhenOneEnds) {
+                wake_in(when_one_ends_poll_ms);
             }
             if (go == RequestPolicy::Go::Now) {
                 m_policy->begin(m_urls[index], m_governed[index].attempts);
@@ -73,12 +102,16 @@ bool PageDownloads::take_next(std::size_t& index) {
 
 bool PageDownloads::settle(Outcome& outcome, CURL* handle, CURLcode result) {
     const std::size_t index = outcome.index;
-    if (!governed(index) || !m_governed[index].attempts.running) {
+    if (!m_policy) {
         return true;
+    }
+    if (!governed(index) || !m_governed[index].attempts.running) {
+        return !follow_redirect(outcome, handle);
     }
     RequestPolicy::Answer answer;
     answer.status = outcome.result.status;
     answer.cut_short = answer.status != 0 && broken_off(result);
+    answer.sent = !refused_by_us(result);
     const auto header = [handle](const char* name) {
         curl_header* found = nullptr;
         if (curl_easy_header(handle, name, 0, CURLH_HEADER, -1, &found) == CURLHE_OK) {
@@ -115,11 +148,15 @@ bool PageDownloads::follow_redirect(Outcome& outcome, CURL* handle) {
         return false;
     }
     Governed& request = m_governed[outcome.index];
-    if (++request.redirects > max_governed_redirects) {
+    if (m_policy->governs(location)) {
+        ++request.redirects;
+    }
+    if (request.redirects > max_governed_redirects || ++request.hops > max_redirects) {
         outcome.result = {std::nullopt, status, FetchFailure::error, "too many redirects", {}, {}};
         return false;
     }
-    // The next address is a new request: its own attempts, its own turn.
+    // The next address is a new request: its own attempts, its own turn (at once when the policy
+    // does not govern it).
     m_urls[outcome.index] = location;
     request.attempts = {};
     m_retries.push_front(outcome.index);

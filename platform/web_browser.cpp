@@ -67,7 +67,7 @@ std::string charset_of(std::string_view content_type) {
 
 } // namespace
 
-struct WebBrowser::State {
+struct WebBrowser::State : std::enable_shared_from_this<State> {
     GObjectRef<WebKitWebView> view; // our own reference
     Gtk::Widget* widget = nullptr;  // wrapper, owned by the view
     GObjectRef<GCancellable> reads; // cancelled when the browser goes, so no answer arrives
@@ -85,6 +85,11 @@ struct WebBrowser::State {
     bool error_page_expected = false;
     bool loading_error_page = false;
     bool answers_dialogs = false;
+    // A downloaded page is up, or on its way up: its own navigations are not loaded.
+    bool showing_downloaded = false;
+    // The address of the program's own load of a downloaded page, which must pass once.
+    std::string downloaded_address;
+    sigc::signal<void(std::u16string)> downloaded_page_navigates;
 
     struct LinksRequest {
         std::weak_ptr<State> state;
@@ -97,6 +102,11 @@ struct WebBrowser::State {
     static GtkWidget* on_create(WebKitWebView* view, WebKitNavigationAction* action, gpointer);
     static void on_links_evaluated(GObject* source, GAsyncResult* result, gpointer data);
     static gboolean on_script_dialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data);
+    static gboolean on_decide_policy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                     WebKitPolicyDecisionType type, gpointer data);
+
+    // Hands `address` to the program from the main loop, outside WebKit's signal.
+    void pass_on_navigation(const char* address);
 
     void load_started();
     void load_finished();
@@ -160,6 +170,8 @@ void WebBrowser::State::on_load_changed(WebKitWebView*, WebKitLoadEvent event, g
         state->load_started();
         break;
     case WEBKIT_LOAD_COMMITTED:
+        // Only the load the program started may pass as its own.
+        state->downloaded_address.clear();
         if (!state->loading_error_page) {
             state->committed_serial = state->loading_serial;
         }
@@ -173,13 +185,59 @@ void WebBrowser::State::on_load_changed(WebKitWebView*, WebKitLoadEvent event, g
 }
 
 GtkWidget* WebBrowser::State::on_create(WebKitWebView* view, WebKitNavigationAction* action,
-                                        gpointer) {
+                                        gpointer data) {
+    auto* state = static_cast<State*>(data);
+    if (state->showing_downloaded) {
+        state->pass_on_navigation(
+            webkit_uri_request_get_uri(webkit_navigation_action_get_request(action)));
+        return nullptr;
+    }
     // A link meant for a new window opens in this view: there is only one. Scripts opening
     // windows on their own are refused.
     if (webkit_navigation_action_is_user_gesture(action)) {
         webkit_web_view_load_request(view, webkit_navigation_action_get_request(action));
     }
     return nullptr;
+}
+
+gboolean WebBrowser::State::on_decide_policy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                             WebKitPolicyDecisionType type, gpointer data) {
+    auto* state = static_cast<State*>(data);
+    if (!state->showing_downloaded || type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
+        return FALSE;
+    }
+    WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+        WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    const char* address = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    if (address != nullptr && !state->downloaded_address.empty() &&
+        state->downloaded_address == address) {
+        state->downloaded_address.clear(); // the program's own load
+        return FALSE;
+    }
+    webkit_policy_decision_ignore(decision);
+    state->pass_on_navigation(address);
+    return TRUE;
+}
+
+void WebBrowser::State::pass_on_navigation(const char* address) {
+    if (address == nullptr) {
+        return;
+    }
+    struct Passed {
+        std::weak_ptr<State> state;
+        std::u16string address;
+    };
+    auto* passed = new Passed{weak_from_this(), utf8_to_utf16(address)};
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT_IDLE,
+        [](gpointer data) -> gboolean {
+            const std::unique_ptr<Passed> passed(static_cast<Passed*>(data));
+            if (const std::shared_ptr<State> state = passed->state.lock()) {
+                guarded([&] { state->downloaded_page_navigates.emit(passed->address); });
+            }
+            return G_SOURCE_REMOVE;
+        },
+        passed, nullptr);
 }
 
 gboolean WebBrowser::State::on_script_dialog(WebKitWebView*, WebKitScriptDialog* dialog,
@@ -224,6 +282,7 @@ WebBrowser::WebBrowser() : m_state(std::make_shared<State>()) {
     g_signal_connect(view, "load-failed", G_CALLBACK(State::on_load_failed), m_state.get());
     g_signal_connect(view, "create", G_CALLBACK(State::on_create), m_state.get());
     g_signal_connect(view, "script-dialog", G_CALLBACK(State::on_script_dialog), m_state.get());
+    g_signal_connect(view, "decide-policy", G_CALLBACK(State::on_decide_policy), m_state.get());
 }
 
 WebBrowser::~WebBrowser() {
@@ -239,6 +298,7 @@ void WebBrowser::Navigate2(std::u16string_view address) {
     ++m_state->navigation_serial;
     // An error page not yet under way is superseded by this load.
     m_state->error_page_expected = false;
+    m_state->showing_downloaded = false;
     webkit_web_view_load_uri(m_state->view.get(), utf16_to_utf8(address).c_str());
 }
 
@@ -254,6 +314,8 @@ void WebBrowser::show_downloaded(const std::string& body, std::string_view conte
                                  std::u16string_view address) {
     ++m_state->navigation_serial;
     m_state->error_page_expected = false;
+    m_state->showing_downloaded = true;
+    m_state->downloaded_address = utf16_to_utf8(address);
     // The page's own policy, read before anything it names: nothing may be fetched for it,
     // whatever kind.
     const std::string page =
@@ -268,6 +330,10 @@ void WebBrowser::show_downloaded(const std::string& body, std::string_view conte
 
 sigc::signal<void()>& WebBrowser::signal_DocumentComplete() {
     return m_state->document_complete;
+}
+
+sigc::signal<void(std::u16string)>& WebBrowser::signal_DownloadedPageNavigates() {
+    return m_state->downloaded_page_navigates;
 }
 
 void WebBrowser::read_links(LinksRead done) {

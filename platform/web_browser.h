@@ -49,6 +49,12 @@ public:
 
     sigc::signal<void()>& signal_DocumentComplete();
 
+    // While a page shown by show_downloaded is up, a navigation the page starts itself (a link
+    // followed, a refresh, a form sent, a window opened) is not loaded: its address comes here
+    // instead, later on the main loop, for the program to fetch in its own way. Navigate2 ends
+    // this until the next downloaded page.
+    sigc::signal<void(std::u16string)>& signal_DownloadedPageNavigates();
+
     // Reads the current top-level document's links (anchors and areas with an address), each
     // resolved to an absolute address, in document order. Answers later, on the main loop, with
     // nullopt when they cannot be read. Not answered at all once the browser is gone.

@@ -4,6 +4,8 @@
 
 #include "archive/archive_politeness.h"
 #include "archive/archive_request_policy.h"
+#include "archive/raw_page_links.h"
+#include "archive/wayback_address.h"
 #include "platform/message_box.h"
 #include "platform/page_downloads.h"
 #include "platform/quit_request.h"
@@ -39,6 +41,34 @@ void Form1::show_archived_page(const std::u16string& raw_address,
     if (page.body && page.status == 200 && !platform::quit_requested()) {
         WebBrowser1.show_downloaded(*page.body, page.content_type,
                                     platform::utf8_to_utf16(page.address));
+    }
+}
+
+bool Form1::show_raw_capture(const std::u16string& address) {
+    const std::optional<archive::ArchivedAddress> archived =
+        archive::parse_archived_address(address);
+    if (!archived) {
+        return false;
+    }
+    archive::ArchiveRequestPolicy& politeness =
+        m_archive_policies.for_run(platform::utf16_to_utf8(archived->archive));
+    window::WaitingCaption caption(Command1, &politeness,
+                                   platform::utf8_to_utf16(Command1.get_label().raw()));
+    show_archived_page(archive::capture_address(archived->archive, archived->timestamp, u"id_",
+                                                archived->original),
+                       politeness, caption);
+    if (m_busy == 0) {
+        // A harvest under way says so itself.
+        archive_stopped(&politeness);
+    }
+    return true;
+}
+
+void Form1::follow_from_raw_page(const std::u16string& address) {
+    const std::vector<std::u16string> mapped =
+        archive::links_of_raw_capture({address}, WebBrowser1.current_address());
+    if (!mapped.empty()) {
+        show_raw_capture(mapped.front());
     }
 }
 

@@ -59,6 +59,9 @@ void Form1::connect_handlers() {
     Label5.add_controller(click);
     WebBrowser1.signal_DocumentComplete().connect(
         [this] { platform::guarded([this] { LinkCollector(); }); });
+    WebBrowser1.signal_DownloadedPageNavigates().connect([this](const std::u16string& address) {
+        platform::guarded([this, &address] { follow_from_raw_page(address); });
+    });
 
     // Tab goes by tab index. Inside the browser, Tab belongs to the page.
     auto keys = Gtk::EventControllerKey::create();
@@ -97,7 +100,10 @@ void Form1::List1_DblClick() {
     // addresses are shown.
     if (const auto selected = list1_selected();
         selected && blog::IsWebAddress(list1_item(*selected))) {
-        WebBrowser1.Navigate2(list1_item(*selected));
+        // A post read through the archive is previewed as captured, under the archive's rules.
+        if (!show_raw_capture(list1_item(*selected))) {
+            WebBrowser1.Navigate2(list1_item(*selected));
+        }
     }
 }
 

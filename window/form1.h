@@ -131,6 +131,12 @@ private:
     void show_archived_page(const std::u16string& raw_address,
                             archive::ArchiveRequestPolicy& politeness,
                             window::WaitingCaption& caption);
+    // Shows the raw capture of an archived address (<archive>/web/<timestamp>[flag]/<original>)
+    // fetched under the archive's politeness; false when `address` is no archived one.
+    bool show_raw_capture(const std::u16string& address);
+    // A link followed or a refresh of the raw page shown, which the browser did not load: its
+    // address, resolved against the archive, is taken back to the blog's and shown raw too.
+    void follow_from_raw_page(const std::u16string& address);
     // The body of a status-200 answer of the archive; nothing for any other outcome.
     std::optional<std::string> fetch_from_archive(const std::u16string& address,
                                                   archive::ArchiveRequestPolicy& politeness,

@@ -38,6 +38,27 @@ std::u16string typed_address(const Gtk::Entry& box) {
     return platform::utf8_to_utf16(box.get_text().raw());
 }
 
+// A save started during a harvest through the archive would queue behind the harvest's own
+// requests to it; the button waits for the harvest instead.
+class InsensitiveWhile {
+public:
+    InsensitiveWhile(Gtk::Widget& widget, bool when) : m_widget(when ? &widget : nullptr) {
+        if (m_widget) {
+            m_widget->set_sensitive(false);
+        }
+    }
+    ~InsensitiveWhile() {
+        if (m_widget) {
+            m_widget->set_sensitive(true);
+        }
+    }
+    InsensitiveWhile(const InsensitiveWhile&) = delete;
+    InsensitiveWhile& operator=(const InsensitiveWhile&) = delete;
+
+private:
+    Gtk::Widget* m_widget;
+};
+
 // Old blogs greet visitors with alert(): during a walk nobody is there to answer.
 class DialogsAnswered {
 public:
@@ -100,6 +121,7 @@ void Form1::HarvestRun() {
             return;
         }
     }
+    const InsensitiveWhile no_save(Command2, politeness != nullptr);
     Timer1.set_enabled(true);
     if (politeness) {
         // Nothing still loading may add its links to the new list.

@@ -28,7 +28,7 @@ class RecoveryTest : public gui_testing::Form1Fixture {
 protected:
     RecoveryTest()
         : Form1Fixture({"--posts", "6", "--per-page", "4", "--live-gone", "--archive", "full",
-                        "--archive-unknown-user", "nobody"}) {}
+                        "--archive-unknown-user", "nobody", "--https"}) {}
 
     void harvest(std::u16string_view address) {
         form().txtblog.set_text(utf16_to_utf8(address));
@@ -39,7 +39,7 @@ protected:
     std::vector<std::string> index_queries() {
         std::vector<std::string> queries;
         const std::string log = service().request_log();
-        static const std::regex query(R"(http://web\.archive\.org/cdx/search/cdx\?url=([^&\n]*))");
+        static const std::regex query(R"(https://web\.archive\.org/cdx/search/cdx\?url=([^&\n]*))");
         for (auto at = std::sregex_iterator(log.begin(), log.end(), query);
              at != std::sregex_iterator(); ++at) {
             queries.push_back((*at)[1].str());
@@ -63,7 +63,9 @@ protected:
     void SetUp() override {
         RecoveryTest::SetUp();
         gui_testing::point_browser_at(m_server.base_url());
-        setenv("http_proxy", m_server.base_url().c_str(), 1); // put back by the service's end
+        // Put back by the service's end; the CONNECT for https gets a 404 too.
+        setenv("http_proxy", m_server.base_url().c_str(), 1);
+        setenv("https_proxy", m_server.base_url().c_str(), 1);
     }
 
     testing_support::LoopbackServer m_server;
@@ -88,7 +90,7 @@ TEST_F(RecoveryTest, YesHarvestsTheBlogFromItsNewestListPageCaptureAndNoChangesN
     const std::string address = form().txtblog.get_text();
     EXPECT_TRUE(std::regex_match(
         address,
-        std::regex(R"(http://web\.archive\.org/web/201506\d{8}/http://hi\.baidu\.com/someone)")))
+        std::regex(R"(https://web\.archive\.org/web/201506\d{8}/http://hi\.baidu\.com/someone)")))
         << address;
     EXPECT_EQ(index_queries().front(), "hi.baidu.com/someone/blog");
     EXPECT_EQ(box_texts(), (Texts{hint_text, question_text, hint_text}));

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -168,6 +169,82 @@ TEST_F(ArchiveTest, ListsEachArchivedPostOnceAndSavesTheLiveBlogsBytes) {
                                  u"/someone";
     EXPECT_EQ(box_texts(), (Texts{u"若无法自动获取全部日志，请手动点击[下一页]", u"保存完毕", saved,
                                   u"欢迎再次使用", u"保存完毕", saved, u"欢迎再次使用"}));
+}
+
+TEST_F(ArchiveTest, SaveWaitsForAHarvestThroughTheArchiveButNotForALiveOne) {
+    std::optional<bool> save_could_start;
+    on_box = [&] {
+        if (!save_could_start) {
+            save_could_start = form().Command2.is_sensitive();
+            click(form().Command2);
+        }
+    };
+    press(form().Command1, archived_blog);
+    EXPECT_EQ(save_could_start, false);
+    // The press came to nothing: no save ran (its boxes would show), and the harvest ended as
+    // ever.
+    EXPECT_EQ(box_texts(), Texts{u"若无法自动获取全部日志，请手动点击[下一页]"});
+    EXPECT_EQ(form().Command1.get_label(), "获取文章链接");
+    EXPECT_TRUE(form().Command2.is_sensitive());
+    EXPECT_GT(form().list1_count(), 0U);
+
+    save_could_start.reset();
+    on_box = [&] {
+        if (!save_could_start) {
+            save_could_start = form().Command2.is_sensitive();
+        }
+    };
+    press(form().Command1, u"http://hi.baidu.com/someone");
+    EXPECT_EQ(save_could_start, true);
+}
+
+TEST_F(WholeArchiveTest, PreviewsAndTheirLinksAreFetchedRawThroughTheArchivesRules) {
+    const std::u16string post = someone.post_address(1);
+    form().list1_add_links({u"http://web.archive.org/web/2012/" + post});
+    ASSERT_EQ(form().list1_count(), 1U);
+    // What GTK emits for a double-click on a row.
+    g_signal_emit_by_name(form().List1.gobj(), "activate", 0U);
+    const std::string shown = utf16_to_utf8(form().WebBrowser1.current_address());
+    const std::regex raw_post(
+        R"(http://web\.archive\.org/web/(\d{14})id_/)" +
+        std::regex_replace(utf16_to_utf8(post), std::regex(R"([.?])"), R"(\$&)"));
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(shown, match, raw_post)) << shown;
+    ASSERT_TRUE(gui_testing::wait_until(
+        [&] {
+            return form().WebBrowser1.completed_serial() == form().WebBrowser1.navigation_serial();
+        },
+        20));
+
+    // The page moves on by itself, as a refresh or a click would: the browser does not go
+    // there, the program fetches that page of the blog raw.
+    form().WebBrowser1.read_strings("location.href = '/someone/blog/index/1'; []", [](auto) {});
+    const std::string next = "http://web.archive.org/web/" + match[1].str() +
+                             "id_/http://hi.baidu.com/someone/blog/index/1";
+    EXPECT_TRUE(gui_testing::wait_until(
+        [&] {
+            return utf16_to_utf8(form().WebBrowser1.current_address())
+                       .starts_with("http://web.archive.org/web/") &&
+                   utf16_to_utf8(form().WebBrowser1.current_address())
+                       .ends_with("id_/http://hi.baidu.com/someone/blog/index/1");
+        },
+        20))
+        << utf16_to_utf8(form().WebBrowser1.current_address());
+    const std::string log = service().request_log();
+    // Every archive request was a raw capture: no replay page, no toolbar, no picture.
+    std::istringstream lines(log);
+    int archive_requests = 0;
+    bool asked_next = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("web.archive.org/") != std::string::npos) {
+            ++archive_requests;
+            EXPECT_NE(line.find("id_/"), std::string::npos) << line;
+            asked_next = asked_next || line.starts_with(next);
+        }
+    }
+    EXPECT_TRUE(asked_next) << log;
+    EXPECT_GE(archive_requests, 2) << log;
+    EXPECT_LE(archive_requests, 4) << log; // each page and maybe its own timestamp
 }
 
 TEST_F(WholeArchiveTest, ListsWhatALiveHarvestListsAndSavesTheSameFiles) {

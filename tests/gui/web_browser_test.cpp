@@ -141,3 +141,31 @@ TEST(WebBrowserLifetime, NoAnswerReachesABrowserThatIsGone) {
     wait_until([] { return false; }, 1);
     EXPECT_FALSE(answered);
 }
+
+TEST_F(WebBrowserTest, ADownloadedPageCannotNavigateByItselfItsAddressesAreHandedOver) {
+    std::vector<std::u16string> handed;
+    browser.signal_DownloadedPageNavigates().connect(
+        [&](std::u16string address) { handed.push_back(std::move(address)); });
+    browser.show_downloaded(
+        "<html><head><meta http-equiv=\"refresh\" content=\"0;url=/someone/blog/index/1\">"
+        "</head><body><a id=\"next\" href=\"/someone/blog/index/2\">[next]</a></body></html>",
+        "text/html", u"http://hi.baidu.com/someone/blog");
+    ASSERT_TRUE(wait_for_completions(1));
+    ASSERT_TRUE(wait_until([&] { return !handed.empty(); }, 10));
+    std::optional<Links> clicked;
+    browser.read_strings("document.getElementById('next').click(); []",
+                         [&](Links links) { clicked = std::move(links); });
+    ASSERT_TRUE(wait_until([&] { return handed.size() >= 2; }, 10));
+    EXPECT_EQ(handed, (std::vector<std::u16string>{u"http://hi.baidu.com/someone/blog/index/1",
+                                                   u"http://hi.baidu.com/someone/blog/index/2"}));
+    EXPECT_EQ(browser.current_address(), u"http://hi.baidu.com/someone/blog");
+    // Nothing went out for the page, its refresh or its link.
+    EXPECT_EQ(m_service.request_log().find("/someone/blog"), std::string::npos)
+        << m_service.request_log();
+
+    // A page the program navigates to itself follows its links as ever.
+    browser.Navigate2(u"http://hi.baidu.com/someone/blog");
+    ASSERT_TRUE(wait_for_completions(2));
+    EXPECT_NE(m_service.request_log().find("/someone/blog"), std::string::npos);
+    EXPECT_EQ(handed.size(), 2U);
+}

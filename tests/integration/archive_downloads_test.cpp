@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -272,3 +273,217 @@ TEST(ArchiveDownloads, NoAnswerThreeTimesIsOutOfReachButAfterA429ItIsTheArchiveS
 }
 
 } // namespace
+
+TEST(ArchiveDownloads, OneStateGovernsTheArchiveHostWhateverItsSchemeAndPort) {
+    const archive::ArchiveRequestPolicy policy("http://web.archive.org");
+    for (const char* governed :
+         {"http://web.archive.org/web/2012/x", "https://web.archive.org/web/2012/x",
+          "HTTPS://Web.Archive.Org:8443/cdx/search/cdx?url=x", "http://web.archive.org",
+          "https://user@web.archive.org:443?x"}) {
+        EXPECT_TRUE(policy.governs(governed)) << governed;
+    }
+    for (const char* other :
+         {"http://web.archive.org.example.com/web/2012/x", "http://example.com/?web.archive.org",
+          "ftp://web.archive.org/web/2012/x", "http://archive.org/web/2012/x",
+          "web.archive.org/web/2012/x"}) {
+        EXPECT_FALSE(policy.governs(other)) << other;
+    }
+    // The harvest's policy is the save's and the pictures', whichever scheme each asks with.
+    archive::ArchivePolicies policies;
+    EXPECT_EQ(&policies.for_run("http://web.archive.org"),
+              &policies.for_run("https://WEB.archive.org:443"));
+}
+
+// A loopback archive reached as 127.0.0.1 and the same server as "localhost", which the policy
+// does not govern: a page elsewhere.
+TEST(ArchiveDownloads, EveryHopIntoTheArchiveIsGovernedAndOnlyThoseAndAtMostFive) {
+    std::mutex mutex;
+    std::vector<std::string> arrivals;
+    int port = 0;
+    std::atomic<bool> refused_once = false;
+    testing_support::LoopbackServer server([&](httplib::Server& routes) {
+        routes.Get(R"(/(\w+)/(\d+))",
+                   [&](const httplib::Request& request, httplib::Response& response) {
+                       {
+                           const std::lock_guard lock(mutex);
+                           arrivals.push_back(request.get_header_value("Host") + request.path);
+                       }
+                       const std::string route = request.matches[1].str();
+                       const int hop = std::stoi(request.matches[2].str());
+                       const std::string archive = "http://127.0.0.1:" + std::to_string(port);
+                       const std::string elsewhere = "http://localhost:" + std::to_string(port);
+                       if (route == "out") {
+                           // archive -> elsewhere -> elsewhere -> archive -> the capture,
+                           // which first answers 429
+                           if (hop == 4 && !refused_once.exchange(true)) {
+                               response.status = 429;
+                               response.set_header("Retry-After", "1");
+                           } else if (hop == 4) {
+                               response.set_content("capture", "text/html");
+                           } else {
+                               response.set_redirect((hop == 3 ? archive : elsewhere) + "/out/" +
+                                                     std::to_string(hop + 1));
+                           }
+                       } else if (route == "circle") {
+                           response.set_redirect("/circle/" + std::to_string(hop + 1));
+                       } else {
+                           response.set_redirect(elsewhere + "/live/" + std::to_string(hop + 1));
+                       }
+                   });
+    });
+    port = std::stoi(server.base_url().substr(server.base_url().rfind(':') + 1));
+    archive::ArchiveRequestPolicy policy(server.base_url(), quick_limits());
+    const std::string base = server.base_url();
+    {
+        PoliteRun run({base + "/out/0"}, policy);
+        ASSERT_TRUE(moddelay::pump_until([&] { return run.downloads.done(); }, 30000));
+        EXPECT_EQ(run.results[0].body, "capture");
+        EXPECT_EQ(run.results[0].address, base + "/out/4");
+    }
+    const std::string host = "127.0.0.1:" + std::to_string(port);
+    const std::string local = "localhost:" + std::to_string(port);
+    {
+        const std::lock_guard lock(mutex);
+        EXPECT_EQ(arrivals,
+                  (std::vector<std::string>{host + "/out/0", local + "/out/1", local + "/out/2",
+                                            local + "/out/3", host + "/out/4", host + "/out/4"}));
+        arrivals.clear();
+    }
+    const auto start = Clock::now();
+    PoliteRun run({base + "/circle/0", base + "/live/0"}, policy);
+    ASSERT_TRUE(moddelay::pump_until([&] { return run.downloads.done(); }, 30000));
+    EXPECT_EQ(run.results[0].body, std::nullopt);
+    EXPECT_EQ(run.results[0].failure, FetchFailure::error);
+    EXPECT_EQ(run.results[1].body, std::nullopt);
+    const std::lock_guard lock(mutex);
+    // The request and five hops; pages elsewhere as curl would follow them: the request, 20 hops.
+    EXPECT_EQ(std::ranges::count_if(
+                  arrivals,
+                  [](const std::string& at) { return at.find("/circle/") != std::string::npos; }),
+              6);
+    EXPECT_EQ(
+        std::ranges::count_if(
+            arrivals, [](const std::string& at) { return at.find("/live/") != std::string::npos; }),
+        21);
+    // Every hop into the archive waited its turn.
+    EXPECT_GE(between(start, Clock::now()).count(), 5 * 190);
+}
+
+TEST(ArchiveDownloads, ARequestWaitingForAConnectionStartsWhenAnotherDownloadsTransferEnds) {
+    LoopbackArchive archive(std::chrono::milliseconds(1500), -1, "");
+    archive::ArchiveRequestPolicy policy(archive.base, quick_limits());
+    PoliteRun busy(archive.urls(2), policy);
+    ASSERT_TRUE(moddelay::pump_until([&] { return policy.running() == 2; }, 5000));
+    // Both connections are taken by the other download object; nothing of this one ever ends
+    // to wake it.
+    PoliteRun waiting({archive.base + "/web/7"}, policy);
+    ASSERT_TRUE(moddelay::pump_until([&] { return busy.downloads.done(); }, 30000));
+    const auto freed = Clock::now();
+    ASSERT_TRUE(moddelay::pump_until([&] { return waiting.downloads.done(); }, 10000));
+    EXPECT_EQ(waiting.results[0].body, "capture 7");
+    // Started within the wait's bound of the slot freeing, then took its 1.5 s.
+    EXPECT_LE(between(freed, Clock::now()).count(), 1500 + 1000);
+}
+
+TEST(ArchiveDownloads, CancellingOrAFailingCallbackGivesTheConnectionsBackAtOnce) {
+    LoopbackArchive archive(std::chrono::milliseconds(1500), -1, "");
+    archive::ArchiveRequestPolicy policy(archive.base, quick_limits());
+    {
+        auto cancelled = std::make_unique<PoliteRun>(archive.urls(1), policy);
+        ASSERT_TRUE(moddelay::pump_until([&] { return policy.running() == 1; }, 5000));
+        PoliteRun other({archive.base + "/web/5"}, policy);
+        ASSERT_TRUE(moddelay::pump_until([&] { return policy.running() == 2; }, 5000));
+        cancelled->downloads.cancel();
+        EXPECT_EQ(policy.running(), 1);
+        cancelled.reset();
+        EXPECT_EQ(policy.running(), 1);
+        ASSERT_TRUE(moddelay::pump_until([&] { return other.downloads.done(); }, 30000));
+        EXPECT_EQ(other.results[0].body, "capture 5");
+        EXPECT_EQ(policy.running(), 0);
+    }
+    {
+        // Destroyed while running, and a callback that throws while the other transfer runs.
+        auto dropped = std::make_unique<PoliteRun>(archive.urls(1), policy);
+        ASSERT_TRUE(moddelay::pump_until([&] { return policy.running() == 1; }, 5000));
+        dropped.reset();
+        EXPECT_EQ(policy.running(), 0);
+    }
+    LoopbackArchive quick(std::chrono::milliseconds(0), -1, "");
+    LoopbackArchive slow(std::chrono::milliseconds(3000), -1, "");
+    archive::ArchiveRequestPolicy shared(quick.base, quick_limits());
+    platform::PageDownloads throwing(
+        {slow.base + "/web/1", quick.base + "/web/2"}, 2,
+        [](std::size_t, DownloadResult) { throw std::runtime_error("the caller failed"); }, {},
+        &shared);
+    ASSERT_TRUE(moddelay::pump_until([&] { return throwing.done(); }, 10000));
+    EXPECT_THROW(throwing.rethrow_failure(), std::runtime_error);
+    EXPECT_EQ(shared.running(), 0);
+}
+
+// The archive's policy, noting each attempt it lets begin.
+class NotingPolicy : public platform::RequestPolicy {
+public:
+    explicit NotingPolicy(archive::ArchiveRequestPolicy& policy) : m_policy(policy) {}
+    bool governs(const std::string& url) const override { return m_policy.governs(url); }
+    Permission ask(const std::string& url) const override { return m_policy.ask(url); }
+    void begin(const std::string& url, Attempts& request) override {
+        m_policy.begin(url, request);
+        begun.push_back(url);
+    }
+    Next end(Attempts& request, const Answer& answer) override {
+        return m_policy.end(request, answer);
+    }
+    long connect_timeout_seconds() const override { return m_policy.connect_timeout_seconds(); }
+
+    std::vector<std::string> begun;
+
+private:
+    archive::ArchiveRequestPolicy& m_policy;
+};
+
+TEST(ArchiveDownloads, OverHttpsA429IsPausedAndEveryHopAcrossSchemesWaitsItsTurn) {
+    const std::string blog = "web.archive.org/web/2012/http://hi.baidu.com/someone/blog";
+    const testing_support::SampleBlogService service(
+        {"--archive", "full", "--https", "--archive-429-first", "replay=1", "--archive-retry-after",
+         "1", "--archive-block-impatient", "1"});
+    archive::ArchiveRequestPolicy policy("https://web.archive.org", quick_limits());
+    const auto start = Clock::now();
+    {
+        NotingPolicy noting(policy);
+        std::optional<DownloadResult> result;
+        platform::PageDownloads download(
+            {"http://" + blog}, 4,
+            [&](std::size_t, DownloadResult answer) { result = std::move(answer); }, {}, &noting);
+        ASSERT_TRUE(moddelay::pump_until([&] { return download.done(); }, 30000));
+        ASSERT_TRUE(result && result->body) << (result ? result->error : "");
+        EXPECT_EQ(result->status, 200);
+        const std::string capture =
+            "web.archive.org/web/20120221101500/http://hi.baidu.com/someone/blog";
+        EXPECT_EQ(result->address, "https://" + capture);
+        EXPECT_EQ(noting.begun,
+                  (std::vector<std::string>{"http://" + blog, "https://" + blog, "https://" + blog,
+                                            "http://" + capture, "https://" + capture}));
+    }
+    // The 429 came on the https hop, whose Retry-After was waited out: a request within it would
+    // have shut everything out.
+    EXPECT_GE(between(start, Clock::now()).count(), 1000);
+    EXPECT_FALSE(policy.blocked());
+    const std::string log = service.request_log();
+    const std::string https = "https://" + blog + "\n";
+    EXPECT_EQ(log.find("http://" + blog + "\n"), 0U) << log;
+    const std::size_t refused = log.find(https);
+    ASSERT_NE(refused, std::string::npos) << log;
+    EXPECT_EQ(log.find(https, refused + 1) - refused, https.size()) << log;
+    // Then http again to the capture's own timestamp, moved to https.
+    EXPECT_EQ(archive_requests(service), 5) << log;
+
+    // Without the extra authority the stand-in's certificate is refused, not ignored.
+    const std::string authority = std::getenv("PELLUMO_EXTRA_CA_FILE");
+    unsetenv("PELLUMO_EXTRA_CA_FILE");
+    PoliteRun untrusted({"https://" + blog}, policy);
+    const bool ended = moddelay::pump_until([&] { return untrusted.downloads.done(); }, 30000);
+    setenv("PELLUMO_EXTRA_CA_FILE", authority.c_str(), 1);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(untrusted.results[0].body, std::nullopt);
+    EXPECT_EQ(untrusted.results[0].failure, FetchFailure::error);
+}

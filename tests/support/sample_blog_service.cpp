@@ -2,10 +2,12 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -25,6 +27,21 @@ using Clock = std::chrono::steady_clock;
 constexpr auto start_timeout = std::chrono::seconds(10);
 constexpr auto stop_timeout = std::chrono::seconds(5);
 constexpr std::string_view ready_prefix = "listening on 127.0.0.1:";
+constexpr std::string_view https_prefix = "https proxy on 127.0.0.1:";
+constexpr std::string_view https_option = "--https";
+constexpr const char* extra_ca_variable = "PELLUMO_EXTRA_CA_FILE";
+
+// A certificate for web.archive.org that is its own authority, valid for two days from now.
+void make_certificate(const std::filesystem::path& folder) {
+    const std::string command =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2"
+        " -subj /CN=web.archive.org -addext subjectAltName=DNS:web.archive.org -keyout '" +
+        (folder / "key.pem").string() + "' -out '" + (folder / "cert.pem").string() +
+        "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) {
+        throw std::runtime_error("openssl could not make a certificate for the archive");
+    }
+}
 
 class SpawnSetup {
 public:
@@ -62,8 +79,9 @@ private:
     posix_spawnattr_t m_attributes;
 };
 
-// Reads up to the first newline, giving up after `timeout` or at end of file.
-std::string read_first_line(int fd, Clock::duration timeout) {
+// Reads up to the end of the line that says the service is ready, giving up after `timeout` or
+// at end of file.
+std::string read_until_ready(int fd, Clock::duration timeout) {
     const auto deadline = Clock::now() + timeout;
     std::string line;
     while (true) {
@@ -89,17 +107,28 @@ std::string read_first_line(int fd, Clock::duration timeout) {
             throw std::runtime_error("sample_blog ended before reporting its port");
         }
         line.append(chunk, static_cast<std::size_t>(got));
-        if (const auto end = line.find('\n'); end != std::string::npos) {
+        // The https port comes on a line before the ready line.
+        const auto ready_line = line.find(ready_prefix);
+        if (const auto end =
+                line.find('\n', ready_line == std::string::npos ? line.size() : ready_line);
+            end != std::string::npos) {
             return line.substr(0, end);
         }
     }
 }
 
-int parse_port(const std::string& line) {
-    if (!line.starts_with(ready_prefix)) {
-        throw std::runtime_error("unexpected first line from sample_blog: " + line);
+// The port after `prefix` on a line of `lines` that starts with it; 0 when none does.
+int parse_port(const std::string& lines, std::string_view prefix) {
+    std::size_t at = 0;
+    while (at < lines.size() && !std::string_view(lines).substr(at).starts_with(prefix)) {
+        const std::size_t end = lines.find('\n', at);
+        at = end == std::string::npos ? lines.size() : end + 1;
     }
-    const std::string digits = line.substr(ready_prefix.size());
+    if (at >= lines.size()) {
+        return 0;
+    }
+    const std::string line = lines.substr(at, lines.find('\n', at) - at);
+    const std::string digits = line.substr(prefix.size());
     char* end = nullptr;
     const long port = std::strtol(digits.c_str(), &end, 10);
     if (digits.empty() || *end != '\0' || port <= 0 || port > 65535) {
@@ -124,6 +153,13 @@ void set_environment_value(const std::string& name, const std::optional<std::str
 } // namespace
 
 SampleBlogService::SampleBlogService(std::vector<std::string> arguments) {
+    if (const auto https = std::find(arguments.begin(), arguments.end(), https_option);
+        https != arguments.end()) {
+        arguments.erase(https);
+        make_certificate(m_certificate_folder.emplace().path());
+        arguments.insert(arguments.end(), {"--tls-cert", certificate_file(), "--tls-key",
+                                           (m_certificate_folder->path() / "key.pem").string()});
+    }
     int pipe_fds[2];
     if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
         throw std::runtime_error("cannot create a pipe for sample_blog");
@@ -149,19 +185,31 @@ SampleBlogService::SampleBlogService(std::vector<std::string> arguments) {
     m_pid = pid;
     m_stdout = pipe_fds[0];
     try {
-        m_port = parse_port(read_first_line(m_stdout, start_timeout));
+        const std::string lines = read_until_ready(m_stdout, start_timeout);
+        m_port = parse_port(lines, ready_prefix);
+        m_https_port = parse_port(lines, https_prefix);
+        if (m_port == 0 || (m_certificate_folder && m_https_port == 0)) {
+            throw std::runtime_error("unexpected first lines from sample_blog: " + lines);
+        }
     } catch (...) {
         stop();
         close(m_stdout);
         throw;
     }
 
-    m_saved_environment = {
-        {"http_proxy", std::nullopt}, {"no_proxy", std::nullopt}, {"NO_PROXY", std::nullopt}};
+    m_saved_environment = {{"http_proxy", std::nullopt},
+                           {"https_proxy", std::nullopt},
+                           {"no_proxy", std::nullopt},
+                           {"NO_PROXY", std::nullopt},
+                           {extra_ca_variable, std::nullopt}};
     for (auto& [name, value] : m_saved_environment) {
         value = environment_value(name);
     }
     set_environment_value("http_proxy", proxy_url());
+    if (m_https_port != 0) {
+        set_environment_value("https_proxy", "http://127.0.0.1:" + std::to_string(m_https_port));
+        set_environment_value(extra_ca_variable, certificate_file());
+    }
     // hi.baidu.com must go through the proxy whatever the machine exempts from it.
     unsetenv("no_proxy");
     unsetenv("NO_PROXY");
@@ -173,6 +221,10 @@ SampleBlogService::~SampleBlogService() {
     for (const auto& [name, value] : m_saved_environment) {
         set_environment_value(name, value);
     }
+}
+
+std::string SampleBlogService::certificate_file() const {
+    return m_certificate_folder ? (m_certificate_folder->path() / "cert.pem").string() : "";
 }
 
 std::string SampleBlogService::proxy_url() const {

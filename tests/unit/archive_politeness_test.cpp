@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 using namespace archive;
@@ -297,4 +298,66 @@ TEST(ArchivePoliteness, ThreeAttemptsInARowWithNoAnswerMeanOutOfReachUnlessA429C
     }
     EXPECT_EQ(local.ask(Replay).go, Go::At);
     EXPECT_EQ(local.pause_seconds_left(), 0);
+}
+
+TEST(ArchivePoliteness, ARetryAfterOfAnySizeIsReadWithoutOverflowAndPastAnHourIsABlock) {
+    constexpr std::int64_t year_seconds = 366LL * 86400;
+    for (const char* far :
+         {"Mon, 01 Jan 300000000 00:00:00 GMT", "Fri, 31 Dec 9999 23:59:59 GMT",
+          "99999999999999999999999999999999999999", "9223372036854775808", "31622401"}) {
+        EXPECT_EQ(retry_after_seconds(far, "", SomeDay), year_seconds) << far;
+        // The answer's own Date, however odd, cannot turn the pause around.
+        EXPECT_EQ(retry_after_seconds(far, "Thu, 01 Jan 1970 00:00:00 GMT", SomeDay), year_seconds)
+            << far;
+    }
+    EXPECT_EQ(retry_after_seconds("Wed, 21 Oct 2015 07:28:30 GMT",
+                                  "Mon, 01 Jan 300000000 00:00:00 GMT", SomeDay),
+              0);
+    EXPECT_EQ(retry_after_seconds("Mon, 01 Jan 1 00:00:00 GMT", "", SomeDay), 0);
+    EXPECT_EQ(retry_after_seconds("Wed Oct 21 08:28:01 2015", "", SomeDay), 3601);
+    EXPECT_EQ(retry_after_seconds("wed, 21 OCT 2015 08:28:00 gmt", "", SomeDay), 3600);
+    for (const char* unusable : {"Wed, 32 Oct 2015 07:28:30 GMT", "Wed, 21 Oct 2015 24:00:00 GMT",
+                                 "Wed, 21 Foo 2015 07:28:30 GMT", "Wed, 21 Oct 2015 GMT",
+                                 "Wed, 21 Oct 2015 07:28:30 GMT 5"}) {
+        EXPECT_FALSE(retry_after_seconds(unusable, "", SomeDay)) << unusable;
+    }
+
+    // Either form asking for more than an hour is a block, honoured up to a day.
+    const std::pair<const char*, std::int64_t> blocks[] = {
+        {"Mon, 01 Jan 300000000 00:00:00 GMT", 24 * Hour},
+        {"99999999999999999999999", 24 * Hour},
+        {"Wed, 21 Oct 2015 08:28:01 GMT", Hour + 1000},
+        {"3601", Hour + 1000}};
+    for (const auto& [value, length] : blocks) {
+        FakeClock clock;
+        ArchivePoliteness politeness(clock);
+        EXPECT_EQ(one_attempt(politeness, clock, status(429, value)), Next::Blocked) << value;
+        clock.set(length - 1);
+        EXPECT_TRUE(politeness.blocked()) << value;
+        clock.set(length);
+        EXPECT_FALSE(politeness.blocked()) << value;
+    }
+    for (const char* value : {"Wed, 21 Oct 2015 08:28:00 GMT", "3600"}) {
+        FakeClock clock;
+        ArchivePoliteness politeness(clock);
+        EXPECT_EQ(one_attempt(politeness, clock, status(503, value)), Next::Retry) << value;
+        EXPECT_EQ(politeness.pause_seconds_left(), 3600) << value;
+    }
+}
+
+TEST(ArchivePoliteness, EveryBlockAfterTheFirstLastsTwoHoursThoughLessWasAskedFor) {
+    FakeClock clock;
+    ArchivePoliteness politeness(clock);
+    EXPECT_EQ(one_attempt(politeness, clock, status(429, "3601")), Next::Blocked);
+    clock.set(Hour + 1000);
+    ASSERT_FALSE(politeness.blocked());
+    for (int later = 0; later < 2; ++later) {
+        const std::int64_t from = clock.monotonic_ms();
+        EXPECT_EQ(one_attempt(politeness, clock, status(429, "3601")), Next::Blocked);
+        clock.set(from + 2 * Hour - 1);
+        EXPECT_TRUE(politeness.blocked()) << later;
+        EXPECT_EQ(politeness.ask(Replay).go, Go::Blocked);
+        clock.set(from + 2 * Hour);
+        EXPECT_FALSE(politeness.blocked()) << later;
+    }
 }

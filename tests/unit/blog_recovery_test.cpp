@@ -79,8 +79,8 @@ TEST(BlogRecovery, AsksTheIndexForEachAddressAndGivesTheArchivedBlogsAddress) {
               (std::vector<std::u16string>{u"http://hi.baidu.com/someone/blog",
                                            u"http://hi.baidu.com/someone"}));
     EXPECT_EQ(address_captures_query(RecoveryArchive, u"http://hi.baidu.com/some one/blog"),
-              u"http://web.archive.org/cdx/search/cdx?url=hi.baidu.com/some%20one/blog"
+              u"https://web.archive.org/cdx/search/cdx?url=hi.baidu.com/some%20one/blog"
               u"&output=json&fl=timestamp,original,statuscode,mimetype&filter=statuscode:200");
     EXPECT_EQ(recovery_address(RecoveryArchive, u"20120220101010", u"someone"),
-              u"http://web.archive.org/web/20120220101010/http://hi.baidu.com/someone");
+              u"https://web.archive.org/web/20120220101010/http://hi.baidu.com/someone");
 }

@@ -20,15 +20,22 @@ struct ReplayTarget {
     std::string url;  // as requested, still percent-encoded
 };
 
-// "/web/..." or "/cdx/..." of "http://web.archive.org[:80]/web/...".
+// "/web/..." or "/cdx/..." of "http://web.archive.org[:port]/web/..." or of https.
 std::optional<std::string_view> archive_path(std::string_view target) {
-    if (ascii_lowered(target.substr(0, 7)) != "http://") {
+    const std::size_t scheme_end = target.find("://");
+    if (scheme_end == std::string_view::npos) {
         return std::nullopt;
     }
-    target.remove_prefix(7);
+    const std::string scheme = ascii_lowered(target.substr(0, scheme_end));
+    if (scheme != "http" && scheme != "https") {
+        return std::nullopt;
+    }
+    target.remove_prefix(scheme_end + 3);
     const auto slash = target.find('/');
-    const std::string host = ascii_lowered(target.substr(0, slash));
-    if (host != "web.archive.org" && host != "web.archive.org:80") {
+    const std::string_view authority = target.substr(0, slash);
+    const std::string_view port = authority.substr(std::min(authority.find(':'), authority.size()));
+    if (ascii_lowered(authority.substr(0, authority.size() - port.size())) != "web.archive.org" ||
+        (!port.empty() && port.find_first_not_of("0123456789", 1) != std::string_view::npos)) {
         return std::nullopt;
     }
     return slash == std::string_view::npos ? std::string_view("/") : target.substr(slash);

@@ -1,9 +1,11 @@
 // A stand-in for the 百度空间 blog service on 127.0.0.1, reached through an HTTP proxy setting.
-// Prints "listening on 127.0.0.1:PORT" once it takes connections; stops on SIGTERM or SIGINT.
+// Prints "listening on 127.0.0.1:PORT" once it takes connections, after "https proxy on
+// 127.0.0.1:PORT" when it answers https too; stops on SIGTERM or SIGINT.
 
 #include "platform/text.h"
 #include "tools/sample_blog/archive_routes.h"
 #include "tools/sample_blog/blog_pictures.h"
+#include "tools/sample_blog/connect_relay.h"
 #include "tools/sample_blog/gbk_encoder.h"
 #include "tools/sample_blog/long_post.h"
 #include "tools/sample_blog/routes.h"
@@ -21,6 +23,7 @@
 #include <pthread.h>
 #include <sys/socket.h>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -225,15 +228,29 @@ int main(int argc, char** argv) {
     sample_blog::StopFlag stop;
     RequestLog log;
     httplib::Server server;
-    server.new_task_queue = [] { return new httplib::ThreadPool(worker_threads); };
-    server.set_keep_alive_timeout(keep_alive_seconds);
+    const bool https = !options.tls_cert.empty();
+    std::optional<httplib::SSLServer> tls_server;
+    if (https) {
+        tls_server.emplace(options.tls_cert.c_str(), options.tls_key.c_str());
+        if (!tls_server->is_valid()) {
+            std::cerr << "sample_blog: cannot use " << options.tls_cert << "\n";
+            return 1;
+        }
+    }
     const sample_blog::ArchiveSchedule schedule(options.archive, options.blog);
     sample_blog::ArchiveTraffic traffic(options.archive);
-    server.Get(R"(.*)", [&](const httplib::Request& request, httplib::Response& response) {
-        log.add(request.target);
-        const auto archive_kind = options.archive.enabled
-                                      ? sample_blog::archive_request_kind(request.target)
-                                      : std::nullopt;
+    const auto handle = [&](const std::string& target, const httplib::Request& request,
+                            httplib::Response& response) {
+        log.add(target);
+        const auto archive_kind =
+            options.archive.enabled ? sample_blog::archive_request_kind(target) : std::nullopt;
+        if (archive_kind && https && target.starts_with("http://")) {
+            // As the real archive does, before anything is counted.
+            const std::size_t path = std::min(target.find('/', 7), target.size());
+            response.status = 301;
+            response.set_header("Location", "https://web.archive.org" + target.substr(path));
+            return;
+        }
         if (!archive_kind) {
             Reply reply = request.path.ends_with("/_sample/archive-requests")
                               ? Reply{.kind = Reply::Kind::text,
@@ -243,12 +260,42 @@ int main(int argc, char** argv) {
             serve(reply, stop, log, request, response);
             return;
         }
-        const auto admission = traffic.begin(*archive_kind, request.target);
+        const auto admission = traffic.begin(*archive_kind, target);
         const Reply reply =
-            sample_blog::archive_answer(request.target, admission.verdict, options, schedule);
+            sample_blog::archive_answer(target, admission.verdict, options, schedule);
         serve(reply, stop, log, request, response);
         traffic.end(admission.id, reply.kind == Reply::Kind::refuse ? 0 : reply.status);
+    };
+    const std::vector<httplib::Server*> servers = {
+        &server, tls_server ? static_cast<httplib::Server*>(&*tls_server) : nullptr};
+    for (httplib::Server* each : servers) {
+        if (each != nullptr) {
+            each->new_task_queue = [] { return new httplib::ThreadPool(worker_threads); };
+            each->set_keep_alive_timeout(keep_alive_seconds);
+        }
+    }
+    server.Get(R"(.*)", [&](const httplib::Request& request, httplib::Response& response) {
+        handle(request.target, request, response);
     });
+    std::optional<sample_blog::ConnectRelay> relay;
+    std::thread tls_thread;
+    if (tls_server) {
+        // Inside the tunnel the target is the path alone; the host comes from the header.
+        tls_server->Get(R"(.*)", [&](const httplib::Request& request, httplib::Response& response) {
+            const std::string host = request.get_header_value("Host");
+            handle("https://" + (host.empty() ? std::string("web.archive.org") : host) +
+                       request.target,
+                   request, response);
+        });
+        const int tls_port = tls_server->bind_to_any_port("127.0.0.1");
+        if (tls_port < 0) {
+            std::cerr << "sample_blog: cannot listen for TLS on 127.0.0.1\n";
+            return 1;
+        }
+        relay.emplace(tls_port);
+        tls_thread = std::thread([&] { tls_server->listen_after_bind(); });
+        std::cout << "https proxy on 127.0.0.1:" << relay->port() << std::endl;
+    }
 
     const int port = options.port == 0
                          ? server.bind_to_any_port("127.0.0.1")
@@ -269,5 +316,9 @@ int main(int argc, char** argv) {
         pthread_kill(stopper.native_handle(), SIGTERM); // the stopper still waits for a signal
     }
     stopper.join();
+    if (tls_server) {
+        tls_server->stop();
+        tls_thread.join();
+    }
     return listened ? 0 : 1;
 }

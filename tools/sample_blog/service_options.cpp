@@ -154,11 +154,18 @@ ServiceOptions parse_options(const std::vector<std::string>& arguments) {
             options.missing_posts.insert(parse_count(option, value, 1));
         } else if (option == "--slow-page") {
             parse_slow_page(value, options);
+        } else if (option == "--tls-cert") {
+            options.tls_cert = value;
+        } else if (option == "--tls-key") {
+            options.tls_key = value;
         } else if (option == "--pager-variant") {
             options.blog.pager = parse_pager(value);
         } else if (!parse_archive_option(option, value, options.archive)) {
             throw std::invalid_argument(std::string(option) + ": unknown option");
         }
+    }
+    if (options.tls_cert.empty() != options.tls_key.empty()) {
+        throw std::invalid_argument("--tls-cert and --tls-key go together");
     }
     return options;
 }

@@ -20,6 +20,10 @@ struct ServiceOptions {
     std::map<int, std::chrono::milliseconds> slow_pages; // list page -> extra delay
     ArchiveOptions archive;                              // web.archive.org, when enabled
     bool live_gone = false; // the service closed: its blogs' pages answer 404, files remain
+    // PEM files of the archive's certificate and key: the archive then answers https through
+    // CONNECT, and moves every http request for it to https.
+    std::string tls_cert;
+    std::string tls_key;
 };
 
 inline constexpr const char* k_usage =
@@ -33,6 +37,7 @@ inline constexpr const char* k_usage =
     "                   [--archive-429-every N]\n"
     "                   [--archive-429-first KIND=N]... [--archive-503-first KIND=N]...\n"
     "                   [--archive-retry-after S] [--archive-block-impatient 0|1]\n"
+    "                   [--tls-cert PEM --tls-key PEM]\n"
     "                   KIND: replay|raw|image|index\n";
 
 // std::invalid_argument, with a message naming the option, for anything it cannot read.
