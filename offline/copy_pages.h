@@ -15,6 +15,7 @@
 
 #include "offline/body_clean.h"
 #include "offline/post_facts.h"
+#include "offline/post_numbers.h"
 
 #include <cstddef>
 #include <map>
@@ -121,8 +122,8 @@ private:
     const PictureOutcomes& m_pictures;
     std::string m_user;
     std::string m_time;
-    std::vector<std::size_t> m_saved;             // indexes in m_posts
-    std::map<std::string, std::size_t> m_numbers; // post address -> number, saved posts only
+    std::vector<std::size_t> m_saved; // indexes in m_posts
+    PostNumbers m_numbers;            // saved posts only
 };
 
 struct CopyPages {
