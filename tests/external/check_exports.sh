@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Writes the exports of the sample blog's trial posts and has them read by programs nobody here wrote:
 # Debian's hugo and cmark, xmllint, and the WordPress importer pinned in tools/wxr-check.
-#   check_exports.sh EXPORT_SAMPLE WXR_CHECK_FOLDER WORK_FOLDER
+# Then, given a LOOK_READER, WebKitGTK compares the look of every built page with the copy's.
+#   check_exports.sh EXPORT_SAMPLE WXR_CHECK_FOLDER WORK_FOLDER [LOOK_READER]
 set -euo pipefail
 export_sample=$1
 wxr_check=$2
 work=$3
+look_reader=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
 rm -rf "$work/blog" "$work/site" "$work/wxr-out"
@@ -32,3 +34,21 @@ xmllint --noout "$exports/wordpress.xml"
   exit 1
 }
 python3 "$here/check_exports.py" "$work"
+if [[ -n "$look_reader" ]]; then
+  source "$here/../../tools/xvfb-session.sh"
+  start_xvfb_session >/dev/null
+  export NO_AT_BRIDGE=1
+  python3 "$here/compare_looks.py" "$work" "$look_reader"
+  # The hostile posts too: whatever the copy kept of them, the site shows alike.
+  rm -rf "$work/hostile"
+  mkdir -p "$work/hostile/blog"
+  "$export_sample" "$work/hostile/blog" --hostile --pictures --posts 5 >"$work/hostile/posts.tsv"
+  hugo --source "$work/hostile/blog/导出/hugo" --destination "$work/hostile/site" --log \
+    >"$work/hostile/hugo.log" 2>&1 || {
+    cat "$work/hostile/hugo.log"
+    exit 1
+  }
+  python3 "$here/compare_looks.py" "$work/hostile" "$look_reader"
+else
+  echo "looks not compared: built without the web view"
+fi

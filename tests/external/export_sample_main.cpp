@@ -3,7 +3,7 @@
 // picture bytes. Prints, for the checks, one line per post: number, saved (1/0), the page's
 // title as written, and the date the sample gave it (or nothing).
 //
-//   export_sample FOLDER [--posts N] [--export-trials] [--pictures] [--missing N]...
+//   export_sample FOLDER [--posts N] [--export-trials] [--hostile] [--pictures] [--missing N]...
 
 #include "offline/copy_writer.h"
 #include "offline/picture.h"
@@ -45,8 +45,8 @@ std::pair<std::string, std::string_view> picture_answer(const std::string& addre
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr,
-                     "usage: export_sample FOLDER [--posts N] [--export-trials] [--pictures] "
-                     "[--missing N]...\n");
+                     "usage: export_sample FOLDER [--posts N] [--export-trials] [--hostile] "
+                     "[--pictures] [--missing N]...\n");
         return 2;
     }
     const std::filesystem::path folder = argv[1];
@@ -57,6 +57,8 @@ int main(int argc, char** argv) {
         const std::string option = argv[i];
         if (option == "--export-trials") {
             options.export_trials = true;
+        } else if (option == "--hostile") {
+            options.hostile = true;
         } else if (option == "--pictures") {
             options.pictures = true;
         } else if (option == "--posts" && i + 1 < argc) {
