@@ -226,6 +226,9 @@ private:
                 lines += text[i];
             }
         }
+        if (HugoReads(lines)) {
+            return OuterHtml(element);
+        }
         const std::string fence(std::max<std::size_t>(3, LongestBacktickRun(lines) + 1), '`');
         if (!lines.empty() && lines.back() != '\n') {
             lines += '\n';
@@ -328,7 +331,9 @@ private:
                         std::string_view(" \t\n\r\f").find(c) == std::string_view::npos ? c : ' ';
                 }
                 if (!text.empty()) {
-                    out.markup(CodeSpan(text));
+                    // A code span is not escaped: what Hugo reads goes as HTML with references.
+                    out.markup(HugoReads(text) ? "<code>" + EscapeMarkupText(text) + "</code>"
+                                               : CodeSpan(text));
                 }
                 return;
             }
@@ -349,9 +354,14 @@ private:
                 InlineText alt;
                 alt.markup("");
                 alt.text(Attribute(node, "alt"));
-                out.markup("![" + alt.finish() + "](" + Destination(Attribute(node, "src")) +
-                           title_part(node) + ")");
-                return;
+                const std::string written = alt.finish();
+                // Hugo's Markdown keeps the backslashes of escapes in a picture's alternative
+                // text: such a text goes as HTML.
+                if (written.find('\\') == std::string::npos) {
+                    out.markup("![" + written + "](" + Destination(Attribute(node, "src")) +
+                               title_part(node) + ")");
+                    return;
+                }
             }
             break;
         default:

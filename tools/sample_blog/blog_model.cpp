@@ -243,14 +243,11 @@ Page SampleBlog::post_page(int number) const {
     page.html(u"<div id=\"main\">\r\n<div class=\"tit\">查看文章");
     page.html(post_body(number));
     page.record_link(blog_path() + u"/category/" + std::u16string(default_category));
-    if (m_options.export_trials && !category_in_link(number)) {
-        // The other layout: the label, then the category as a link.
-        page.html(u"类别：" + category_link() + std::u16string(k_trial_category) + u"</a> | ");
-        page.html(k_trial_tags);
-        page.html(u" | ");
-    } else if (m_options.export_trials) {
-        page.html(u"类别：" + std::u16string(k_trial_category) + u"</a> | ");
-        page.html(k_trial_tags);
+    if (m_options.export_trials) {
+        // Even trials: the other layout, the label and then the category as a link.
+        page.html(u"类别：" + (category_in_link(number) ? u"" : category_link()) +
+                  trial_category(number) + u"</a> | ");
+        page.html(trial_tags_markup(number));
         page.html(u" | ");
     } else {
         page.html(u"类别：默认分类</a> | ");
