@@ -16,6 +16,7 @@
 #include "blog/post_page.h"
 #include "offline/body_clean.h"
 #include "offline/post_facts.h"
+#include "offline/post_numbers.h"
 
 #include <cstddef>
 #include <map>
@@ -39,10 +40,6 @@ struct CopyPost {
     // How the save read the page, by its layout; when not given, the page is read again here.
     std::optional<blog::PostCut> cut = {};
 };
-
-// A post's title as the copy and the exports show it: the older layout's page title decoded,
-// the newer layout's heading.
-std::string ShownTitle(const blog::PostCut& cut);
 
 struct PreparedPost {
     std::size_t number = 0; // place in the list, from 1
@@ -128,8 +125,8 @@ private:
     const PictureOutcomes& m_pictures;
     std::string m_user;
     std::string m_time;
-    std::vector<std::size_t> m_saved;             // indexes in m_posts
-    std::map<std::string, std::size_t> m_numbers; // post address -> number, saved posts only
+    std::vector<std::size_t> m_saved; // indexes in m_posts
+    PostNumbers m_numbers;            // saved posts only
 };
 
 struct CopyPages {

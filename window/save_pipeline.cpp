@@ -331,9 +331,8 @@ private:
     // On the worker. Whether the post is one already written in this save in the other layout;
     // when it is not and it gets written, later posts are compared with it too.
     bool repeats_written(std::size_t number, std::u16string_view page, const blog::PostCut& cut) {
-        blog::WrittenPost post =
-            written_post(number, platform::utf8_to_utf16(offline::ShownTitle(cut)),
-                         offline::ReadPostFacts(page, cut));
+        const offline::PostFacts facts = offline::ReadPostFacts(page, cut);
+        blog::WrittenPost post = written_post(number, platform::utf8_to_utf16(facts.title), facts);
         if (blog::WrittenCopyOf(m_written, post)) {
             return true;
         }

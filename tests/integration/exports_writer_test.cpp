@@ -30,12 +30,15 @@ std::u16string page_of(std::u16string_view title, std::u16string_view date,
            u"<a href=\"/c\">类别：游记</a> | 评论";
 }
 
-// Post 1 (dated) shows a picture and links to post 3; post 2 failed; post 3 has no date.
+// Post 1 (dated) shows a picture and links to post 3 in three spellings; post 2 failed; post 3
+// has no date.
 std::vector<offline::PreparedPost> posts(int count = 3) {
     const std::vector<offline::CopyPost> listed{
         {base + u"a.html",
          page_of(u"一", u"2009-05-01 21:00",
-                 u"<p>甲<img src=\"/p/x.png\"><a href=\"c.html#k\">丙</a></p>"),
+                 u"<p>甲<img src=\"/p/x.png\"><a href=\"c.html#k\">丙</a><a "
+                 u"href=\"https://hi.baidu.com/u/blog/item/c.html\">丁</a><a "
+                 u"href=\"/u/blog/item/c.html?from=1\">戊</a></p>"),
          {}},
         {base + u"b.html", std::nullopt, u"HTTP 404"},
         {base + u"c.html", page_of(u"三", u"", u"<p>丙</p>"), {}},
@@ -77,7 +80,9 @@ TEST_F(ExportsWriterTest, WritesBothExportsFromThePreparedPosts) {
     const std::string first = read_bytes(hugo / "content/posts/1/index.md");
     EXPECT_NE(first.find("date: 2009-05-01T21:00:00+08:00\ncategories: [\"游记\"]\n"),
               std::string::npos);
-    EXPECT_NE(first.find("甲![](" + picture + ")[丙](../3/#k)"), std::string::npos) << first;
+    EXPECT_NE(first.find("甲![](" + picture + ")[丙](../3/#k)[丁](../3/)[戊](../3/)"),
+              std::string::npos)
+        << first;
     // The backup was at 2023-11-15 06:13:20 China time; post 3 shows no date and is dated 3 s
     // before it.
     EXPECT_NE(

@@ -87,6 +87,10 @@ private:
     std::u16string content(int number) const;
     // What a body shows after its words when the blog has pictures.
     std::u16string picture_content(int number) const;
+    // Whether the post's page carries its category inside the link after "类别：" (the old
+    // layout: odd trial posts and every other post) or as a link after the label (even trials).
+    bool category_in_link(int number) const;
+    std::u16string category_link() const; // the start tag of the category's link
     void write_head(PageBuilder& page, std::u16string_view title) const;
     void write_nav(PageBuilder& page) const;
     void write_greeting(PageBuilder& page) const;
