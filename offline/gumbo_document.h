@@ -1,6 +1,8 @@
 #pragma once
 // gumbo's parse of a piece of HTML, freed with its owner; and the GLib strings around it.
 
+#include "blog/html_tree.h"
+
 #include <glib.h>
 #include <gumbo.h>
 
@@ -9,16 +11,11 @@
 
 namespace offline {
 
-struct GumboOutputDeleter {
-    void operator()(GumboOutput* output) const {
-        gumbo_destroy_output(&kGumboDefaultOptions, output);
-    }
-};
-using GumboDocument = std::unique_ptr<GumboOutput, GumboOutputDeleter>;
+using GumboDocument = blog::GumboTree;
 
 // The buffer must outlive the document: gumbo's positions point into it.
 inline GumboDocument ParseHtml(std::string_view html) {
-    return GumboDocument(gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size()));
+    return blog::ParseTree(html);
 }
 
 // As the content of a <div>, the place the copy's pages give a post body.
