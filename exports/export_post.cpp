@@ -12,12 +12,12 @@ ExportPost ExportPostOf(const offline::PreparedPost& post, const PostSurrounding
     out.capture_address = around.capture_address;
     if (post.facts.date) {
         out.date = *post.facts.date;
-    } else if (around.capture_time) {
-        out.date = *around.capture_time;
-        out.date_from = DateFrom::capture;
     } else {
-        out.date = around.backup_time;
-        out.date_from = DateFrom::backup;
+        // A second apart for each post, as WordPress skips a post whose title and time it has.
+        out.date_from = around.capture_time ? DateFrom::capture : DateFrom::backup;
+        out.date = offline::ChinaDate(
+            offline::UnixSeconds(around.capture_time.value_or(around.backup_time)) -
+            static_cast<long long>(post.number));
     }
     out.category = post.facts.category;
     out.tags = post.facts.tags;

@@ -17,8 +17,8 @@ namespace exports {
 
 enum class DateFrom {
     page,    // the date the post's page showed
-    capture, // the archive's capture of the page
-    backup,  // the time of this backup
+    capture, // the archive's capture of the page, less the post's number in seconds
+    backup,  // the time of this backup, less the post's number in seconds
 };
 
 struct ExportPost {

@@ -6,13 +6,15 @@
 namespace exports {
 namespace {
 
-// The copy's escaping, with line ends as references too.
+// The copy's escaping, with line ends as references too, and "{" so that Hugo finds no shortcode.
 void escape_into(std::string& out, std::string_view text) {
     for (const char c : offline::EscapeHtml(WithoutControls(text))) {
         if (c == '\n') {
             out += "&#10;";
         } else if (c == '\r') {
             out += "&#13;";
+        } else if (c == '{') {
+            out += "&#123;";
         } else {
             out += c;
         }

@@ -19,7 +19,7 @@ std::string EndTag(const GumboNode& element);
 // The element with everything inside it (comments left out).
 std::string OuterHtml(const GumboNode& node);
 
-// Text for HTML content or a quoted attribute value, with line ends as references.
+// Text for HTML content or a quoted attribute value, with line ends and "{" as references.
 std::string EscapeMarkupText(std::string_view text);
 
 // Elements without content or end tag.

@@ -6,10 +6,10 @@
 namespace exports {
 namespace {
 
-std::string yaml_list(const std::vector<std::string>& items) {
+std::string term_list(const std::vector<std::string>& texts) {
     std::string out = "[";
-    for (const std::string& item : items) {
-        out += (out.size() > 1 ? ", " : "") + QuotedText(item);
+    for (const std::string& text : texts) {
+        out += (out.size() > 1 ? ", " : "") + QuotedText(HugoTerm(text));
     }
     return out + "]";
 }
@@ -66,7 +66,8 @@ constexpr std::string_view taxonomy_layout = R"({{ partial "head.html" . }}<h1>{
 
 std::string config(const SiteFacts& site) {
     // Goldmark's extensions beyond CommonMark are off: the Markdown is plain CommonMark, and
-    // the typographer would change the posts' quotes and dashes.
+    // the typographer would change the posts' quotes and dashes. No attribute list ("{...}" after
+    // a heading) styles what a post wrote.
     return "baseURL = \"/\"\n"
            "languageCode = \"zh-CN\"\n"
            "defaultContentLanguage = \"zh\"\n"
@@ -79,6 +80,9 @@ std::string config(const SiteFacts& site) {
            "blog_address = " +
            QuotedText(site.blog_address) + "\nbackup_time = " + QuotedText(site.backup_time) +
            "\n\n"
+           "[markup.goldmark.parser.attribute]\n"
+           "block = false\n"
+           "title = false\n\n"
            "[markup.goldmark.renderer]\n"
            "unsafe = true\n\n"
            "[markup.goldmark.extensions]\n"
@@ -97,10 +101,10 @@ std::string HugoPage(const ExportPost& post) {
     std::string page =
         "---\ntitle: " + QuotedText(post.title) + "\ndate: " + offline::IsoDate(post.date) + "\n";
     if (!post.category.empty()) {
-        page += "categories: " + yaml_list({post.category}) + "\n";
+        page += "categories: " + term_list({post.category}) + "\n";
     }
     if (!post.tags.empty()) {
-        page += "tags: " + yaml_list(post.tags) + "\n";
+        page += "tags: " + term_list(post.tags) + "\n";
     }
     page += "original_address: " + QuotedText(post.address) + "\n";
     if (!post.capture_address.empty()) {
@@ -130,6 +134,17 @@ void HugoSite::add_post(const ExportPost& post) {
         kept.insert(picture);
     }
     m_files.remove_others(bundle, kept);
+    const auto remember = [this](std::string_view taxonomy, const std::string& text) {
+        if (HugoTerm(text) != text) {
+            m_term_titles[std::string(taxonomy)].emplace(HugoTerm(text), text);
+        }
+    };
+    if (!post.category.empty()) {
+        remember("categories", post.category);
+    }
+    for (const std::string& tag : post.tags) {
+        remember("tags", tag);
+    }
 }
 
 std::vector<std::filesystem::path> HugoSite::finish() {
@@ -146,6 +161,19 @@ std::vector<std::filesystem::path> HugoSite::finish() {
     m_files.write(layouts / "_default" / "taxonomy.html", taxonomy_layout);
     m_files.write(layouts / "_default" / "term.html", list_layout);
     m_files.write(layouts / "index.html", home_layout);
+    // Terms that could not be their text carry it as the title of their page.
+    for (const std::string_view taxonomy : {"categories", "tags"}) {
+        const std::filesystem::path folder = m_folder / "content" / taxonomy;
+        m_files.make_folder(folder);
+        std::set<std::string> terms;
+        for (const auto& [term, title] : m_term_titles[std::string(taxonomy)]) {
+            terms.insert(term);
+            m_files.make_folder(folder / term);
+            m_files.write(folder / term / "_index.md",
+                          "---\ntitle: " + QuotedText(title) + "\n---\n");
+        }
+        m_files.remove_others(folder, terms);
+    }
     std::set<std::string> kept = m_bundles;
     kept.insert("_index.md");
     m_files.remove_others(m_folder / "content" / "posts", kept);

@@ -1,12 +1,14 @@
 #pragma once
 // The Hugo site of a save: <folder>/hugo.toml, layouts of its own, and one page bundle per post,
-// content/posts/<N>/index.md with the post's pictures beside it. Posts are written as they
+// content/posts/<N>/index.md with the post's pictures beside it, and content/<taxonomy>/<term>/
+// _index.md for a category or tag that could not be its own term. Posts are written as they
 // come; finish() writes the rest and removes the bundles of posts no longer listed.
 
 #include "exports/export_files.h"
 #include "exports/export_post.h"
 
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 
@@ -35,6 +37,8 @@ private:
     SiteFacts m_site;
     ExportFiles m_files;
     std::set<std::string> m_bundles;
+    // By taxonomy, the terms made for texts that could not be terms, with those texts.
+    std::map<std::string, std::map<std::string, std::string>> m_term_titles;
 };
 
 // The page of one post: YAML front matter, then the body in Markdown.

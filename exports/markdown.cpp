@@ -207,6 +207,9 @@ private:
                 lines += text[i];
             }
         }
+        if (HugoReads(lines)) {
+            return OuterHtml(element);
+        }
         const std::string fence(std::max<std::size_t>(3, LongestBacktickRun(lines) + 1), '`');
         if (!lines.empty() && lines.back() != '\n') {
             lines += '\n';
@@ -292,7 +295,9 @@ private:
                         std::string_view(" \t\n\r\f").find(c) == std::string_view::npos ? c : ' ';
                 }
                 if (!text.empty()) {
-                    out.markup(CodeSpan(text));
+                    // A code span is not escaped: what Hugo reads goes as HTML with references.
+                    out.markup(HugoReads(text) ? "<code>" + EscapeMarkupText(text) + "</code>"
+                                               : CodeSpan(text));
                 }
                 return;
             }

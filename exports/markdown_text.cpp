@@ -11,9 +11,10 @@ bool is_html_blank(char c) {
 }
 
 // Escaped wherever they stand: they open emphasis, links, code, raw HTML, references, headings,
-// and what the renderers' usual extensions read (tables, strikethrough).
+// and what the renderers' usual extensions read (tables, strikethrough). "{" escaped alone keeps
+// any two apart, so Hugo finds no shortcode, and ends no heading with an attribute list.
 bool always_escaped(char c) {
-    return std::string_view("\\`*_[]<>&#|~").find(c) != std::string_view::npos;
+    return std::string_view("\\`*_[]<>&#|~{").find(c) != std::string_view::npos;
 }
 
 // Escaped at the start of a line, where they open a list, a quote or a heading underline.
@@ -144,7 +145,8 @@ std::string Destination(std::string_view address) {
     std::string out;
     for (const char c : address) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte == 0x7F || c == '(' || c == ')' || c == '<' || c == '>') {
+        if (byte <= 0x20 || byte == 0x7F || c == '(' || c == ')' || c == '<' || c == '>' ||
+            c == '{' || c == '}') {
             out += '%';
             out += hex[byte >> 4];
             out += hex[byte & 0xF];
@@ -156,6 +158,11 @@ std::string Destination(std::string_view address) {
         }
     }
     return out;
+}
+
+bool HugoReads(std::string_view written) {
+    return written.find("{{") != std::string_view::npos ||
+           written.find("<!--more-->") != std::string_view::npos;
 }
 
 std::size_t LongestBacktickRun(std::string_view text) {

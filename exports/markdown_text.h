@@ -42,8 +42,8 @@ std::string WithoutControls(std::string_view text);
 // it starts and ends with a letter or digit, not a blank or punctuation.
 bool EmphasisSafe(std::string_view written);
 
-// A link or picture address for Markdown: characters that end or break a destination are
-// percent-encoded, and "&" and "\" escaped.
+// A link or picture address for Markdown: characters that end or break a destination, and the
+// braces of a Hugo shortcode, are percent-encoded; "&" and "\" escaped.
 std::string Destination(std::string_view address);
 
 // The blocks one after another, `between` each two.
@@ -52,6 +52,10 @@ std::string Joined(const std::vector<std::string>& blocks, std::string_view betw
 // `text` with `first` before its first line and `rest` before every other; blanks that would
 // end a line are left out.
 std::string Indented(std::string_view text, std::string_view first, std::string_view rest);
+
+// Whether Hugo, which reads a page before Markdown does, would take something in the written text
+// for its own: a shortcode's opening brace pair or the summary divider.
+bool HugoReads(std::string_view written);
 
 std::size_t LongestBacktickRun(std::string_view text);
 

@@ -61,7 +61,7 @@ std::string WordPressItem(const ExportPost& post, std::string_view user) {
     item += element("dc:creator", Cdata(user));
     item += "\t\t<guid isPermaLink=\"false\">" + XmlText(post.address) + "</guid>\n";
     item += element("description", "");
-    item += element("content:encoded", Cdata(post.wordpress_body));
+    item += element("content:encoded", Cdata(BracketsAsReferences(post.wordpress_body)));
     item += element("excerpt:encoded", Cdata(""));
     item += element("wp:post_id", std::to_string(post.number));
     item += element("wp:post_date", Cdata(date_time(post.date)));

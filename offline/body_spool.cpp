@@ -72,10 +72,12 @@ private:
 
 } // namespace
 
-BodySpool::BodySpool(const std::filesystem::path& copy_folder)
+BodySpool::BodySpool(const std::filesystem::path& copy_folder, SpoolStart start)
     : m_folder(copy_folder / spool_folder) {
     std::error_code error;
-    std::filesystem::remove_all(m_folder, error); // what a save that was cut short left
+    if (start == SpoolStart::empty) {
+        std::filesystem::remove_all(m_folder, error); // what a save that was cut short left
+    }
     std::filesystem::create_directories(m_folder, error);
     if (error) {
         throw std::runtime_error("cannot make the body folder: " + error.message());
@@ -83,6 +85,9 @@ BodySpool::BodySpool(const std::filesystem::path& copy_folder)
 }
 
 BodySpool::~BodySpool() {
+    if (m_kept) {
+        return;
+    }
     std::error_code ignored;
     std::filesystem::remove_all(m_folder, ignored);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The cleaned bodies of one save, each in a file of its own under the copy's folder as soon as it
 // is ready, so that the pages are built after the pictures without every body held at once.
-// The files are the save's own scratch: they go with the spool.
+// The files are the save's own scratch: they go with the spool, unless a save that did not
+// finish keeps them to resume from.
 
 #include "offline/body_clean.h"
 
@@ -10,11 +11,17 @@
 
 namespace offline {
 
+enum class SpoolStart {
+    empty, // whatever an earlier save left is removed
+    kept,  // what an earlier save of the same list kept is used
+};
+
 class BodySpool {
 public:
-    // Makes an empty spool folder in the copy's folder; std::runtime_error when it cannot.
-    explicit BodySpool(const std::filesystem::path& copy_folder);
-    // Removes the folder with every body in it.
+    // Makes the spool folder in the copy's folder; std::runtime_error when it cannot.
+    explicit BodySpool(const std::filesystem::path& copy_folder,
+                       SpoolStart start = SpoolStart::empty);
+    // Removes the folder with every body in it, unless it is to be kept.
     ~BodySpool();
     BodySpool(const BodySpool&) = delete;
     BodySpool& operator=(const BodySpool&) = delete;
@@ -25,10 +32,15 @@ public:
     // std::runtime_error when no whole body of that post is there.
     CleanBody Load(std::size_t number) const;
 
+    // Whether the folder stays when the spool goes.
+    void keep(bool kept) { m_kept = kept; }
+    const std::filesystem::path& folder() const { return m_folder; }
+
 private:
     std::filesystem::path file_of(std::size_t number) const;
 
     std::filesystem::path m_folder;
+    bool m_kept = false;
 };
 
 } // namespace offline

@@ -238,9 +238,13 @@ PostDate date_at_offset(long long unix_seconds, int offset_seconds) {
     const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
     const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
     const int year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
-    return {
-        year, month, day, static_cast<int>(seconds / 3600), static_cast<int>(seconds % 3600 / 60),
-        true};
+    return {year,
+            month,
+            day,
+            static_cast<int>(seconds / 3600),
+            static_cast<int>(seconds % 3600 / 60),
+            true,
+            static_cast<int>(seconds % 60)};
 }
 
 } // namespace
@@ -278,7 +282,8 @@ PostFacts ReadPostFacts(std::u16string_view page) {
 }
 
 std::string IsoDate(const PostDate& date) {
-    return day_text(date) + "T" + two(date.hour) + ":" + two(date.minute) + ":00+08:00";
+    return day_text(date) + "T" + two(date.hour) + ":" + two(date.minute) + ":" + two(date.second) +
+           "+08:00";
 }
 
 std::string ShownDate(const PostDate& date) {
@@ -296,7 +301,7 @@ PostDate UtcDate(long long unix_seconds) {
 
 long long UnixSeconds(const PostDate& china) {
     return days_from_civil(china.year, china.month, china.day) * 86400 + china.hour * 3600 +
-           china.minute * 60 - china_offset_seconds;
+           china.minute * 60 + china.second - china_offset_seconds;
 }
 
 int Weekday(const PostDate& date) {

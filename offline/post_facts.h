@@ -20,6 +20,7 @@ struct PostDate {
     int hour = 0;
     int minute = 0;
     bool has_time = false;
+    int second = 0; // pages show none; a time of the backup or capture has them
 
     friend bool operator==(const PostDate&, const PostDate&) = default;
 };

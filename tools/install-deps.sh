@@ -14,7 +14,7 @@ packages=(
   nlohmann-json3-dev
   librsvg2-bin libglib2.0-dev-bin
   dpkg-dev file lintian desktop-file-utils appstream
-  hugo cmark libxml2-utils python3 nodejs
+  hugo cmark libxml2-utils python3 python3-yaml libyaml-dev nodejs
 )
 
 # The exports' checks run a WordPress importer from the npm registry. Debian's nodejs comes

@@ -40,7 +40,8 @@ std::optional<offline::PostDate> CaptureTime(std::u16string_view timestamp) {
         }
         return value;
     };
-    const offline::PostDate utc{part(0, 4), part(4, 2), part(6, 2), part(8, 2), part(10, 2), true};
+    const offline::PostDate utc{part(0, 4),  part(4, 2), part(6, 2), part(8, 2),
+                                part(10, 2), true,       part(12, 2)};
     // The archive's timestamps are UTC; an impossible one (month 13) does not come back whole.
     const long long unix_seconds = offline::UnixSeconds(utc) + 8 * 3600;
     if (utc.month < 1 || utc.month > 12 || utc.day < 1 || utc.day > 31 ||

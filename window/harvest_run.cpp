@@ -6,11 +6,15 @@
 #include "blog/blog_address.h"
 #include "blog/page_count.h"
 #include "platform/codepage.h"
+#include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/page_downloads.h"
 #include "platform/quit_request.h"
 #include "platform/text.h"
 #include "utilities/moddelay.h"
+#include "window/backup_folder.h"
+#include "window/kept_list.h"
+#include "window/post_saver.h"
 #include "window/waiting_caption.h"
 
 #include <cstdint>
@@ -68,6 +72,13 @@ private:
     platform::WebBrowser& m_browser;
 };
 
+// Where a harvest through the archive keeps its list: the user folder the save would use.
+std::filesystem::path kept_list_folder(const archive::BlogRoute& route) {
+    return blog::ChooseSaveFolder(blog::BackupFolder(platform::program_folder()), route.user_name(),
+                                  platform::home_folder())
+        .folder;
+}
+
 } // namespace
 
 void Form1::HarvestRun() {
@@ -87,6 +98,20 @@ void Form1::HarvestRun() {
         route.wayback()
             ? &m_archive_policies.for_run(platform::utf16_to_utf8(route.wayback()->archive))
             : nullptr;
+    const std::filesystem::path kept_folder =
+        politeness ? kept_list_folder(route) : std::filesystem::path();
+    if (politeness) {
+        // The list an earlier harvest kept saves the whole walk: taking it asks nothing of the
+        // archive.
+        if (const std::optional<window::KeptList> kept = window::ReadKeptList(kept_folder);
+            kept && platform::MsgBoxYesNo(window::KeptListQuestion(*kept))) {
+            list1_add_links(kept->addresses);
+            return;
+        }
+        if (platform::quit_requested()) {
+            return;
+        }
+    }
     const InsensitiveWhile no_save(Command2, politeness != nullptr);
     Timer1.set_enabled(true);
     if (politeness) {
@@ -146,6 +171,9 @@ void Form1::HarvestRun() {
     }
     if (platform::quit_requested()) {
         return;
+    }
+    if (politeness && list1_count() > 0) {
+        window::WriteKeptList(kept_folder, list1_items());
     }
     Command1.set_sensitive(true);
     Command1.set_label(platform::utf16_to_utf8(u"获取文章链接"));

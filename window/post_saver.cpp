@@ -49,12 +49,27 @@ SaveTarget ChooseSaveFolder(const fs::path& program_folder, std::u16string_view 
 }
 
 bool SavePost(const SaveTarget& target, std::size_t number, std::u16string_view page) {
+    return SavePost(target, number, page, {});
+}
+
+bool SavePost(const SaveTarget& target, std::size_t number, std::u16string_view page,
+              const AppendWatch& watch) {
     // One post's failure is counted by the caller; it must not end the run.
     try {
         const PostPieces pieces = CutPost(page);
-        return platform::append_bytes(target.folder / PostFileName(number, pieces.title),
-                                      platform::encode_gbk(pieces.body)) &&
-               pieces.has_body;
+        const fs::path file = target.folder / PostFileName(number, pieces.title);
+        const std::string bytes = platform::encode_gbk(pieces.body);
+        if (watch.before) {
+            watch.before(file);
+        }
+        if (watch.halfway) {
+            const std::string_view whole = bytes;
+            const bool first = platform::append_bytes(file, whole.substr(0, whole.size() / 2));
+            watch.halfway();
+            return first && platform::append_bytes(file, whole.substr(whole.size() / 2)) &&
+                   pieces.has_body;
+        }
+        return platform::append_bytes(file, bytes) && pieces.has_body;
     } catch (const std::exception&) {
         return false;
     }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -27,5 +28,15 @@ SaveTarget ChooseSaveFolder(const std::filesystem::path& program_folder,
 // page holds no post body. An empty page (a failed download) still creates the empty-titled
 // file, with nothing in it.
 bool SavePost(const SaveTarget& target, std::size_t number, std::u16string_view page);
+
+// Who hears of an append: `before` gets the file just before its body is appended to it; a set
+// `halfway`, for tests of a crash only, has the body appended in two writes and is called
+// between them.
+struct AppendWatch {
+    std::function<void(const std::filesystem::path& file)> before;
+    std::function<void()> halfway;
+};
+bool SavePost(const SaveTarget& target, std::size_t number, std::u16string_view page,
+              const AppendWatch& watch);
 
 } // namespace blog

@@ -2,6 +2,7 @@
 
 #include "offline/body_spool.h"
 #include "offline/copy_writer.h"
+#include "offline/summary_file.h"
 #include "platform/codepage.h"
 #include "platform/freed_memory.h"
 #include "platform/page_downloads.h"
@@ -71,30 +72,76 @@ public:
         }
         if (!m_job.posts.empty()) {
             try {
-                m_spool.emplace(offline::CopyFolder(m_job.target.folder));
+                m_spool.emplace(offline::CopyFolder(m_job.target.folder),
+                                resumable() && resumable()->kept_spool
+                                    ? offline::SpoolStart::kept
+                                    : offline::SpoolStart::empty);
+                m_spool->keep(resumable() != nullptr);
             } catch (const std::exception&) {
                 m_copy_fault = true;
             }
         }
+        take_saved_before();
         download_and_prepare();
         if (m_outcome.stopped || m_outcome.blocked || m_job.posts.empty()) {
             return m_outcome;
         }
         if (m_copy_fault) {
             m_outcome.copy = CopyResult::incomplete;
-            return m_outcome;
+        } else {
+            try {
+                write_copy();
+            } catch (const std::exception&) {
+                // The post files are what was asked for, and they are all written by now: a
+                // copy that cannot be made is reported, never allowed to end the program.
+                m_outcome.copy = CopyResult::incomplete;
+            }
         }
-        try {
-            write_copy();
-        } catch (const std::exception&) {
-            // The post files are what was asked for, and they are all written by now: a copy
-            // that cannot be made is reported, never allowed to end the program.
-            m_outcome.copy = CopyResult::incomplete;
+        if (!m_outcome.stopped) {
+            finish_resumable();
         }
         return m_outcome;
     }
 
 private:
+    const ResumableSave* resumable() const { return m_job.resumable; }
+    SaveJournal* journal() const { return resumable() ? resumable()->journal : nullptr; }
+
+    bool to_save(std::size_t index) const {
+        return !resumable() || resumable()->to_save.empty() || resumable()->to_save.at(index);
+    }
+
+    // The posts an earlier save of this list wrote: what the copy needs of them comes from the
+    // spool it kept.
+    void take_saved_before() {
+        for (std::size_t i = 0; i < m_job.posts.size(); ++i) {
+            if (to_save(i)) {
+                m_download_index.push_back(i);
+                continue;
+            }
+            ++m_saved_or_failed;
+            std::optional<offline::PostSummary> summary =
+                m_spool ? offline::LoadSummary(*m_spool, i + 1) : std::nullopt;
+            if (summary) {
+                m_summaries[i] = std::move(*summary);
+            } else {
+                m_copy_fault = true;
+            }
+        }
+    }
+
+    // The list saved to its end: the journal says so, and the spool goes once no post is left
+    // to retry.
+    void finish_resumable() {
+        if (!journal()) {
+            return;
+        }
+        journal()->finish();
+        if (m_spool && FailedCount(journal()->state()) == 0) {
+            m_spool->keep(false);
+        }
+    }
+
     void download_and_prepare() {
         platform::WorkerThread worker;
         m_worker = &worker;
@@ -107,9 +154,14 @@ private:
             return downloading + worker.unfinished() >= m_job.parallel;
         };
         // Before the worker's end, which it feeds.
+        std::vector<std::u16string> wanted;
+        for (const std::size_t i : m_download_index) {
+            wanted.push_back(m_job.downloads[i]);
+        }
         platform::PageDownloads downloads(
-            addresses_of(m_job.downloads), m_job.parallel,
-            [&](std::size_t index, platform::DownloadResult result) {
+            addresses_of(wanted), m_job.parallel,
+            [&](std::size_t download, platform::DownloadResult result) {
+                const std::size_t index = m_download_index.at(download);
                 if (result.failure == platform::FetchFailure::blocked ||
                     result.failure == platform::FetchFailure::unreachable) {
                     // Nothing more is asked of an archive that shuts us out or does not answer;
@@ -163,13 +215,39 @@ private:
             if (result.body) {
                 std::string().swap(*result.body); // let it go, but keep that it came
             }
-            const bool saved = blog::SavePost(m_job.target, number, *page);
+            const bool saved = blog::SavePost(m_job.target, number, *page, append_watch(number));
             failure = PostFailure(result, *page, saved);
             prepared.failed = !failure.empty();
         } catch (...) {
             prepared.fault = std::current_exception();
             return;
         }
+        prepare_for_copy(prepared, std::move(page), failure, copy);
+        if (journal()) {
+            // Only once what the copy needs of it is kept: a post cut short before that is
+            // downloaded again.
+            journal()->after_append(prepared.index, failure);
+        }
+    }
+
+    blog::AppendWatch append_watch(std::size_t number) const {
+        if (!journal()) {
+            return {};
+        }
+        blog::AppendWatch watch{[this, number](const std::filesystem::path& file) {
+                                    journal()->before_append(number - 1, file);
+                                },
+                                {}};
+        if (SaveJournal::crash_during(number)) {
+            watch.halfway = [number] { SaveJournal::reached(CrashPoint::during_append, number); };
+        }
+        return watch;
+    }
+
+    // On the worker, once the post file is written.
+    void prepare_for_copy(Prepared& prepared, std::optional<std::u16string> page,
+                          const std::u16string& failure, bool copy) {
+        const std::size_t number = prepared.index + 1;
         if (!copy || m_worker_copy_fault) {
             return;
         }
@@ -189,6 +267,9 @@ private:
                 sink->take(post);
             }
             prepared.summary = offline::SummaryOf(post);
+            if (resumable() && !offline::StoreSummary(*m_spool, *prepared.summary)) {
+                throw std::runtime_error("cannot keep the facts of a post");
+            }
         } catch (...) {
             m_worker_copy_fault = true;
         }
@@ -221,6 +302,9 @@ private:
         }
         const std::u16string count = count_of(++m_saved_or_failed, m_job.posts.size());
         show(std::u16string(SavingCaption) + count, count);
+        if (m_events.pace) {
+            m_events.pace(++m_downloaded, m_download_index.size());
+        }
     }
 
     void write_copy() {
@@ -231,6 +315,9 @@ private:
             [this](std::size_t done, std::size_t total) {
                 const std::u16string count = count_of(done, total);
                 show(u"图片" + count, count);
+                if (m_events.pace) {
+                    m_events.pace(done, total);
+                }
             },
             m_job.pictures);
         if (!pictures) {
@@ -318,6 +405,8 @@ private:
     std::vector<offline::PostSummary> m_summaries;
     platform::WorkerThread* m_worker = nullptr;
     std::size_t m_saved_or_failed = 0;
+    std::vector<std::size_t> m_download_index; // the list index of each post downloaded
+    std::size_t m_downloaded = 0;
     std::exception_ptr m_fault;
     bool m_copy_fault = false;        // seen on the window's thread
     bool m_worker_copy_fault = false; // seen on the worker: the rest is not prepared

@@ -12,6 +12,7 @@
 #include "window/exports_run.h"
 #include "window/offline_copy_run.h"
 #include "window/post_saver.h"
+#include "window/save_journal.h"
 
 #include <cstddef>
 #include <functional>
@@ -37,6 +38,14 @@ public:
                         const offline::BodyLoader& /*body_of*/) {}
 };
 
+// A save that can be resumed (through the archive): its journal, the posts it downloads, and
+// whether it builds on the spool a save of the same list kept.
+struct ResumableSave {
+    SaveJournal* journal = nullptr; // told of every append, on the preparation thread
+    std::vector<bool> to_save;      // for each post of the list; empty: every post
+    bool kept_spool = false;
+};
+
 struct SaveJob {
     // Each post's own address, which the copy resolves its body against; each keeps its place in
     // the list as its number.
@@ -53,6 +62,10 @@ struct SaveJob {
     std::vector<PreparedPostSink*> sinks;
     // When set, the Hugo site and the WordPress file are written after the copy, from its spool.
     const ExportsSource* exports = nullptr;
+    // Set for a save that can be resumed; the posts it does not download count as saved before,
+    // and the copy and the exports take them from the spool, which stays in the user folder
+    // until every post is written.
+    const ResumableSave* resumable = nullptr;
 };
 
 struct SaveEvents {
@@ -61,6 +74,8 @@ struct SaveEvents {
     // Serves events until `done` holds or the program is asked to quit; by default the events of
     // the thread's main context.
     std::function<void(const std::function<bool()>& done)> wait;
+    // The pace of the work at hand: the posts downloaded in this save, then the pictures.
+    std::function<void(std::size_t done, std::size_t total)> pace;
 };
 
 struct SaveOutcome {

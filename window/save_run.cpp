@@ -4,16 +4,21 @@
 #include "archive/archive_request_policy.h"
 #include "archive/blog_route.h"
 #include "blog/blog_address.h"
+#include "offline/copy_writer.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/quit_request.h"
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "window/backup_folder.h"
+#include "window/save_end.h"
+#include "window/save_journal.h"
 #include "window/save_pipeline.h"
+#include "window/time_left.h"
 #include "window/waiting_caption.h"
 
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -61,6 +66,43 @@ window::ExportsSource exports_source(const archive::BlogRoute& route) {
     return source;
 }
 
+// The window's title says how long the save still takes, at most once a second, from the pace of
+// the work at hand (the posts, then the pictures).
+class TimeLeftTitle {
+public:
+    explicit TimeLeftTitle(Gtk::Window& window) : m_window(window) {}
+    ~TimeLeftTitle() { m_window.set_title(platform::utf16_to_utf8(window::TitleWithTimeLeft({}))); }
+    TimeLeftTitle(const TimeLeftTitle&) = delete;
+    TimeLeftTitle& operator=(const TimeLeftTitle&) = delete;
+
+    void pace(std::size_t done, std::size_t total) {
+        const std::int64_t now = g_get_monotonic_time();
+        if (total != m_total || done < m_done) {
+            // A new stage, which began when the last one ended: its pace is measured afresh.
+            m_total = total;
+            m_started = m_last;
+            m_shown = 0;
+        }
+        m_done = done;
+        m_last = now;
+        if (m_shown != 0 && now - m_shown < G_USEC_PER_SEC) {
+            return;
+        }
+        m_shown = now;
+        const double elapsed = static_cast<double>(now - m_started) / G_USEC_PER_SEC;
+        m_window.set_title(platform::utf16_to_utf8(
+            window::TitleWithTimeLeft(window::MinutesLeft(elapsed, done, total))));
+    }
+
+private:
+    Gtk::Window& m_window;
+    std::int64_t m_started = g_get_monotonic_time();
+    std::int64_t m_last = m_started;
+    std::int64_t m_shown = 0;
+    std::size_t m_total = 0;
+    std::size_t m_done = 0;
+};
+
 } // namespace
 
 void Form1::SaveRun() {
@@ -97,6 +139,18 @@ void Form1::SaveRun() {
     }
     // What the collector adds from now on belongs to the next save.
     const std::vector<std::u16string> posts = list1_items();
+    // Through the archive, a save of the same list that did not finish, or had failures, may be
+    // taken up where it stopped.
+    std::optional<window::SavePlan> plan;
+    if (route.wayback() && !posts.empty()) {
+        plan = window::PlanSave(target.folder, posts, [](std::u16string_view question) {
+            return platform::MsgBoxYesNo(question);
+        });
+        if (platform::quit_requested()) {
+            m_saving = false;
+            return;
+        }
+    }
 
     // Every request of this save to the archive goes through what it has told us so far.
     archive::ArchiveRequestPolicy* politeness =
@@ -121,12 +175,26 @@ void Form1::SaveRun() {
             describe_for_copy(job);
             const window::ExportsSource exports = exports_source(route);
             job.exports = &exports;
+            std::optional<window::SaveJournal> journal;
+            std::optional<window::ResumableSave> resumable;
+            std::optional<TimeLeftTitle> title;
+            if (plan) {
+                journal.emplace(target.folder, std::move(plan->start));
+                resumable = {&*journal, std::move(plan->to_save), plan->kept_spool};
+                job.resumable = &*resumable;
+                title.emplace(*this);
+            }
             outcome = window::RunSave(
                 job, {[&caption](std::u16string_view full, std::u16string_view short_form) {
                           caption.show(full, short_form);
                       },
                       [&caption](const std::function<bool()>& done) {
                           window::wait_until(done, caption);
+                      },
+                      [&title](std::size_t done, std::size_t total) {
+                          if (title) {
+                              title->pace(done, total);
+                          }
                       }});
         }
     } catch (...) {
@@ -161,6 +229,8 @@ void Form1::SaveRun() {
     }
     platform::MsgBox(u"文章已保存于 " + target.shown);
     platform::MsgBox(u"欢迎再次使用");
-    platform::open_in_background(blog::HomeAddress);
+    const bool copy_left = outcome.copy != window::CopyResult::stopped && !posts.empty();
+    platform::open_in_background(
+        window::SaveEndAddress(offline::CopyFolder(target.folder), copy_left, blog::HomeAddress));
     restore_caption();
 }

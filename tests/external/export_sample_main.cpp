@@ -1,7 +1,8 @@
 // Writes the copy and the exports of a sample blog into a user folder, as a save would, without
 // a window or a network: the pages come from the sample blog's model and the pictures from its
 // picture bytes. Prints, for the checks, one line per post: number, saved (1/0), the page's
-// title as written, and the date the sample gave it (or nothing).
+// title as written, and the date the sample gave it (or nothing); with --export-trials then the
+// category and each tag as written, all separated by tabs.
 //
 //   export_sample FOLDER [--posts N] [--export-trials] [--pictures] [--missing N]...
 
@@ -76,8 +77,15 @@ int main(int argc, char** argv) {
         posts.push_back(offline::PreparePost(n, {blog.post_address(n),
                                                  saved ? std::optional(page.html) : std::nullopt,
                                                  saved ? u"" : u"HTTP 404"}));
-        std::printf("%d\t%d\t%s\t%s\n", n, saved ? 1 : 0, utf8(blog.page_title(n)).c_str(),
+        std::printf("%d\t%d\t%s\t%s", n, saved ? 1 : 0, utf8(blog.page_title(n)).c_str(),
                     options.export_trials ? utf8(sample_blog::trial_iso_date(n)).c_str() : "");
+        if (options.export_trials) {
+            std::printf("\t%s", utf8(sample_blog::trial_category(n)).c_str());
+            for (const std::u16string& tag : sample_blog::trial_tags(n)) {
+                std::printf("\t%s", utf8(tag).c_str());
+            }
+        }
+        std::printf("\n");
     }
     const offline::CopyPlan plan = offline::PlanCopy(std::move(posts));
     const offline::PictureStore store(offline::CopyFolder(folder));

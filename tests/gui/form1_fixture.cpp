@@ -82,6 +82,14 @@ void Form1Fixture::TearDown() {
     platform::reset_quit_request();
 }
 
+void Form1Fixture::restart_form() {
+    m_form->set_visible(false);
+    m_form.reset();
+    platform::reset_quit_request();
+    m_form = std::make_unique<Form1>();
+    m_form->set_visible(true);
+}
+
 bool Form1Fixture::wait_for_collected(double seconds) {
     return wait_until(
         [this] { return form().collected_serial() == form().WebBrowser1.navigation_serial(); },

@@ -43,6 +43,9 @@ protected:
     Form1& form() { return *m_form; }
     testing_support::SampleBlogService& service() { return *m_service; }
 
+    // The program started again: the window closed, a new one open and the quit forgotten.
+    void restart_form();
+
     // Waits until List1 has taken in the links of the page the browser was last sent to.
     bool wait_for_collected(double seconds = 20);
 

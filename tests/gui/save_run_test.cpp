@@ -30,7 +30,9 @@ TEST_F(SaveTest, WritesOneGbkFilePerPostNumberedByItsPlaceAndReports) {
     for (const RecordedBox& box : boxes) {
         EXPECT_EQ(box.title, u"Pellumo");
     }
-    EXPECT_EQ(opened, Texts{std::u16string(blog::HomeAddress)});
+    // The save ends on the copy it left, not on the closed service's page.
+    EXPECT_EQ(opened, Texts{u"file://" + user_folder().u16string() +
+                            u"/%E7%A6%BB%E7%BA%BF%E6%B5%8F%E8%A7%88/index.html"});
     EXPECT_EQ(form().Command2.get_label(), "保存文章");
 
     save(); // appends a second copy to each file

@@ -76,9 +76,10 @@ TEST_F(ExportsWriterTest, WritesBothExportsFromThePreparedPosts) {
     EXPECT_NE(first.find("date: 2009-05-01T21:00:00+08:00\ncategories: [\"游记\"]\n"),
               std::string::npos);
     EXPECT_NE(first.find("甲![](" + picture + ")[丙](../3/#k)"), std::string::npos) << first;
-    // The backup was at 2023-11-15 06:13 China time; post 3 shows no date.
+    // The backup was at 2023-11-15 06:13:20 China time; post 3 shows no date and is dated 3 s
+    // before it.
     EXPECT_NE(
-        read_bytes(hugo / "content/posts/3/index.md").find("date: 2023-11-15T06:13:00+08:00\n"),
+        read_bytes(hugo / "content/posts/3/index.md").find("date: 2023-11-15T06:13:17+08:00\n"),
         std::string::npos);
 
     const std::string wordpress = read_bytes(exports() / "wordpress.xml");
@@ -121,8 +122,8 @@ TEST_F(ExportsWriterTest, ArchiveSavesNameTheCaptureAndItsTime) {
                           "item/c.html";
     ASSERT_TRUE(window::WriteExports(m_folder.path(), archived, source(1700000000)));
     const std::string page = read_bytes(exports() / "hugo/content/posts/3/index.md");
-    // 12:34 UTC is 20:34 in China.
-    EXPECT_NE(page.find("date: 2010-03-15T20:34:00+08:00\n"), std::string::npos) << page;
+    // 12:34:56 UTC is 20:34:56 in China; post 3 is dated 3 s before.
+    EXPECT_NE(page.find("date: 2010-03-15T20:34:53+08:00\n"), std::string::npos) << page;
     EXPECT_NE(page.find("capture_address: \"https://web.archive.org/web/20100315123456/"
                         "http://hi.baidu.com/u/blog/item/c.html\"\n"),
               std::string::npos);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 using exports::HtmlToMarkdown;
 
 namespace {
@@ -71,6 +73,47 @@ TEST(Markdown, WhatMarkdownCannotSayStaysHtml) {
     EXPECT_EQ(HtmlToMarkdown("<font color=red><p>段</p></font>"),
               "<font color=\"red\">\n\n段\n\n</font>");
     EXPECT_EQ(HtmlToMarkdown("<p>注<!-- 注释 -->释</p>"), "注释");
+}
+
+// Whether a line ends in "{...}" whose brace is not escaped.
+bool ends_in_attributes(const std::string& markdown) {
+    std::istringstream lines(markdown);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t brace = line.rfind('{');
+        if (line.ends_with("}") && brace != std::string::npos &&
+            (brace == 0 || line[brace - 1] != '\\')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Hugo reads shortcodes and the summary divider before Markdown, wherever they stand, and takes
+// "{...}" at a heading's end for its attributes.
+TEST(Markdown, HugoFindsNoShortcodeDividerOrAttributes) {
+    const std::string hostile[] = {
+        "<p>x {{% gist attacker 1234 %}} y {{<x>}}</p>",
+        "<p>{<span>{</span>{<b></b>{% x %}}</p>",
+        "<p><code>{{< gist attacker 77 >}}</code> 用 <code>&lt;!--more--&gt;</code> 分隔</p>",
+        "<pre>a\n{{% nosuch %}}\n&lt;!--more--&gt;</pre>",
+        "<pre style=\"color:red\">{{%y</pre><table><tr><td>{{<x>}}</td></tr></table>",
+        "<p><u title=\"{{<x>}}\">{{%x%}}</u><a href=\"http://a/{{%x%}}\">{{<y>}}</a></p>",
+        "<p><img src=\"{{<x>}}.png\" alt=\"{{%x%}}\"> &lt;!--more--&gt;</p>",
+        "<h2>标题{style=\"position:fixed\"}</h2><h3>a {.x}</h3>",
+    };
+    for (const std::string& html : hostile) {
+        const std::string markdown = HtmlToMarkdown(html);
+        EXPECT_EQ(markdown.find("{{"), std::string::npos) << markdown;
+        EXPECT_EQ(markdown.find("<!--more-->"), std::string::npos) << markdown;
+        EXPECT_FALSE(ends_in_attributes(markdown)) << markdown;
+    }
+    // Each still says what it said: escapes in text, references in code and HTML.
+    EXPECT_EQ(HtmlToMarkdown("<p>x {{% g %}}</p>"), "x \\{\\{% g %}}");
+    EXPECT_EQ(HtmlToMarkdown("<code>{{< g >}}</code><code>{x}</code>"),
+              "<code>&#123;&#123;&lt; g &gt;}}</code>`{x}`");
+    EXPECT_EQ(HtmlToMarkdown("<pre>{{% g %}}\n</pre>"), "<pre>&#123;&#123;% g %}}&#10;</pre>");
+    EXPECT_EQ(HtmlToMarkdown("<h2>a {.x}</h2>"), "## a \\{.x}");
+    EXPECT_EQ(HtmlToMarkdown("<a href=\"/{{%x%}}\">a</a>"), "[a](/%7B%7B%x%%7D%7D)");
 }
 
 TEST(Markdown, ControlCharactersAndDeepNesting) {

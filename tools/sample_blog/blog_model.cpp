@@ -237,8 +237,8 @@ Page SampleBlog::post_page(int number) const {
     page.html(post_body(number));
     page.record_link(blog_path() + u"/category/" + std::u16string(default_category));
     if (m_options.export_trials) {
-        page.html(u"类别：" + std::u16string(k_trial_category) + u"</a> | ");
-        page.html(k_trial_tags);
+        page.html(u"类别：" + trial_category(number) + u"</a> | ");
+        page.html(trial_tags_markup(number));
         page.html(u" | ");
     } else {
         page.html(u"类别：默认分类</a> | ");

@@ -9,6 +9,44 @@ std::u16string two(int value) {
     return (value < 10 ? u"0" : u"") + platform::decimal(value);
 }
 
+int hostile_kind(int number) {
+    return number < k_first_hostile_trial ? -1
+                                          : (number - k_first_hostile_trial) % k_hostile_trials;
+}
+
+// What Hugo would run or stop at, wherever a body holds text.
+std::u16string hugo_shortcodes(const std::u16string& n) {
+    return u"<p>第" + n +
+           u"篇：x {{% gist attacker 1234 %}} y {{< gist attacker 77 >}} 和 {{% nosuch %}} 与 "
+           u"{{% y</p>\r\n<p><code>{{< gist attacker 78 >}}</code> <b>{{%x%}}</b> "
+           u"{<span>{</span>< gist attacker 79 >}}</p>\r\n"
+           u"<pre>{{< gist attacker 80 >}}\r\n{{% gist attacker 81 %}}</pre>\r\n"
+           u"<pre style=\"color:red\">{{< gist attacker 82 >}}</pre>\r\n"
+           u"<table><tr><td title=\"{{< gist attacker 83 >}}\">{{< gist attacker 84 >}}"
+           u"</td></tr></table>\r\n<p><a href=\"http://www.example.com/{{%gist%}}\">链接 "
+           u"{{< gist attacker 85 >}}</a> <u>{{% gist attacker 86 %}}</u> "
+           u"<img src=\"http://www.example.com/{{%x%}}.png\" alt=\"{{< gist attacker 87 >}}\"></p>"
+           u"\r\n";
+}
+
+// Hugo's summary divider in code, preformatted text and text; headings that would be styled.
+std::u16string hugo_divider_and_attributes(const std::u16string& n) {
+    return u"<p>第" + n +
+           u"篇：用 <code>&lt;!--more--&gt;</code> 分隔，摘要到此为止。</p>\r\n"
+           u"<pre>前 &lt;!--more--&gt; 后</pre>\r\n<p>正文 &lt;!--more--&gt; 里</p>\r\n"
+           u"<h2>盖住全页的标题{style=\"position:fixed;top:0;left:0;width:100%;height:100%;"
+           u"background:white\"}</h2>\r\n<h3>三级标题 {.x #y}</h3>\r\n<p>结尾的段落。</p>\r\n";
+}
+
+// What WordPress would expand.
+std::u16string wordpress_shortcodes(const std::u16string& n) {
+    return u"<p>第" + n + u"篇：[embed]" + std::u16string(k_attacker) +
+           u"video[/embed] 和 [audio src=\"" + std::u16string(k_attacker) +
+           u"a.mp3\"] 与 [gallery]</p>\r\n<p><a href=\"http://www.example.com/[embed]\">[链接]"
+           u"</a> <code>[caption]代码[/caption]</code></p>\r\n<pre>[video src=\"" +
+           std::u16string(k_attacker) + u"v.mp4\"]</pre>\r\n";
+}
+
 } // namespace
 
 std::u16string trial_date_line(int number) {
@@ -44,11 +82,81 @@ std::u16string trial_iso_date(int number) {
 }
 
 std::u16string trial_title(int number) {
-    return u"他说：&quot;你好&quot; &amp; 'hi': " + platform::decimal(number);
+    const std::u16string n = platform::decimal(number);
+    switch (hostile_kind(number)) {
+    case -1:
+        return u"他说：&quot;你好&quot; &amp; 'hi': " + n;
+    case 0:
+        return u"标题&#x81;测试 {{< gist attacker 9 >}} " + n;
+    case 1:
+        return u"&lt;!--more--&gt; 标题&#xFFFF;&#xFFFE;&#x85; {.x} " + n;
+    case 2:
+        return u"[embed]" + std::u16string(k_attacker) + u"t[/embed] &#x2028;&#xFEFF;" + n;
+    default:
+        return u"敌意的正文 &#x9F;&#x7F;&#xFDD0;&#x1FFFF; " + n;
+    }
+}
+
+std::u16string trial_category(int number) {
+    switch (hostile_kind(number)) {
+    case -1:
+        return std::u16string(k_trial_category);
+    case 0:
+        return u"..";
+    case 1:
+        return u".";
+    case 2:
+        return u"游记&#x90;";
+    case 3:
+        return u"a/b";
+    case 4:
+        return u"{{% gist attacker 2 %}}";
+    case 5:
+        return u"&#xFFFF;";
+    default:
+        return u"C++";
+    }
+}
+
+std::vector<std::u16string> trial_tags(int number) {
+    switch (hostile_kind(number)) {
+    case -1:
+        return {u"旅行", u"春天"};
+    case 0:
+        return {u"&#xFFFF;", u"a/b", u"旅行"};
+    case 1:
+        return {u"标签&#x85;", u"{{%gist%}}"};
+    case 2:
+        return {u"..", u"#", u"%"};
+    default:
+        return {u"旅行", u"."};
+    }
+}
+
+std::u16string trial_tags_markup(int number) {
+    std::u16string markup = u"标签：";
+    const std::vector<std::u16string> tags = trial_tags(number);
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        markup += (i ? u" <a href=\"/tag/" : u"<a href=\"/tag/") +
+                  platform::decimal(static_cast<int>(i + 1)) + u"\">" + tags[i] + u"</a>";
+    }
+    return markup;
 }
 
 std::u16string trial_content(int number) {
     const std::u16string n = platform::decimal(number);
+    switch (hostile_kind(number)) {
+    case -1:
+        break;
+    case 0:
+        return hugo_shortcodes(n);
+    case 1:
+        return hugo_divider_and_attributes(n);
+    case 2:
+        return wordpress_shortcodes(n);
+    default:
+        return hostile_content(hostile_kind(number) - 2);
+    }
     switch (number % 3) {
     case 0:
         return u"<p>第" + n +

@@ -2,9 +2,12 @@
 // The sample blog's trial posts for the exports (served with --export-trials): every kind of
 // markup a body can hold, nested lists, a table, "]]>", control characters, a title with quotes
 // and a colon, and a date line in each of the service's date forms, for the exports to carry
-// across whole.
+// across whole; and after them hostile ones, for the exports to carry across harmless.
+
+#include "tools/sample_blog/hostile_post.h"
 
 #include <string>
+#include <vector>
 
 namespace sample_blog {
 
@@ -24,7 +27,19 @@ std::u16string trial_title(int number);
 
 // "游记 &amp; 随笔", decoded by a reader to "游记 & 随笔"; tags "旅行" and "春天".
 inline constexpr std::u16string_view k_trial_category = u" 游记 &amp; 随笔 ";
-inline constexpr std::u16string_view k_trial_tags =
-    u"标签：<a href=\"/tag/1\">旅行</a> <a href=\"/tag/2\">春天</a>";
+
+// Posts from k_first_hostile_trial on are an attacker's, cycling through k_hostile_trials kinds:
+// Hugo shortcodes in every place a body holds text, Hugo's summary divider and heading attribute
+// lists, WordPress shortcodes, and then the copy's hostile bodies (hostile_post.h); titles,
+// categories and tags with C1 controls, noncharacters, shortcodes and texts that are no path
+// ("..", ".", "a/b").
+inline constexpr int k_first_hostile_trial = 15;
+inline constexpr int k_hostile_trials = 3 + k_hostile_posts;
+
+// The category and the tags of post n as its page writes them (character references and all).
+std::u16string trial_category(int number);
+std::vector<std::u16string> trial_tags(int number);
+// The tags' markup after "标签：".
+std::u16string trial_tags_markup(int number);
 
 } // namespace sample_blog
