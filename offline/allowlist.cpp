@@ -136,65 +136,6 @@ const std::array<AttributeRule, 17> attribute_rules{{
     {"type", {"ol", "ul"}, list_type},
 }};
 
-// Declarations that change how the post's own text looks and nothing else.
-const Names style_properties{
-    "color",           "background-color", "font",         "font-family", "font-size",
-    "font-style",      "font-weight",      "font-variant", "line-height", "text-align",
-    "text-decoration", "text-indent",      "margin",       "margin-top",  "margin-right",
-    "margin-bottom",   "margin-left",      "padding",      "padding-top", "padding-right",
-    "padding-bottom",  "padding-left"};
-
-// Words, numbers, units, colours and quoted names; a "(" only for a colour function. Nothing
-// that escapes, comments, loads (url, image-set, expression) or ends the declaration.
-bool is_plain_value(std::string_view property, std::string_view value) {
-    if (value.empty() || value.size() > 200) {
-        return false;
-    }
-    int single_quotes = 0;
-    int double_quotes = 0;
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        const char c = value[i];
-        if (static_cast<unsigned char>(c) >= 0x80 || is_letter(c) || is_digit(c) ||
-            among({" ", "#", ".", "%", ",", "+", "/"}, std::string_view(&c, 1))) {
-            continue;
-        }
-        if (c == '-') {
-            // Negative margins would lay the post over the page around it.
-            const bool negative_number = i + 1 < value.size() &&
-                                         (is_digit(value[i + 1]) || value[i + 1] == '.') &&
-                                         (i == 0 || value[i - 1] == ' ');
-            if (negative_number && property.starts_with("margin")) {
-                return false;
-            }
-            continue;
-        }
-        if (c == '\'' || c == '"') {
-            (c == '\'' ? single_quotes : double_quotes) += 1;
-            continue;
-        }
-        if (c == '(' || c == ')') {
-            continue; // checked below
-        }
-        return false;
-    }
-    if (single_quotes % 2 != 0 || double_quotes % 2 != 0) {
-        return false;
-    }
-    const std::string lowered = lower(value);
-    for (std::size_t open = lowered.find('('); open != std::string::npos;
-         open = lowered.find('(', open + 1)) {
-        std::size_t word = open;
-        while (word > 0 && is_letter(lowered[word - 1])) {
-            --word;
-        }
-        if (!among({"rgb", "rgba", "hsl", "hsla"},
-                   std::string_view(lowered).substr(word, open - word))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 ElementRule RuleFor(std::string_view element) {
@@ -223,30 +164,6 @@ std::optional<std::string> KeptAttribute(std::string_view element, std::string_v
         return std::string(kept);
     }
     return std::nullopt;
-}
-
-std::string SafeStyle(std::string_view style) {
-    std::string kept;
-    std::size_t begin = 0;
-    while (begin <= style.size()) {
-        const std::size_t end = std::min(style.find(';', begin), style.size());
-        const std::string_view declaration = style.substr(begin, end - begin);
-        begin = end + 1;
-        const std::size_t colon = declaration.find(':');
-        if (colon == std::string_view::npos) {
-            continue;
-        }
-        const std::string property = lower(trimmed(declaration.substr(0, colon)));
-        const std::string_view value = trimmed(declaration.substr(colon + 1));
-        if (!among(style_properties, property) || !is_plain_value(property, value)) {
-            continue;
-        }
-        if (!kept.empty()) {
-            kept += ';';
-        }
-        kept += property + ":" + std::string(value);
-    }
-    return kept;
 }
 
 bool IsVoidElement(std::string_view element) {

@@ -1,7 +1,9 @@
 #pragma once
 // What a post body may keep in the copy: the elements and attributes that fit a blog post and
 // can neither run, fetch, submit, nor reach outside the post, and a style attribute cut down to
-// colours, fonts, text alignment and decoration, margins and padding.
+// colours, fonts, text alignment and decoration, margins and padding (safe_style.h).
+
+#include "offline/safe_style.h"
 
 #include <optional>
 #include <string>
@@ -24,10 +26,6 @@ ElementRule RuleFor(std::string_view element);
 // <img src>, nor for "style" (see SafeStyle).
 std::optional<std::string> KeptAttribute(std::string_view element, std::string_view name,
                                          std::string_view value);
-
-// The declarations of a style attribute that are on the list and whose values hold only plain
-// words, numbers, colours and quoted font names, as "name:value;name:value"; empty when none is.
-std::string SafeStyle(std::string_view style);
 
 // True for elements written without an end tag.
 bool IsVoidElement(std::string_view element);

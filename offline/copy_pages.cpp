@@ -19,6 +19,8 @@ constexpr std::string_view style_sheet =
     "nav span{color:#999}"
     ".source,.summary,.facts{color:#666;font-size:.9em;word-break:break-all}"
     "article.post{border-top:1px solid #ccc;margin-top:2.5em}"
+    // A post's box clips what it paints, so nothing in it reaches the page's heading or links.
+    "article.post-body{overflow-x:auto;overflow-y:hidden}"
     "pre.raw{white-space:pre-wrap}"
     "@media (max-width:600px){body{padding:.6em;font-size:1em}}";
 

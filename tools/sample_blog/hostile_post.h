@@ -1,7 +1,8 @@
 #pragma once
 // Post bodies made by an attacker, for the tests of the offline copy: each one tries, in the
 // ways the copy's cleaning once let through, to run a script, to send the page elsewhere (a
-// refresh, a <base>, a form) or to hide the other posts. Whatever runs or leaves asks for an
+// refresh, a <base>, a form), to hide the other posts or to lie over the page's own heading and
+// links. Whatever runs or leaves asks for an
 // address on http://attacker.test/ and sets the page's title to "ran-<what>".
 //
 // And pages that greet their visitor with script dialogs, for the tests of the harvest.
@@ -10,7 +11,7 @@
 
 namespace sample_blog {
 
-inline constexpr int k_hostile_posts = 5;
+inline constexpr int k_hostile_posts = 6;
 inline constexpr std::u16string_view k_attacker = u"http://attacker.test/";
 
 // Text every hostile post shows, "可见文字" + the number: it must stay visible in the copy.
