@@ -2,6 +2,8 @@
 
 #include "archive/ascii_text.h"
 
+#include "blog/new_layout.h"
+
 #include <algorithm>
 
 namespace archive {
@@ -59,11 +61,12 @@ std::optional<std::u16string> live_blog_user(std::u16string_view typed) {
         return std::nullopt;
     }
     rest.remove_prefix(slash + 1);
-    const std::u16string_view user = rest.substr(0, rest.find_first_of(u"/?#"));
+    // The newer layout's changeover address http://hi.baidu.com/new/<user> names <user>.
+    const std::u16string user = blog::NewLayoutUser(rest);
     if (user.empty()) {
         return std::nullopt;
     }
-    return std::u16string(user);
+    return user;
 }
 
 std::vector<std::u16string> recovery_candidates(std::u16string_view user) {

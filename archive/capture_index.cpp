@@ -3,6 +3,7 @@
 #include "archive/ascii_text.h"
 
 #include "blog/link_collector.h"
+#include "blog/new_layout.h"
 #include "platform/text.h"
 
 #include <nlohmann/json.hpp>
@@ -154,9 +155,10 @@ std::u16string capture_index_query(const WaybackBlog& blog, std::size_t part_siz
                                    std::u16string_view resume_key) {
     std::u16string query = blog.archive;
     query += u"/cdx/search/cdx?url=";
-    query += query_value(canonical_original(blog.blog) + u"/blog/item/", false);
+    query += query_value(canonical_original(blog.blog) + u"/", false);
+    // Both layouts' posts: /<user>/blog/item/… and /<user>/item/….
     query += u"&matchType=prefix&output=json&fl=timestamp,original,statuscode,mimetype"
-             u"&filter=statuscode:200&collapse=urlkey&limit=";
+             u"&filter=statuscode:200&filter=original:.*/item/.*&collapse=urlkey&limit=";
     query += platform::decimal(static_cast<long long>(part_size));
     query += u"&showResumeKey=true";
     if (!resume_key.empty()) {
@@ -273,8 +275,18 @@ std::vector<std::u16string> posts_missing_from_list(const WaybackBlog& blog,
     const std::u16string posts_prefix = canonical_original(blog.blog) + u"/blog/item/";
     std::vector<std::u16string> missing;
     for (const CaptureEntry& entry : index) {
+        if (!is_ok_status(entry)) {
+            continue;
+        }
+        if (const std::optional<std::u16string> post =
+                blog::NewLayoutPostAddress(tidy_original(entry.original), blog.user)) {
+            if (listed.insert(post_identity(*post)).second) {
+                missing.push_back(capture_address(blog.archive, entry.timestamp, u"", *post));
+            }
+            continue;
+        }
         const std::u16string identity = canonical_original(entry.original);
-        if (!is_ok_status(entry) || identity.size() <= posts_prefix.size() ||
+        if (identity.size() <= posts_prefix.size() ||
             !starts_with_ignoring_case(identity, posts_prefix)) {
             continue;
         }
@@ -290,7 +302,7 @@ std::vector<std::u16string> posts_missing_from_list(const WaybackBlog& blog,
 OwnCaptures::OwnCaptures(const std::vector<CaptureEntry>& index) {
     for (const CaptureEntry& entry : index) {
         if (is_ok_status(entry)) {
-            m_timestamps.try_emplace(canonical_original(entry.original), entry.timestamp);
+            m_timestamps.try_emplace(post_identity(entry.original), entry.timestamp);
         }
     }
 }

@@ -23,11 +23,14 @@ struct CaptureEntry {
     std::u16string mimetype;  // "text/html"; "" when the answer has no such column
 };
 
-// <archive>/cdx/search/cdx?url=hi.baidu.com/<user>/blog/item/&matchType=prefix&output=json
-//   &fl=timestamp,original,statuscode,mimetype&filter=statuscode:200&collapse=urlkey
-//   &limit=<part_size>&showResumeKey=true[&resumeKey=<key>]
-// One status-200 row per post address, the earliest first. The key is passed back in the form
-// the index printed it (already percent-encoded); only what a query may not hold is encoded.
+// <archive>/cdx/search/cdx?url=hi.baidu.com/<user>/&matchType=prefix&output=json
+//   &fl=timestamp,original,statuscode,mimetype&filter=statuscode:200
+//   &filter=original:.*/item/.*&collapse=urlkey&limit=<part_size>&showResumeKey=true
+//   [&resumeKey=<key>]
+// One status-200 row per post address of either layout (/<user>/blog/item/… and
+// /<user>/item/…), in one pass over the blog's captures, the earliest first. The key is passed
+// back in the form the index printed it (already percent-encoded); only what a query may not
+// hold is encoded.
 std::u16string capture_index_query(const WaybackBlog& blog, std::size_t part_size,
                                    std::u16string_view resume_key = {});
 
@@ -88,7 +91,8 @@ private:
 
 // The posts of the blog that the index holds and the walk's list lacks, in the index's order,
 // each as <archive>/web/<its index timestamp>/<original>, ready to be appended to the list.
-// Only status-200 rows whose original is a post of this blog count; a post is listed once
+// Only status-200 rows whose original is a post of this blog (of either layout) count; a
+// newer-layout post is listed at its canonical address. A post is listed once
 // (compared by post_identity), however many rows or list items name it.
 std::vector<std::u16string> posts_missing_from_list(const WaybackBlog& blog,
                                                     const std::vector<std::u16string>& list,

@@ -3,6 +3,7 @@
 #include "archive/ascii_text.h"
 
 #include "blog/blog_address.h"
+#include "blog/new_layout.h"
 
 #include <algorithm>
 
@@ -214,6 +215,21 @@ std::optional<ArchivedAddress> parse_archived_address(std::u16string_view addres
                            std::move(prefix->flag), std::move(original)};
 }
 
+namespace {
+
+// "someone" of "http://hi.baidu.com/someone/item/..." (any host): the first path segment.
+std::u16string_view user_segment(std::u16string_view address) {
+    const std::size_t host = address.find(u"://");
+    const std::size_t path = address.find(u'/', host == std::u16string_view::npos ? 0 : host + 3);
+    if (path == std::u16string_view::npos) {
+        return {};
+    }
+    const std::u16string_view rest = address.substr(path + 1);
+    return rest.substr(0, rest.find(u'/'));
+}
+
+} // namespace
+
 std::optional<std::u16string> original_of(std::u16string_view archived_link) {
     std::optional<ArchivedAddress> parts = parse_archived_address(archived_link);
     if (!parts) {
@@ -259,7 +275,26 @@ std::optional<std::u16string> picture_capture(std::u16string_view capture,
 
 std::u16string post_identity(std::u16string_view link) {
     const std::optional<std::u16string> original = original_of(link);
-    return canonical_original(original ? std::u16string_view(*original) : link);
+    const std::u16string_view address = original ? std::u16string_view(*original) : link;
+    // A post of the newer layout is one post whatever the case of its digits or its query.
+    if (const std::optional<std::u16string> post =
+            blog::NewLayoutPostAddress(address, user_segment(address))) {
+        return canonical_original(*post);
+    }
+    return canonical_original(address);
+}
+
+std::optional<std::u16string> new_layout_post_link(std::u16string_view link,
+                                                   std::u16string_view user) {
+    const std::optional<ArchivedAddress> parts = parse_archived_address(link);
+    if (!parts) {
+        return std::nullopt;
+    }
+    const std::optional<std::u16string> post = blog::NewLayoutPostAddress(parts->original, user);
+    if (!post) {
+        return std::nullopt;
+    }
+    return capture_address(parts->archive, parts->timestamp, u"", *post);
 }
 
 } // namespace archive

@@ -80,7 +80,13 @@ std::optional<std::u16string> original_of(std::u16string_view archived_link);
 std::u16string canonical_original(std::u16string_view address);
 
 // What makes two list items the same post: the canonical original of an archived link, or of
-// the link itself when it is not archived. Links of one post with different timestamps match.
+// the link itself when it is not archived. Links of one post with different timestamps match,
+// and so do the forms of a newer-layout post's address (case of its digits, query, fragment).
 std::u16string post_identity(std::u16string_view link);
+
+// An archived link to a newer-layout post of `user`, in the form the list holds it:
+// <archive>/web/<its timestamp>/<the post's canonical address>. Nothing for any other link.
+std::optional<std::u16string> new_layout_post_link(std::u16string_view link,
+                                                   std::u16string_view user);
 
 } // namespace archive

@@ -30,10 +30,19 @@ bool IsWebAddress(std::u16string_view address) {
 
 std::vector<std::u16string> PostLinkList::add_page_links(const std::vector<std::u16string>& links) {
     std::vector<std::u16string> added;
+    const auto add = [this, &added](const std::u16string& item) {
+        if (m_seen.insert(m_identity(item)).second) {
+            m_items.push_back(item);
+            added.push_back(item);
+        }
+    };
     for (const std::u16string& link : links) {
-        if (IsPostLink(link) && m_seen.insert(m_identity(link)).second) {
-            m_items.push_back(link);
-            added.push_back(link);
+        if (IsPostLink(link)) {
+            add(link);
+        } else if (m_new_layout_form) {
+            if (const std::optional<std::u16string> form = m_new_layout_form(link)) {
+                add(*form);
+            }
         }
     }
     return added;

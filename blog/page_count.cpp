@@ -51,4 +51,9 @@ std::optional<int> LastPageIndexFrom(std::u16string_view firstPage) {
     return parse_page_number(segment.substr(number_start));
 }
 
+bool IsOldLayoutListPage(std::u16string_view firstPage) {
+    return LastPageIndexFrom(firstPage) ||
+           firstPage.find(u"/blog/item/") != std::u16string_view::npos;
+}
+
 } // namespace blog

@@ -14,4 +14,7 @@ namespace blog {
 // the number cannot be read; the blog then counts as one list page.
 std::optional<int> LastPageIndexFrom(std::u16string_view firstPage);
 
+// A first list page of the older layout: it has that pager or a post link ("/blog/item/").
+bool IsOldLayoutListPage(std::u16string_view firstPage);
+
 } // namespace blog

@@ -7,7 +7,8 @@
 namespace exports {
 
 void ExportFiles::write(const std::filesystem::path& file, std::string_view bytes) {
-    if (!platform::replace_file(file, bytes)) {
+    // The exports are flushed to the disk all at once before they are put in place.
+    if (!platform::replace_file(file, bytes, platform::Durability::scratch)) {
         m_failed.push_back(file);
     }
 }
@@ -21,8 +22,13 @@ void ExportFiles::copy_picture(const std::filesystem::path& from, const std::fil
     }
     std::filesystem::path part = to;
     part += ".part";
-    std::filesystem::copy_file(from, part, std::filesystem::copy_options::overwrite_existing,
-                               error);
+    // The copy's pictures are only ever replaced by a rename, never written into, so a second
+    // name for the same bytes is as good as a copy and costs no room.
+    std::filesystem::create_hard_link(from, part, error);
+    if (error) {
+        std::filesystem::copy_file(from, part, std::filesystem::copy_options::overwrite_existing,
+                                   error);
+    }
     if (!error) {
         std::filesystem::rename(part, to, error);
     }

@@ -1,5 +1,5 @@
 #pragma once
-// Files of the exports: written whole or not at all, pictures copied in from the copy, and what
+// Files of the exports: written whole or not at all, pictures taken in from the copy, and what
 // an earlier save left that this one did not write taken away.
 
 #include <filesystem>

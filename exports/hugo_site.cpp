@@ -1,7 +1,7 @@
 #include "exports/hugo_site.h"
 
 #include "exports/export_text.h"
-#include "exports/markdown.h"
+#include "exports/markdown_pieces.h"
 
 namespace exports {
 namespace {
@@ -115,7 +115,7 @@ std::string HugoPage(const ExportPost& post) {
         page += std::string("date_from: ") +
                 (post.date_from == DateFrom::capture ? "capture" : "backup") + "\n";
     }
-    const std::string body = HtmlToMarkdown(post.hugo_body);
+    const std::string body = BodyToMarkdown(post.hugo_body);
     return page + "---\n\n" + body + (body.empty() ? "" : "\n");
 }
 

@@ -17,11 +17,9 @@ public:
     std::vector<std::string> blocks(const GumboNode& parent, int depth) {
         std::vector<std::string> out;
         InlineText run;
-        GumboTag previous_list = GUMBO_TAG_UNKNOWN;
         const auto end_run = [&] {
             if (std::string paragraph = run.finish(); !paragraph.empty()) {
                 out.push_back(std::move(paragraph));
-                previous_list = GUMBO_TAG_UNKNOWN;
             }
             run = InlineText();
         };
@@ -32,11 +30,7 @@ public:
                 continue;
             }
             end_run();
-            std::string block = block_node(node, depth + 1, previous_list);
-            const GumboTag tag = TagOf(node);
-            previous_list = (tag == GUMBO_TAG_UL || tag == GUMBO_TAG_OL) && !block.empty()
-                                ? tag
-                                : GUMBO_TAG_UNKNOWN;
+            std::string block = block_node(node, depth + 1);
             if (!block.empty()) {
                 out.push_back(std::move(block));
             }
@@ -72,7 +66,7 @@ private:
                EndTag(element);
     }
 
-    std::string block_node(const GumboNode& element, int depth, GumboTag previous_list) {
+    std::string block_node(const GumboNode& element, int depth) {
         if (depth > max_depth) {
             InlineText text;
             text.text(FlatText(element));
@@ -94,13 +88,15 @@ private:
             return Indented(Joined(blocks(element, depth), "\n\n"), "> ", "> ");
         case GUMBO_TAG_UL:
         case GUMBO_TAG_OL:
-            return HasPresentation(element) ? wrapped(element, depth)
-                                            : list(element, depth, tag == previous_list);
+            return plain_list(element) ? list(element, depth) : OuterHtml(element);
         case GUMBO_TAG_PRE:
             return preformatted(element);
         case GUMBO_TAG_HR:
             return HasPresentation(element) ? OuterHtml(element) : "* * *";
         case GUMBO_TAG_P:
+            // Written around Markdown, a paragraph inside would end the styled one.
+            return HasPresentation(element) ? OuterHtml(element)
+                                            : Joined(blocks(element, depth), "\n\n");
         case GUMBO_TAG_DIV:
         case GUMBO_TAG_ARTICLE:
         case GUMBO_TAG_SECTION:
@@ -131,7 +127,10 @@ private:
     }
 
     std::string heading(const GumboNode& element, int depth, int level) {
-        if (HasPresentation(element) || block_content(element)) {
+        if (HasPresentation(element)) {
+            return OuterHtml(element);
+        }
+        if (block_content(element)) {
             return wrapped(element, depth);
         }
         InlineText text;
@@ -149,7 +148,25 @@ private:
         return false;
     }
 
-    std::string list(const GumboNode& element, int depth, bool follows_list) {
+    // A list Markdown can say: items only, none of them styled, numbered from its start.
+    static bool plain_list(const GumboNode& element) {
+        if (HasPresentation(element)) {
+            return false;
+        }
+        for (unsigned i = 0; i < ChildCount(element); ++i) {
+            const GumboNode& child = Child(element, i);
+            const bool fits =
+                IsElement(child)
+                    ? TagOf(child) == GUMBO_TAG_LI && !HasPresentation(child)
+                    : child.type == GUMBO_NODE_WHITESPACE || child.type == GUMBO_NODE_COMMENT;
+            if (!fits) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    std::string list(const GumboNode& element, int depth) {
         const bool ordered = element.v.element.tag == GUMBO_TAG_OL;
         long number = 1;
         if (ordered) {
@@ -160,21 +177,23 @@ private:
                 number = std::stol(start);
             }
         }
-        // A list right after another of its kind takes the other marker, or they would merge.
-        const std::string bullet = follows_list ? "*" : "-";
-        const std::string delimiter = follows_list ? ")" : ".";
-        std::vector<std::string> items;
+        std::vector<std::vector<std::string>> contents;
         bool loose = false;
         for (unsigned i = 0; i < ChildCount(element); ++i) {
             const GumboNode& item = Child(element, i);
-            if (!IsElement(item)) {
-                continue;
+            if (IsElement(item)) {
+                contents.push_back(blocks(item, depth + 1));
+                loose = loose || contents.back().size() > 1;
             }
-            const std::vector<std::string> parts =
-                TagOf(item) == GUMBO_TAG_LI && !HasPresentation(item)
-                    ? blocks(item, depth + 1)
-                    : std::vector<std::string>{block_node(item, depth + 1, GUMBO_TAG_UNKNOWN)};
-            loose = loose || parts.size() > 1;
+        }
+        // Every list of a kind takes the other marker than the one before it, so that no two
+        // lists side by side, wherever they stand, are read as one; the lists inside this one
+        // came before it.
+        const bool other = (ordered ? m_ordered_lists : m_bullet_lists)++ % 2 == 1;
+        const std::string bullet = other ? "*" : "-";
+        const std::string delimiter = other ? ")" : ".";
+        std::vector<std::string> items;
+        for (const std::vector<std::string>& parts : contents) {
             const std::string marker = ordered ? std::to_string(number++) + delimiter : bullet;
             const std::string body = Joined(parts, "\n\n");
             items.push_back(
@@ -241,7 +260,8 @@ private:
         if (written.empty()) {
             return;
         }
-        if (EmphasisSafe(written)) {
+        // Right after another marker, the two runs would read as one longer run.
+        if (EmphasisSafe(written) && !out.touches(marker.front())) {
             out.markup(std::string(marker) + written + std::string(marker));
         } else {
             out.markup("<" + std::string(html) + ">" + written + "</" + std::string(html) + ">");
@@ -249,6 +269,22 @@ private:
         if (m_trailing_blank) {
             out.space();
         }
+    }
+
+    // ` "title"` after a link's or picture's address, when it has one.
+    static std::string title_part(const GumboNode& element) {
+        InlineText title;
+        title.markup("");
+        title.text(Attribute(element, "title"));
+        const std::string written = title.finish();
+        if (written.empty()) {
+            return {};
+        }
+        std::string quoted = " \"";
+        for (const char c : written) {
+            quoted += c == '"' ? std::string("\\\"") : std::string(1, c);
+        }
+        return quoted + "\"";
     }
 
     void inline_node(const GumboNode& node, InlineText& out, bool heading, int depth) {
@@ -305,7 +341,8 @@ private:
         case GUMBO_TAG_A:
             if (!presentation && gumbo_get_attribute(&node.v.element.attributes, "href")) {
                 const std::string label = inner(node, out, heading, depth);
-                out.markup("[" + label + "](" + Destination(Attribute(node, "href")) + ")");
+                out.markup("[" + label + "](" + Destination(Attribute(node, "href")) +
+                           title_part(node) + ")");
                 if (m_trailing_blank) {
                     out.space();
                 }
@@ -317,8 +354,14 @@ private:
                 InlineText alt;
                 alt.markup("");
                 alt.text(Attribute(node, "alt"));
-                out.markup("![" + alt.finish() + "](" + Destination(Attribute(node, "src")) + ")");
-                return;
+                const std::string written = alt.finish();
+                // Hugo's Markdown keeps the backslashes of escapes in a picture's alternative
+                // text: such a text goes as HTML.
+                if (written.find('\\') == std::string::npos) {
+                    out.markup("![" + written + "](" + Destination(Attribute(node, "src")) +
+                               title_part(node) + ")");
+                    return;
+                }
             }
             break;
         default:
@@ -338,6 +381,8 @@ private:
 
     std::unordered_map<const GumboNode*, bool> m_block_like;
     bool m_trailing_blank = false;
+    unsigned m_ordered_lists = 0;
+    unsigned m_bullet_lists = 0;
 };
 
 const GumboNode* body_of(const GumboNode* root) {

@@ -24,6 +24,8 @@ public:
     // Whether a space is due before the next text: it goes outside emphasis written around it.
     bool space_due() const { return m_space; }
     void space() { m_space = !m_out.empty() && !m_line_start; }
+    // Whether the next markup would stand right after this character.
+    bool touches(char c) const { return !m_space && !m_out.empty() && m_out.back() == c; }
 
 private:
     void flush_space();

@@ -1,7 +1,7 @@
 // A post page through the facts reader, and a body through the Markdown conversion: whatever
-// the page holds, a date read from it is a real one that reads back the same, the category and
-// tags are trimmed and free of markup's line ends, and the Markdown is valid UTF-8 with no
-// control character but line ends.
+// the page holds, a date read from it is a real one that reads back the same, the title stops
+// before an underscore, the category and tags are trimmed and free of markup's line ends, and the
+// Markdown is valid UTF-8 with no control character but line ends.
 
 #include "exports/markdown.h"
 #include "fuzz/fuzz_input.h"
@@ -36,6 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto again = offline::FirstDate(platform::utf8_to_utf16(offline::ShownDate(date)));
         fuzz::require(again && *again == date, "a date's text reads back the same");
     }
+    fuzz::require(facts.title.find('_') == std::string::npos,
+                  "the title ends before its first underscore");
+    fuzz::require(platform::utf16_to_utf8(platform::utf8_to_utf16(facts.title)) == facts.title,
+                  "the title is valid UTF-8");
     fuzz::require(!is_blank_edge(facts.category), "the category is trimmed");
     fuzz::require(facts.category.find_first_of("\r\n|") == std::string::npos,
                   "the category ends at its line or bar");

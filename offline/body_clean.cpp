@@ -20,9 +20,8 @@ namespace {
 // A body settles in one or two rounds; one that keeps changing is shown as text.
 constexpr int max_rounds = 6;
 
-// Bodies longer than this (in UTF-16 units) are parsed a piece at a time, so that the tree stays
-// small.
-constexpr std::size_t piece_units = std::size_t{1} << 19;
+// Long bodies are parsed a piece at a time, so that the tree stays small.
+constexpr std::size_t piece_units = body_piece_units;
 
 constexpr std::string_view link_rel = " rel=\"noreferrer noopener\"";
 

@@ -13,6 +13,9 @@
 
 namespace offline {
 
+// A body longer than this, in UTF-16 units, is read a piece of about this length at a time.
+inline constexpr std::size_t body_piece_units = std::size_t{1} << 19;
+
 class BodyPieces {
 public:
     // `body` must outlive this object. A piece holds `piece_units` of the body or a little more.

@@ -97,7 +97,7 @@ std::filesystem::path BodySpool::file_of(std::size_t number) const {
 }
 
 void BodySpool::Store(std::size_t number, const CleanBody& body) const {
-    platform::PartFile file(file_of(number));
+    platform::PartFile file(file_of(number), platform::Durability::scratch);
     Writer out(file);
     file.write(file_mark);
     out.size(body.as_text ? 1 : 0);

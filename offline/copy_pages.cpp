@@ -90,10 +90,15 @@ PreparedPost PreparePost(std::size_t number, CopyPost post) {
     prepared.saved = post.page.has_value();
     prepared.failure = utf8(post.failure);
     if (post.page) {
-        prepared.title = DecodeTitle(utf8(modcut::CutBetweenView(*post.page, u"<title>", u"_")));
-        prepared.facts = ReadPostFacts(*post.page);
-        prepared.body = CleanPostBody(modcut::CutBetweenView(*post.page, u"查看文章", u"类别"),
-                                      prepared.address);
+        const blog::PostCut cut = post.cut ? *post.cut : blog::CutPostText(*post.page);
+        prepared.facts = ReadPostFacts(*post.page, cut);
+        prepared.title = prepared.facts.title;
+        if (cut.layout == blog::PostLayout::new_layout) {
+            prepared.body = CleanPostBody(cut.body_in(*post.page), prepared.address);
+        } else {
+            prepared.body = CleanPostBody(modcut::CutBetweenView(*post.page, u"查看文章", u"类别"),
+                                          prepared.address);
+        }
     }
     return prepared;
 }
@@ -163,9 +168,7 @@ CopyPageBuilder::CopyPageBuilder(std::vector<PostSummary> posts, const PictureOu
             continue;
         }
         m_saved.push_back(i);
-        if (const auto address = ResolveWebAddress(post.address, post.address)) {
-            m_numbers.emplace(PostPageKey(*address), post.number);
-        }
+        m_numbers.add(post.address, post.number);
     }
 }
 
@@ -274,11 +277,11 @@ BodyTargets CopyPageBuilder::targets(std::string picture_folder, std::string pos
             return picture_folder + found->second.file_name;
         },
         [this, post_prefix, post_suffix](const std::string& address) -> std::optional<std::string> {
-            const auto found = m_numbers.find(PostPageKey(address));
-            if (found == m_numbers.end()) {
+            const auto number = m_numbers.find(address);
+            if (!number) {
                 return std::nullopt;
             }
-            return post_prefix + std::to_string(found->second) + post_suffix;
+            return post_prefix + std::to_string(*number) + post_suffix;
         }};
 }
 

@@ -13,8 +13,10 @@
 // saved has no page: the index lists it apart, with its address and the reason, and the
 // previous/next links of the other pages pass over it.
 
+#include "blog/post_page.h"
 #include "offline/body_clean.h"
 #include "offline/post_facts.h"
+#include "offline/post_numbers.h"
 
 #include <cstddef>
 #include <map>
@@ -35,6 +37,8 @@ struct CopyPost {
     // The archive's replay address of the capture the post was saved from; empty for a post
     // saved from the blog itself.
     std::u16string capture = {};
+    // How the save read the page, by its layout; when not given, the page is read again here.
+    std::optional<blog::PostCut> cut = {};
 };
 
 struct PreparedPost {
@@ -121,8 +125,8 @@ private:
     const PictureOutcomes& m_pictures;
     std::string m_user;
     std::string m_time;
-    std::vector<std::size_t> m_saved;             // indexes in m_posts
-    std::map<std::string, std::size_t> m_numbers; // post address -> number, saved posts only
+    std::vector<std::size_t> m_saved; // indexes in m_posts
+    PostNumbers m_numbers;            // saved posts only
 };
 
 struct CopyPages {

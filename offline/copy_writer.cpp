@@ -129,6 +129,10 @@ CopyWriteResult WriteCopy(const std::filesystem::path& user_folder, const CopyPa
             }
         }
     }
+    // The renames of every page and picture, on the disk once for all.
+    for (const std::filesystem::path& folder : {posts, images, root}) {
+        platform::sync_folder(folder);
+    }
     return result;
 }
 

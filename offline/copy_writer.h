@@ -1,7 +1,8 @@
 #pragma once
 // The offline copy on disk: "离线浏览" in the user folder, with index.html, all.html,
 // posts/<N>.html and images/. Every file is written under a temporary name and renamed when
-// whole, so an interrupted save never leaves a broken file under a name that looks done.
+// whole and on the disk, so an interrupted save or a power cut never leaves a broken file under a
+// name that looks done; the folders are flushed once the pages are written.
 
 #include "offline/copy_pages.h"
 

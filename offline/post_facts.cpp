@@ -1,8 +1,7 @@
 #include "offline/post_facts.h"
 
-#include "offline/html_text.h"
+#include "offline/blank.h"
 #include "platform/text.h"
-#include "utilities/modcut.h"
 
 #include <cstdio>
 
@@ -13,11 +12,6 @@ constexpr int china_offset_seconds = 8 * 3600;
 
 bool is_digit(char16_t c) {
     return c >= u'0' && c <= u'9';
-}
-
-bool is_blank(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f' || c == u'\u00A0' ||
-           c == u'\u3000';
 }
 
 bool is_leap(int year) {
@@ -56,7 +50,7 @@ public:
         return true;
     }
     void blanks() {
-        while (m_at < m_text.size() && is_blank(m_text[m_at])) {
+        while (m_at < m_text.size() && IsBlank(m_text[m_at])) {
             ++m_at;
         }
     }
@@ -151,66 +145,6 @@ std::string day_text(const PostDate& date) {
     return text;
 }
 
-std::string trimmed_decoded(std::u16string_view raw) {
-    std::size_t begin = 0;
-    std::size_t end = raw.size();
-    const auto trim = [&] {
-        while (begin < end && is_blank(raw[begin])) {
-            ++begin;
-        }
-        while (end > begin && is_blank(raw[end - 1])) {
-            --end;
-        }
-    };
-    trim();
-    const std::u16string decoded = platform::utf8_to_utf16(
-        DecodeTitle(platform::utf16_to_utf8(raw.substr(begin, end - begin))));
-    raw = decoded;
-    begin = 0;
-    end = raw.size();
-    trim();
-    return platform::utf16_to_utf8(raw.substr(begin, end - begin));
-}
-
-bool ends_segment(char16_t c) {
-    return c == u'|' || c == u'\r' || c == u'\n';
-}
-
-// Tags: every piece of text after "标签：" up to "|" or the end of the line, outside markup,
-// split at blanks and commas.
-std::vector<std::string> tags_of(std::u16string_view page) {
-    std::vector<std::string> tags;
-    const std::size_t label = page.find(u"标签：");
-    if (label == std::u16string_view::npos) {
-        return tags;
-    }
-    std::u16string piece;
-    const auto keep = [&] {
-        std::string tag = trimmed_decoded(piece);
-        if (!tag.empty()) {
-            tags.push_back(std::move(tag));
-        }
-        piece.clear();
-    };
-    bool in_markup = false;
-    for (std::size_t i = label + 3; i < page.size() && !ends_segment(page[i]); ++i) {
-        const char16_t c = page[i];
-        if (in_markup) {
-            in_markup = c != u'>';
-        } else if (c == u'<') {
-            in_markup = true;
-            keep();
-        } else if (is_blank(c) ||
-                   std::u16string_view(u",，、；").find(c) != std::u16string_view::npos) {
-            keep();
-        } else {
-            piece += c;
-        }
-    }
-    keep();
-    return tags;
-}
-
 // Howard Hinnant's civil calendar algorithms: days since 1970-01-01 and back.
 long long days_from_civil(long long year, int month, int day) {
     year -= month <= 2 ? 1 : 0;
@@ -260,27 +194,6 @@ std::optional<PostDate> FirstDate(std::u16string_view text) {
     return std::nullopt;
 }
 
-std::optional<std::string> LabelText(std::u16string_view page, std::u16string_view label) {
-    const std::size_t found = page.find(label);
-    if (found == std::u16string_view::npos) {
-        return std::nullopt;
-    }
-    const std::size_t begin = found + label.size();
-    std::size_t end = begin;
-    while (end < page.size() && !ends_segment(page[end]) && page[end] != u'<') {
-        ++end;
-    }
-    return trimmed_decoded(page.substr(begin, end - begin));
-}
-
-PostFacts ReadPostFacts(std::u16string_view page) {
-    PostFacts facts;
-    facts.date = FirstDate(modcut::CutBetweenView(page, u"查看文章", u"类别"));
-    facts.category = LabelText(page, u"类别：").value_or(std::string());
-    facts.tags = tags_of(page);
-    return facts;
-}
-
 std::string IsoDate(const PostDate& date) {
     return day_text(date) + "T" + two(date.hour) + ":" + two(date.minute) + ":" + two(date.second) +
            "+08:00";
@@ -307,6 +220,22 @@ long long UnixSeconds(const PostDate& china) {
 int Weekday(const PostDate& date) {
     const long long days = days_from_civil(date.year, date.month, date.day);
     return static_cast<int>(((days + 4) % 7 + 7) % 7);
+}
+
+PostFacts ReadPostFacts(std::u16string_view page, const blog::PostCut& cut) {
+    if (cut.layout != blog::PostLayout::new_layout) {
+        return ReadPostFacts(page);
+    }
+    PostFacts facts;
+    facts.title = platform::utf16_to_utf8(cut.title);
+    if (cut.date) {
+        facts.date = PostDate{cut.date->year, cut.date->month,  cut.date->day,
+                              cut.date->hour, cut.date->minute, true};
+    }
+    for (const std::u16string& tag : cut.tags) {
+        facts.tags.push_back(platform::utf16_to_utf8(tag));
+    }
+    return facts;
 }
 
 } // namespace offline

@@ -26,6 +26,9 @@ bool create_folder(const std::filesystem::path& folder);
 // created stays empty.
 bool append_bytes(const std::filesystem::path& file, std::string_view bytes);
 
+// Writes every byte to the descriptor, going on after interruptions; false when a write failed.
+bool write_all(int fd, std::string_view bytes);
+
 // From then on a write past a file-size limit fails with EFBIG instead of ending the program.
 void ignore_file_size_signal();
 

@@ -2,8 +2,8 @@
 
 #include "archive/wayback_address.h"
 #include "exports/exports_writer.h"
-#include "offline/address.h"
 #include "offline/copy_writer.h"
+#include "offline/post_numbers.h"
 #include "platform/text.h"
 
 #include <exception>
@@ -14,12 +14,6 @@ namespace {
 
 std::string utf8(std::u16string_view text) {
     return platform::utf16_to_utf8(text);
-}
-
-// The post's address without fragment, in the copy's one spelling.
-std::string post_key(const std::string& address) {
-    const auto resolved = offline::ResolveWebAddress(address, address);
-    return resolved ? offline::SplitFragment(*resolved).first : address;
 }
 
 } // namespace
@@ -53,7 +47,8 @@ std::optional<offline::PostDate> CaptureTime(std::u16string_view timestamp) {
 
 bool WriteExports(const std::filesystem::path& user_folder,
                   const std::vector<offline::PostSummary>& posts,
-                  const offline::BodyLoader& body_of, const ExportsSource& source) {
+                  const offline::BodyLoader& body_of, const ExportsSource& source,
+                  const std::function<bool()>& stop) {
     // Like the copy, the exports come after every post file: failing to write them is reported,
     // never allowed to end the program.
     try {
@@ -63,22 +58,24 @@ bool WriteExports(const std::filesystem::path& user_folder,
                                 source.backup_unix};
         const std::filesystem::path copy = offline::CopyFolder(user_folder);
         const offline::PictureStore store(copy);
-        std::map<std::string, std::size_t> numbers;
+        offline::PostNumbers numbers;
         for (const offline::PostSummary& post : posts) {
             if (post.saved) {
-                numbers.emplace(post_key(post.address), post.number);
+                numbers.add(post.address, post.number);
             }
         }
         exports::PostSurroundings around;
         around.picture = [&store](const std::string& address) { return store.Existing(address); };
-        around.post_number = [&numbers](const std::string& address) -> std::optional<std::size_t> {
-            const auto found = numbers.find(address);
-            return found == numbers.end() ? std::nullopt : std::optional(found->second);
+        around.post_number = [&numbers](const std::string& address) {
+            return numbers.find(address);
         };
         around.backup_time = offline::ChinaDate(source.backup_unix);
 
         exports::ExportsWriter writer(user_folder, copy / "images", site);
         for (const offline::PostSummary& summary : posts) {
+            if (stop && stop()) {
+                return false;
+            }
             if (!summary.saved) {
                 writer.add_failure(summary.number, summary.address, summary.failure);
                 continue;
@@ -105,7 +102,8 @@ bool WriteExports(const std::filesystem::path& user_folder,
 }
 
 bool WriteExports(const std::filesystem::path& user_folder,
-                  const std::vector<offline::PreparedPost>& posts, const ExportsSource& source) {
+                  const std::vector<offline::PreparedPost>& posts, const ExportsSource& source,
+                  const std::function<bool()>& stop) {
     std::vector<offline::PostSummary> summaries;
     std::map<std::size_t, const offline::PreparedPost*> by_number;
     for (const offline::PreparedPost& post : posts) {
@@ -118,7 +116,7 @@ bool WriteExports(const std::filesystem::path& user_folder,
             const auto found = by_number.find(number);
             return found == by_number.end() ? std::nullopt : std::optional(found->second->body);
         },
-        source);
+        source, stop);
 }
 
 } // namespace window

@@ -1,7 +1,10 @@
 #include "window/form1.h"
 
+#include "archive/blog_route.h"
 #include "archive/raw_page_links.h"
+#include "archive/wayback_address.h"
 #include "blog/blog_address.h"
+#include "blog/new_layout.h"
 #include "platform/message_box.h"
 #include "platform/quit_request.h"
 #include "platform/shell.h"
@@ -14,6 +17,20 @@
 #include <glibmm/main.h>
 
 #include <algorithm>
+
+namespace {
+
+// The newer layout's posts of the user named in the address box, in the form the list keeps.
+blog::PostLinkList::NewLayoutForm new_layout_form(const archive::BlogRoute& route) {
+    std::u16string user = blog::NewLayoutUser(route.user_name());
+    if (route.wayback()) {
+        return
+            [user](std::u16string_view link) { return archive::new_layout_post_link(link, user); };
+    }
+    return [user](std::u16string_view link) { return blog::NewLayoutPostAddress(link, user); };
+}
+
+} // namespace
 
 Form1::Form1() : Timer1(1000, [this] { Timer1_Timer(); }) {
     build_layout();
@@ -126,6 +143,9 @@ void Form1::add_collected_links(const std::optional<std::vector<std::u16string>>
 }
 
 void Form1::list1_add_links(const std::vector<std::u16string>& links) {
+    // The newer layout's posts are those of the user named in the address box now.
+    m_post_links.set_new_layout_form(
+        new_layout_form(archive::BlogRoute(platform::utf8_to_utf16(txtblog.get_text().raw()))));
     const std::vector<std::u16string> added = m_post_links.add_page_links(links);
     std::vector<Glib::ustring> rows;
     rows.reserve(added.size());

@@ -6,6 +6,7 @@
 #include "archive/capture_index.h"
 #include "blog/link_collector.h"
 #include "platform/interval_timer.h"
+#include "platform/page_downloads.h"
 #include "platform/web_browser.h"
 #include "window/fixed_size.h"
 #include "window/tab_order_fixed.h"
@@ -111,6 +112,20 @@ private:
     std::optional<std::u16string> fetch_first_list_page(const archive::BlogRoute& route,
                                                         archive::ArchiveRequestPolicy* politeness,
                                                         window::WaitingCaption& caption);
+    // One page downloaded while the window stays live; nothing when the download ended
+    // without a result (the program is quitting).
+    std::optional<platform::DownloadResult> fetch_page(const std::u16string& address,
+                                                       archive::ArchiveRequestPolicy* politeness,
+                                                       window::WaitingCaption& caption);
+    bool walk_list_page(long long shown, const std::u16string& address,
+                        archive::ArchiveRequestPolicy* politeness, window::WaitingCaption& caption);
+    // The newer layout's page count when the blog's home is of that layout; nothing otherwise.
+    std::optional<int> new_layout_page_count(const archive::BlogRoute& route,
+                                             archive::ArchiveRequestPolicy* politeness,
+                                             window::WaitingCaption& caption);
+    void walk_new_layout(const archive::BlogRoute& route, int pages,
+                         archive::ArchiveRequestPolicy* politeness,
+                         window::WaitingCaption& caption);
     // Shows a page of the blog as the archive captured it, downloaded under the politeness;
     // nothing is shown when no page came.
     void show_archived_page(const std::u16string& raw_address,

@@ -4,6 +4,7 @@
 #include "archive/blog_route.h"
 #include "archive/wayback_address.h"
 #include "blog/blog_address.h"
+#include "blog/new_layout.h"
 #include "blog/page_count.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
@@ -79,6 +80,14 @@ std::filesystem::path kept_list_folder(const archive::BlogRoute& route) {
         .folder;
 }
 
+// Through the archive the newer layout's pages are asked for raw, at the typed time.
+std::u16string new_layout_address(const archive::BlogRoute& route, const std::u16string& page) {
+    if (const auto& wayback = route.wayback()) {
+        return archive::capture_address(wayback->archive, wayback->timestamp, u"id_", page);
+    }
+    return page;
+}
+
 } // namespace
 
 void Form1::HarvestRun() {
@@ -143,28 +152,30 @@ void Form1::HarvestRun() {
         return;
     }
     stopped = stopped || archive_stopped(politeness);
-    if (!first_page && !stopped) {
-        platform::MsgBox(blog::BadAddressText, blog::BadAddressTitle);
-    }
-    int last_page_index = 0;
-    if (const std::optional<int> read = blog::LastPageIndexFrom(first_page.value_or(u""))) {
-        last_page_index = *read;
-        Label2.set_text(
-            platform::utf16_to_utf8(u"共有" + platform::decimal(last_page_index) + u"页数"));
-    }
-
-    for (int k = 0; k <= last_page_index && !stopped && !platform::quit_requested(); ++k) {
-        Label3.set_text(
-            platform::utf16_to_utf8(u"正在获取第" + platform::decimal(k + 1) + u"页的文章链接"));
-        if (politeness) {
-            show_archived_page(route.list_page(k), *politeness, caption);
-        } else {
-            WebBrowser1.Navigate(route.list_page(k));
+    // A blog that is not of the older layout may be of the newer one, at its home address.
+    std::optional<int> new_layout_pages;
+    if (!stopped && !blog::IsOldLayoutListPage(first_page.value_or(u""))) {
+        new_layout_pages = new_layout_page_count(route, politeness, caption);
+        if (platform::quit_requested()) {
+            return;
         }
-        const std::uint64_t navigation = WebBrowser1.navigation_serial();
-        moddelay::DelaySeconds(list_page_wait_seconds);
-        gather_list_page(navigation);
         stopped = archive_stopped(politeness);
+    }
+    if (new_layout_pages) {
+        walk_new_layout(route, *new_layout_pages, politeness, caption);
+    } else {
+        if (!first_page && !stopped) {
+            platform::MsgBox(blog::BadAddressText, blog::BadAddressTitle);
+        }
+        int last_page_index = 0;
+        if (const std::optional<int> read = blog::LastPageIndexFrom(first_page.value_or(u""))) {
+            last_page_index = *read;
+            Label2.set_text(
+                platform::utf16_to_utf8(u"共有" + platform::decimal(last_page_index) + u"页数"));
+        }
+        for (int k = 0; k <= last_page_index && !stopped && !platform::quit_requested(); ++k) {
+            stopped = walk_list_page(k + 1, route.list_page(k), politeness, caption);
+        }
     }
     if (politeness && !stopped && !platform::quit_requested()) {
         add_posts_from_capture_index(*route.wayback(), *politeness, caption);
@@ -184,6 +195,56 @@ void Form1::HarvestRun() {
     }
 }
 
+// Shows list page `shown` (from 1) at `address` for the walk's time, and gathers its posts; true
+// when the archive then stops us.
+bool Form1::walk_list_page(long long shown, const std::u16string& address,
+                           archive::ArchiveRequestPolicy* politeness,
+                           window::WaitingCaption& caption) {
+    Label3.set_text(
+        platform::utf16_to_utf8(u"正在获取第" + platform::decimal(shown) + u"页的文章链接"));
+    if (politeness) {
+        show_archived_page(address, *politeness, caption);
+    } else {
+        WebBrowser1.Navigate(address);
+    }
+    const std::uint64_t navigation = WebBrowser1.navigation_serial();
+    moddelay::DelaySeconds(list_page_wait_seconds);
+    gather_list_page(navigation);
+    return archive_stopped(politeness);
+}
+
+std::optional<int> Form1::new_layout_page_count(const archive::BlogRoute& route,
+                                                archive::ArchiveRequestPolicy* politeness,
+                                                window::WaitingCaption& caption) {
+    const std::u16string user = blog::NewLayoutUser(route.user_name());
+    if (!route.wayback() && blog::NamesNoBlog(user)) {
+        return std::nullopt;
+    }
+    const std::optional<platform::DownloadResult> home = fetch_page(
+        new_layout_address(route, blog::NewLayoutHomeAddress(user)), politeness, caption);
+    if (!home || !home->body || (politeness && home->status != 200)) {
+        return std::nullopt;
+    }
+    const std::u16string page = blog::DecodeNewLayoutPage(*home->body, home->content_type);
+    if (!blog::IsNewLayoutListPage(page)) {
+        return std::nullopt;
+    }
+    return blog::NewLayoutPageCount(page);
+}
+
+void Form1::walk_new_layout(const archive::BlogRoute& route, int pages,
+                            archive::ArchiveRequestPolicy* politeness,
+                            window::WaitingCaption& caption) {
+    Label2.set_text(platform::utf16_to_utf8(u"共有" + platform::decimal(pages) + u"页数"));
+    const std::u16string user = blog::NewLayoutUser(route.user_name());
+    bool stopped = false;
+    for (int k = 1; k <= pages && !stopped && !platform::quit_requested(); ++k) {
+        stopped =
+            walk_list_page(k, new_layout_address(route, blog::NewLayoutListPageAddress(user, k)),
+                           politeness, caption);
+    }
+}
+
 // The blog's first list page; nothing when the address names no blog or no response could be
 // had, which the error box then tells the user.
 std::optional<std::u16string>
@@ -193,11 +254,22 @@ Form1::fetch_first_list_page(const archive::BlogRoute& route,
     if (!route.wayback() && blog::NamesNoBlog(route.user_name())) {
         return std::nullopt;
     }
-    std::optional<std::string> body;
+    std::optional<platform::DownloadResult> result =
+        fetch_page(route.first_list_page(), politeness, caption);
+    if (!result || !result->body) {
+        return std::nullopt;
+    }
+    return platform::decode_gbk(*result->body);
+}
+
+std::optional<platform::DownloadResult> Form1::fetch_page(const std::u16string& address,
+                                                          archive::ArchiveRequestPolicy* politeness,
+                                                          window::WaitingCaption& caption) {
+    std::optional<platform::DownloadResult> body;
     platform::PageDownloads download(
-        {platform::utf16_to_utf8(route.first_list_page())}, 1,
-        [&body](std::size_t, platform::DownloadResult result) { body = std::move(result.body); },
-        {}, politeness);
+        {platform::utf16_to_utf8(address)}, 1,
+        [&body](std::size_t, platform::DownloadResult result) { body = std::move(result); }, {},
+        politeness);
     const InputBlock deaf(*this);
     if (politeness) {
         window::wait_for(download, caption);
@@ -206,10 +278,7 @@ Form1::fetch_first_list_page(const archive::BlogRoute& route,
         moddelay::pump_until([&] { return download.done(); }, fetch_slice_ms);
     }
     download.rethrow_failure();
-    if (!body) {
-        return std::nullopt;
-    }
-    return platform::decode_gbk(*body);
+    return body;
 }
 
 // Moving on replaces the page shown, so its posts are gathered first: once it has finished, or,

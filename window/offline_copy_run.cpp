@@ -56,7 +56,7 @@ std::u16string PostFailure(const platform::DownloadResult& result, std::u16strin
                            bool written) {
     std::u16string failure = download_failure(result, platform::HttpLimits{});
     if (failure.empty() && !written) {
-        failure = blog::CutPost(page).has_body ? u"文件无法写入" : u"页面中没有文章正文";
+        failure = blog::CutPostText(page).has_body() ? u"文件无法写入" : u"页面中没有文章正文";
     }
     return failure;
 }

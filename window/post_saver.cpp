@@ -49,16 +49,19 @@ SaveTarget ChooseSaveFolder(const fs::path& program_folder, std::u16string_view 
 }
 
 bool SavePost(const SaveTarget& target, std::size_t number, std::u16string_view page) {
-    return SavePost(target, number, page, {});
+    // One post's failure is counted by the caller; it must not end the run.
+    try {
+        return SavePost(target, number, page, CutPostText(page), {});
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 bool SavePost(const SaveTarget& target, std::size_t number, std::u16string_view page,
-              const AppendWatch& watch) {
-    // One post's failure is counted by the caller; it must not end the run.
+              const PostCut& cut, const AppendWatch& watch) {
     try {
-        const PostPieces pieces = CutPost(page);
-        const fs::path file = target.folder / PostFileName(number, pieces.title);
-        const std::string bytes = platform::encode_gbk(pieces.body);
+        const fs::path file = target.folder / PostFileName(number, cut.file_title);
+        const std::string bytes = platform::encode_gbk(cut.body_in(page));
         if (watch.before) {
             watch.before(file);
         }
@@ -67,9 +70,9 @@ bool SavePost(const SaveTarget& target, std::size_t number, std::u16string_view 
             const bool first = platform::append_bytes(file, whole.substr(0, whole.size() / 2));
             watch.halfway();
             return first && platform::append_bytes(file, whole.substr(whole.size() / 2)) &&
-                   pieces.has_body;
+                   cut.has_body();
         }
-        return platform::append_bytes(file, bytes) && pieces.has_body;
+        return platform::append_bytes(file, bytes) && cut.has_body();
     } catch (const std::exception&) {
         return false;
     }

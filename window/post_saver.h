@@ -3,6 +3,7 @@
 // the post's number and title, in the folder chosen for the user.
 
 #include "blog/post_cut.h"
+#include "blog/post_page.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -28,7 +29,6 @@ SaveTarget ChooseSaveFolder(const std::filesystem::path& program_folder,
 // page holds no post body. An empty page (a failed download) still creates the empty-titled
 // file, with nothing in it.
 bool SavePost(const SaveTarget& target, std::size_t number, std::u16string_view page);
-
 // Who hears of an append: `before` gets the file just before its body is appended to it; a set
 // `halfway`, for tests of a crash only, has the body appended in two writes and is called
 // between them.
@@ -36,7 +36,8 @@ struct AppendWatch {
     std::function<void(const std::filesystem::path& file)> before;
     std::function<void()> halfway;
 };
+// The same for a page already read by its layout, telling `watch` of the append.
 bool SavePost(const SaveTarget& target, std::size_t number, std::u16string_view page,
-              const AppendWatch& watch);
+              const PostCut& cut, const AppendWatch& watch = {});
 
 } // namespace blog

@@ -1,5 +1,6 @@
 #include "window/save_pipeline.h"
 
+#include "blog/two_layouts.h"
 #include "offline/body_spool.h"
 #include "offline/copy_writer.h"
 #include "offline/summary_file.h"
@@ -14,10 +15,13 @@
 #include <glib.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <utility>
 
@@ -53,6 +57,7 @@ void wait_on_main_context(const std::function<bool()>& done) {
 struct Prepared {
     std::size_t index = 0;
     bool failed = false;
+    bool repeated = false; // the same post as one already written, in the other layout
     std::optional<offline::PostSummary> summary; // when it was prepared for the copy
     std::exception_ptr fault;                    // a post file that could not be handled
 };
@@ -97,6 +102,9 @@ public:
                 m_outcome.copy = CopyResult::incomplete;
             }
         }
+        if (m_job.exports && !m_outcome.stopped) {
+            write_exports();
+        }
         if (!m_outcome.stopped) {
             finish_resumable();
         }
@@ -120,9 +128,19 @@ private:
                 continue;
             }
             ++m_saved_or_failed;
+            if (journal() && journal()->state().posts.at(i).state == PostState::duplicate) {
+                ++m_outcome.repeated;
+                m_repeated.insert(i);
+                continue;
+            }
             std::optional<offline::PostSummary> summary =
                 m_spool ? offline::LoadSummary(*m_spool, i + 1) : std::nullopt;
             if (summary) {
+                if (summary->saved) {
+                    // Written before the interruption: written in this save, for the two layouts.
+                    m_written.push_back(written_post(i + 1, platform::utf8_to_utf16(summary->title),
+                                                     summary->facts));
+                }
                 m_summaries[i] = std::move(*summary);
             } else {
                 m_copy_fault = true;
@@ -151,7 +169,7 @@ private:
         // never pile up in memory.
         const auto backlog_full = [&] {
             const std::size_t downloading = started ? started->unreported_count() : 0;
-            return downloading + worker.unfinished() >= m_job.parallel;
+            return downloading + m_arrived.size() + worker.unfinished() >= m_job.parallel;
         };
         // Before the worker's end, which it feeds.
         std::vector<std::u16string> wanted;
@@ -161,16 +179,17 @@ private:
         platform::PageDownloads downloads(
             addresses_of(wanted), m_job.parallel,
             [&](std::size_t download, platform::DownloadResult result) {
-                const std::size_t index = m_download_index.at(download);
                 if (result.failure == platform::FetchFailure::blocked ||
                     result.failure == platform::FetchFailure::unreachable) {
                     // Nothing more is asked of an archive that shuts us out or does not answer;
                     // what is saved stays.
                     m_outcome.blocked = true;
                     downloads.cancel();
+                    release_arrived(true);
                     return;
                 }
-                prepare(index, std::move(result));
+                m_arrived.emplace(download, std::move(result));
+                release_arrived(false);
             },
             platform::HttpLimits{}, m_job.policy, backlog_full);
         started = &downloads;
@@ -184,7 +203,18 @@ private:
         // Leaving here drops the posts not begun and waits for the one being prepared.
     }
 
-    // Hands a downloaded post to the worker; the outcomes come back in the order of arrival.
+    // Posts go to the worker in list order (that of the downloads), so that of one post saved in
+    // both layouts the first in the list is the one kept; those that came early wait here (the
+    // backlog counts them).
+    void release_arrived(bool all) {
+        while (!m_arrived.empty() && (all || m_arrived.begin()->first == m_next_to_prepare)) {
+            auto arrived = m_arrived.extract(m_arrived.begin());
+            m_next_to_prepare = arrived.key() + 1;
+            prepare(m_download_index.at(arrived.key()), std::move(arrived.mapped()));
+        }
+    }
+
+    // Hands a downloaded post to the worker; the outcomes come back in list order.
     void prepare(std::size_t index, platform::DownloadResult result) {
         auto prepared = std::make_shared<Prepared>();
         prepared->index = index;
@@ -209,20 +239,33 @@ private:
         const std::size_t number = prepared.index + 1;
         std::u16string failure;
         std::optional<std::u16string> page;
+        blog::PostCut cut;
         try {
             // A failed download still gets its (empty) file, as it always has; it is counted.
-            page = result.body ? platform::decode_gbk(*result.body) : std::u16string();
+            blog::PostPage read = result.body
+                                      ? blog::ReadPostPage(*result.body, result.content_type)
+                                      : blog::PostPage{u"", blog::CutPostText(u"")};
+            page = std::move(read.text);
+            cut = std::move(read.cut);
             if (result.body) {
                 std::string().swap(*result.body); // let it go, but keep that it came
             }
-            const bool saved = blog::SavePost(m_job.target, number, *page, append_watch(number));
+            if (cut.has_body() && repeats_written(number, *page, cut)) {
+                prepared.repeated = true;
+                if (journal()) {
+                    journal()->skipped_as_duplicate(prepared.index);
+                }
+                return;
+            }
+            const bool saved =
+                blog::SavePost(m_job.target, number, *page, cut, append_watch(number));
             failure = PostFailure(result, *page, saved);
             prepared.failed = !failure.empty();
         } catch (...) {
             prepared.fault = std::current_exception();
             return;
         }
-        prepare_for_copy(prepared, std::move(page), failure, copy);
+        prepare_for_copy(prepared, std::move(page), cut, failure, copy);
         if (journal()) {
             // Only once what the copy needs of it is kept: a post cut short before that is
             // downloaded again.
@@ -246,7 +289,7 @@ private:
 
     // On the worker, once the post file is written.
     void prepare_for_copy(Prepared& prepared, std::optional<std::u16string> page,
-                          const std::u16string& failure, bool copy) {
+                          const blog::PostCut& cut, const std::u16string& failure, bool copy) {
         const std::size_t number = prepared.index + 1;
         if (!copy || m_worker_copy_fault) {
             return;
@@ -259,7 +302,7 @@ private:
             const std::size_t i = prepared.index;
             const offline::PreparedPost post = offline::PreparePost(
                 number, {m_job.posts[i], std::move(page), failure,
-                         i < m_job.captures.size() ? m_job.captures[i] : std::u16string()});
+                         i < m_job.captures.size() ? m_job.captures[i] : std::u16string(), cut});
             if (post.saved) {
                 m_spool->Store(number, post.body);
             }
@@ -273,6 +316,28 @@ private:
         } catch (...) {
             m_worker_copy_fault = true;
         }
+    }
+
+    static blog::WrittenPost written_post(std::size_t number, std::u16string title,
+                                          const offline::PostFacts& facts) {
+        std::optional<std::vector<int>> minute;
+        if (facts.date && facts.date->has_time) {
+            const offline::PostDate& date = *facts.date;
+            minute = std::vector<int>{date.year, date.month, date.day, date.hour, date.minute};
+        }
+        return {number, std::move(title), std::move(minute)};
+    }
+
+    // On the worker. Whether the post is one already written in this save in the other layout;
+    // when it is not and it gets written, later posts are compared with it too.
+    bool repeats_written(std::size_t number, std::u16string_view page, const blog::PostCut& cut) {
+        const offline::PostFacts facts = offline::ReadPostFacts(page, cut);
+        blog::WrittenPost post = written_post(number, platform::utf8_to_utf16(facts.title), facts);
+        if (blog::WrittenCopyOf(m_written, post)) {
+            return true;
+        }
+        m_written.push_back(std::move(post));
+        return false;
     }
 
     // On the window's thread, from the main loop, where nothing could catch what is thrown: a
@@ -295,7 +360,10 @@ private:
             return;
         }
         m_outcome.failures += prepared.failed ? 1 : 0;
-        if (prepared.summary) {
+        if (prepared.repeated) {
+            ++m_outcome.repeated;
+            m_repeated.insert(prepared.index);
+        } else if (prepared.summary) {
             m_summaries[prepared.index] = std::move(*prepared.summary);
         } else {
             m_copy_fault = true;
@@ -308,6 +376,10 @@ private:
     }
 
     void write_copy() {
+        // A post kept once has one page; its second copy has none and is not listed.
+        for (auto repeated = m_repeated.rbegin(); repeated != m_repeated.rend(); ++repeated) {
+            m_summaries.erase(m_summaries.begin() + static_cast<std::ptrdiff_t>(*repeated));
+        }
         const offline::CopyPlan wanted = offline::PlanPictures(m_summaries);
         const offline::PictureStore store(offline::CopyFolder(m_job.target.folder));
         const std::optional<offline::PictureOutcomes> pictures = FetchPictures(
@@ -326,8 +398,8 @@ private:
             return;
         }
         const std::int64_t now = g_get_real_time() / G_USEC_PER_SEC;
-        const offline::CopyPageBuilder pages(std::move(m_summaries), *pictures, m_job.user_name,
-                                             offline::BackupTimeText(now));
+        const offline::CopyPageBuilder& pages = m_pages.emplace(
+            std::move(m_summaries), *pictures, m_job.user_name, offline::BackupTimeText(now));
         // The pages are built where the posts were prepared, a body at a time.
         std::atomic<bool> stop = false;
         std::optional<offline::CopyWriteResult> written;
@@ -364,15 +436,23 @@ private:
         }
         m_outcome.copy = fault || !written || !written->failed.empty() ? CopyResult::incomplete
                                                                        : CopyResult::written;
-        if (m_job.exports && written && !written->stopped) {
-            write_exports(pages);
-        }
     }
 
-    // The exports under their own caption, on a worker too, a body at a time from the spool; the
-    // caption that stood before comes back after, so the boxes come with the caption they always
-    // had.
-    void write_exports(const offline::CopyPageBuilder& pages) {
+    // The exports under their own caption, on a worker too, a body at a time from the spool,
+    // whether or not the copy's pages could all be written; the caption that stood before comes
+    // back after, so the boxes come with the caption they always had. Without the prepared posts
+    // and their pictures there is nothing whole to export: the earlier exports stay, and the
+    // save says that these were not written. A close before or during them leaves the earlier
+    // ones too.
+    void write_exports() {
+        if (platform::quit_requested()) {
+            m_outcome.stopped = true;
+            return;
+        }
+        if (!m_pages) {
+            m_outcome.exported = false;
+            return;
+        }
         const std::pair<std::u16string, std::u16string> before = m_shown;
         show(u"导出", u"导出");
         bool exported = false;
@@ -380,14 +460,15 @@ private:
             platform::WorkerThread worker;
             worker.post({[&] {
                              exported = WriteExports(
-                                 m_job.target.folder, pages.posts(),
+                                 m_job.target.folder, m_pages->posts(),
                                  [this](std::size_t number) { return m_spool->Load(number); },
-                                 *m_job.exports);
+                                 *m_job.exports, platform::quit_requested);
                          },
                          {}});
             m_events.wait([&] { return worker.unfinished() == 0; });
         }
-        m_outcome.exported = exported;
+        m_outcome.stopped = platform::quit_requested();
+        m_outcome.exported = exported || m_outcome.stopped;
         show(before.first, before.second);
     }
 
@@ -403,10 +484,16 @@ private:
     SaveOutcome m_outcome;
     std::optional<offline::BodySpool> m_spool;
     std::vector<offline::PostSummary> m_summaries;
+    std::optional<offline::CopyPageBuilder> m_pages; // once the pictures are in
     platform::WorkerThread* m_worker = nullptr;
     std::size_t m_saved_or_failed = 0;
     std::vector<std::size_t> m_download_index; // the list index of each post downloaded
     std::size_t m_downloaded = 0;
+    // Downloaded, not yet handed over, by their place among the downloads.
+    std::map<std::size_t, platform::DownloadResult> m_arrived;
+    std::size_t m_next_to_prepare = 0;        // that place
+    std::vector<blog::WrittenPost> m_written; // on the worker
+    std::set<std::size_t> m_repeated;         // list indexes
     std::exception_ptr m_fault;
     bool m_copy_fault = false;        // seen on the window's thread
     bool m_worker_copy_fault = false; // seen on the worker: the rest is not prepared

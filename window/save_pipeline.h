@@ -23,8 +23,7 @@
 namespace window {
 
 // A further consumer of every prepared post (its number, title, cleaned body, pictures and
-// address). It is handed the posts on the preparation thread, one at a time, in the order they
-// were prepared, which is the order their downloads ended.
+// address). It is handed the posts on the preparation thread, one at a time, in list order.
 class PreparedPostSink {
 public:
     virtual ~PreparedPostSink() = default;
@@ -60,7 +59,9 @@ struct SaveJob {
     platform::RequestPolicy* policy = nullptr; // every download asks it first
     PictureSource pictures;
     std::vector<PreparedPostSink*> sinks;
-    // When set, the Hugo site and the WordPress file are written after the copy, from its spool.
+    // When set, the Hugo site and the WordPress file are written after the copy, from its spool,
+    // even when some of its pages could not be; a close stops them between posts, and the
+    // exports of an earlier save stay whole unless these are written whole.
     const ExportsSource* exports = nullptr;
     // Set for a save that can be resumed; the posts it does not download count as saved before,
     // and the copy and the exports take them from the spool, which stays in the user folder
@@ -85,6 +86,8 @@ struct SaveOutcome {
     std::size_t failures = 0;
     CopyResult copy = CopyResult::written;
     bool exported = true; // false when the exports could not be written whole
+    // Posts not written again: the same post as one written before it, in the other layout.
+    std::size_t repeated = 0;
 };
 
 // The caption's text while saving, before the count.

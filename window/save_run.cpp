@@ -4,6 +4,7 @@
 #include "archive/archive_request_policy.h"
 #include "archive/blog_route.h"
 #include "blog/blog_address.h"
+#include "blog/two_layouts.h"
 #include "offline/copy_writer.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
@@ -226,6 +227,9 @@ void Form1::SaveRun() {
     }
     if (!outcome.exported) {
         platform::MsgBox(u"导出文件未能完整写入");
+    }
+    if (outcome.repeated > 0) {
+        platform::MsgBox(blog::TwoLayoutsText(outcome.repeated));
     }
     platform::MsgBox(u"文章已保存于 " + target.shown);
     platform::MsgBox(u"欢迎再次使用");

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Writes the exports of the sample blog's trial posts and has them read by programs nobody here wrote:
 # Debian's hugo and cmark, xmllint, and the WordPress importer pinned in tools/wxr-check.
-#   check_exports.sh EXPORT_SAMPLE WXR_CHECK_FOLDER WORK_FOLDER
+# Then, given a LOOK_READER, WebKitGTK compares the look of every built page with the copy's,
+# hostile posts included.
+#   check_exports.sh EXPORT_SAMPLE WXR_CHECK_FOLDER WORK_FOLDER [LOOK_READER]
 set -euo pipefail
 export_sample=$1
 wxr_check=$2
 work=$3
+look_reader=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
 rm -rf "$work/blog" "$work/site" "$work/wxr-out"
@@ -33,3 +36,11 @@ xmllint --noout "$exports/wordpress.xml"
   exit 1
 }
 python3 "$here/check_exports.py" "$work"
+if [[ -n "$look_reader" ]]; then
+  source "$here/../../tools/xvfb-session.sh"
+  start_xvfb_session >/dev/null
+  export NO_AT_BRIDGE=1
+  python3 "$here/compare_looks.py" "$work" "$look_reader"
+else
+  echo "looks not compared: built without the web view"
+fi

@@ -3,6 +3,7 @@
 #include "exports/exports_writer.h"
 #include "offline/copy_writer.h"
 #include "offline/picture.h"
+#include "platform/files.h"
 
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_folder.h"
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <sys/resource.h>
 
 namespace fs = std::filesystem;
 using testing_support::files_under;
@@ -28,12 +30,15 @@ std::u16string page_of(std::u16string_view title, std::u16string_view date,
            u"<a href=\"/c\">类别：游记</a> | 评论";
 }
 
-// Post 1 (dated) shows a picture and links to post 3; post 2 failed; post 3 has no date.
+// Post 1 (dated) shows a picture and links to post 3 in three spellings; post 2 failed; post 3
+// has no date.
 std::vector<offline::PreparedPost> posts(int count = 3) {
     const std::vector<offline::CopyPost> listed{
         {base + u"a.html",
          page_of(u"一", u"2009-05-01 21:00",
-                 u"<p>甲<img src=\"/p/x.png\"><a href=\"c.html#k\">丙</a></p>"),
+                 u"<p>甲<img src=\"/p/x.png\"><a href=\"c.html#k\">丙</a><a "
+                 u"href=\"https://hi.baidu.com/u/blog/item/c.html\">丁</a><a "
+                 u"href=\"/u/blog/item/c.html?from=1\">戊</a></p>"),
          {}},
         {base + u"b.html", std::nullopt, u"HTTP 404"},
         {base + u"c.html", page_of(u"三", u"", u"<p>丙</p>"), {}},
@@ -75,7 +80,9 @@ TEST_F(ExportsWriterTest, WritesBothExportsFromThePreparedPosts) {
     const std::string first = read_bytes(hugo / "content/posts/1/index.md");
     EXPECT_NE(first.find("date: 2009-05-01T21:00:00+08:00\ncategories: [\"游记\"]\n"),
               std::string::npos);
-    EXPECT_NE(first.find("甲![](" + picture + ")[丙](../3/#k)"), std::string::npos) << first;
+    EXPECT_NE(first.find("甲![](" + picture + ")[丙](../3/#k)[丁](../3/)[戊](../3/)"),
+              std::string::npos)
+        << first;
     // The backup was at 2023-11-15 06:13:20 China time; post 3 shows no date and is dated 3 s
     // before it.
     EXPECT_NE(
@@ -134,10 +141,46 @@ TEST_F(ExportsWriterTest, ArchiveSavesNameTheCaptureAndItsTime) {
     EXPECT_FALSE(window::CaptureTime(u"201003151234567"));
 }
 
+TEST_F(ExportsWriterTest, AnExportThatFailsOrStopsLeavesTheLastGoodOneWhole) {
+    ASSERT_TRUE(window::WriteExports(m_folder.path(), posts(), source(1700000000)));
+    const auto before = files_under(m_folder.path());
+
+    // Room for the small files of another set of posts, not for wordpress.xml.
+    platform::ignore_file_size_signal();
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool cut_off = window::WriteExports(m_folder.path(), posts(2), source(1800000000));
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+    EXPECT_FALSE(cut_off);
+    EXPECT_EQ(files_under(m_folder.path()), before);
+
+    // Stopped after the first post.
+    int asked = 0;
+    EXPECT_FALSE(window::WriteExports(m_folder.path(), posts(2), source(1800000000),
+                                      [&asked] { return ++asked > 1; }));
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(files_under(m_folder.path()), before);
+
+    // A save that ended between moving the old exports aside and putting the new ones in place,
+    // with half of the new ones written: the next one finds the old exports again, even when it
+    // is stopped itself.
+    fs::rename(exports(), m_folder.path() / ".导出.old");
+    fs::create_directories(m_folder.path() / ".导出.new/hugo");
+    EXPECT_FALSE(
+        window::WriteExports(m_folder.path(), posts(2), source(1800000000), [] { return true; }));
+    EXPECT_EQ(files_under(m_folder.path()), before);
+}
+
 TEST_F(ExportsWriterTest, AnExportThatCannotBeWrittenIsReported) {
     fs::create_directories(m_folder.path());
     { std::ofstream(exports()) << "a file where the folder goes"; }
     EXPECT_FALSE(window::WriteExports(m_folder.path(), posts(), source(1700000000)));
+    // Someone's file is never ours to replace.
+    EXPECT_EQ(read_bytes(exports()), "a file where the folder goes");
+    EXPECT_FALSE(fs::exists(m_folder.path() / ".导出.new"));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "platform/quit_request.h"
 #include "platform/text.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/loopback_server.h"
 #include "tests/support/sample_blog_service.h"
 #include "tests/support/temp_folder.h"
 #include "tools/sample_blog/blog_model.h"
@@ -12,8 +13,10 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -314,4 +317,148 @@ TEST_F(SavePipelineTest, ACopyThatCannotBeWrittenIsReportedAndEndsNothing) {
     EXPECT_EQ(outcome.copy, window::CopyResult::incomplete);
     EXPECT_EQ(post_files(m_temp.path()).size(), 5u); // the four posts and the file in the way
     EXPECT_EQ(read_bytes(copy_folder()), "in the way");
+}
+
+namespace {
+
+// One post saved in both layouts, and a third post: the first in the list arrives last.
+class TwoLayoutsPosts {
+public:
+    TwoLayoutsPosts()
+        : m_server([](httplib::Server& server) {
+              server.Get(".*", [](const httplib::Request& request, httplib::Response& reply) {
+                  if (request.path == "/u/blog/item/1.html") {
+                      std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+                      reply.set_content(sample_blog::encode_gbk(
+                                            u"<title>春 游_x_百度空间</title>查看文章2011-03-04 "
+                                            u"05:06<p>旧</p>类别：默认"),
+                                        "text/html");
+                      return;
+                  }
+                  const bool other = request.path.ends_with("ccc");
+                  reply.set_content(
+                      platform::utf16_to_utf8(
+                          u"<div class=\"content-other-info\"><span>2011-03-04 05:06</span>"
+                          u"</div><h2 class=\"content-title\">" +
+                          std::u16string(other ? u"别的" : u"春游") +
+                          u"</h2><div id=\"content\" class=\"content\"><p>新</p></div>"),
+                      "text/html; charset=utf-8");
+              });
+          }) {}
+
+    std::u16string address(std::string_view path) const {
+        return platform::utf8_to_utf16(m_server.base_url() + std::string(path));
+    }
+
+private:
+    testing_support::LoopbackServer m_server;
+};
+
+} // namespace
+
+TEST(TwoLayoutsSave, APostOfBothLayoutsIsWrittenOnceTheFirstInTheListWhicheverArrivesFirst) {
+    setenv("no_proxy", "127.0.0.1", 1);
+    const TwoLayoutsPosts served;
+    const testing_support::TempFolder temp;
+    window::SaveJob job;
+    job.posts = {served.address("/u/blog/item/1.html"),
+                 served.address("/u/item/aaaaaaaaaaaaaaaaaaaaaaaa"),
+                 served.address("/u/item/cccccccccccccccccccccccc")};
+    job.downloads = job.posts;
+    job.target = {temp.path(), u""};
+    job.user_name = u"u";
+    const window::SaveOutcome outcome = window::RunSave(job);
+    unsetenv("no_proxy");
+    EXPECT_EQ(outcome.repeated, 1u);
+    EXPECT_EQ(outcome.failures, 0u);
+    EXPECT_EQ(post_files(temp.path()),
+              (std::map<std::string, std::string>{
+                  {"1 春游.html", sample_blog::encode_gbk(u"2011-03-04 05:06<p>旧</p>")},
+                  {"3 别的.html", "<p>\xd0\xc2</p>"}}));
+    // The copy holds the post once.
+    const std::string index = read_bytes(temp.path() / "离线浏览" / "index.html");
+    EXPECT_EQ(index.find("2.html"), std::string::npos);
+    EXPECT_NE(index.find("1.html"), std::string::npos);
+}
+
+namespace {
+
+// Asks the program to quit once the copy's pages are written.
+class QuitAfterTheCopy : public window::PreparedPostSink {
+public:
+    void take(const offline::PreparedPost&) override {}
+    void finish(const std::vector<offline::PostSummary>&, const offline::PictureOutcomes&,
+                const offline::BodyLoader&) override {
+        platform::request_quit();
+    }
+};
+
+} // namespace
+
+TEST_F(SavePipelineTest, TheExportsAreWrittenWhenACopyPageIsNotAndNeverSkippedSilently) {
+    const window::ExportsSource exports{u"someone", u"http://hi.baidu.com/someone", 1700000000};
+    window::SaveJob with_exports = job();
+    with_exports.exports = &exports;
+    // A folder where one copy page goes: that page fails, the rest of the save does not.
+    fs::create_directories(copy_folder() / "posts/2.html");
+    const window::SaveOutcome one_page = window::RunSave(with_exports);
+    EXPECT_EQ(one_page.copy, window::CopyResult::incomplete);
+    EXPECT_TRUE(one_page.exported);
+    EXPECT_TRUE(fs::is_regular_file(m_temp.path() / "导出/hugo/content/posts/2/index.md"));
+
+    // No post can be prepared for the copy: there is nothing whole to export, and it says so.
+    FailingSink failing;
+    with_exports.sinks = {&failing};
+    const window::SaveOutcome none = window::RunSave(with_exports);
+    EXPECT_EQ(none.copy, window::CopyResult::incomplete);
+    EXPECT_FALSE(none.exported);
+    EXPECT_FALSE(none.stopped);
+}
+
+TEST_F(SavePipelineTest, ClosingAfterTheCopyOrDuringTheExportsLeavesTheEarlierExports) {
+    const window::ExportsSource first{u"someone", u"http://hi.baidu.com/someone", 1700000000};
+    window::SaveJob with_exports = job();
+    with_exports.exports = &first;
+    ASSERT_TRUE(window::RunSave(with_exports).exported);
+    const fs::path exports = m_temp.path() / "导出";
+    const auto before = testing_support::files_under(exports);
+    ASSERT_FALSE(before.empty());
+
+    // A later save, whose exports would differ, closed once the copy is written: they never
+    // start.
+    const window::ExportsSource later{u"someone", u"http://hi.baidu.com/someone", 1800000000};
+    with_exports.exports = &later;
+    QuitAfterTheCopy quit;
+    window::SaveJob quitting = with_exports;
+    quitting.sinks = {&quit};
+    std::vector<std::u16string> captions;
+    const auto note = [&captions](std::u16string_view full, std::u16string_view) {
+        captions.emplace_back(full);
+    };
+    const window::SaveOutcome after_copy = window::RunSave(quitting, {note, {}, {}});
+    EXPECT_TRUE(after_copy.stopped);
+    EXPECT_EQ(std::ranges::count(captions, u"导出"), 0);
+    EXPECT_EQ(testing_support::files_under(exports), before);
+
+    // Closed as the exports begin, and waited for all the same: they stop before the next post.
+    platform::reset_quit_request();
+    const window::SaveOutcome during =
+        window::RunSave(with_exports, {[](std::u16string_view full, std::u16string_view) {
+                                           if (full == u"导出") {
+                                               platform::request_quit();
+                                           }
+                                       },
+                                       [](const std::function<bool()>& done) {
+                                           while (!done()) {
+                                               g_main_context_iteration(nullptr, TRUE);
+                                           }
+                                       },
+                                       {}});
+    EXPECT_TRUE(during.stopped);
+    EXPECT_EQ(testing_support::files_under(exports), before);
+    EXPECT_EQ(std::ranges::count_if(fs::directory_iterator(m_temp.path()),
+                                    [](const fs::directory_entry& entry) {
+                                        return entry.path().filename().string().starts_with(".");
+                                    }),
+              0);
 }

@@ -34,6 +34,9 @@ TEST(BlogRecovery, RecognisesOnlyTheServicesOwnAddresses) {
     EXPECT_EQ(live_blog_user(u"  HTTP://Hi.Baidu.COM:80/someone/blog/index/3 "), u"someone");
     EXPECT_EQ(live_blog_user(u"https://hi.baidu.com/some%E4one?x=1"), u"some%E4one");
     EXPECT_EQ(live_blog_user(u"hi.baidu.com/someone"), u"someone");
+    // The changeover address of the newer layout names its user.
+    EXPECT_EQ(live_blog_user(u"http://hi.baidu.com/new/someone"), u"someone");
+    EXPECT_EQ(live_blog_user(u"http://hi.baidu.com/new"), u"new");
     for (const std::u16string_view other :
          {u"http://hi.baidu.com/", u"http://hi.baidu.com", u"http://hi.baidu.com.cn/someone",
           u"http://web.archive.org/web/2012/http://hi.baidu.com/someone",

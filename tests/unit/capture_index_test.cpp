@@ -17,9 +17,10 @@ const WaybackBlog Blog =
     *recognise_wayback_blog(u"https://web.archive.org/web/2012/hi.baidu.com/someone");
 
 constexpr std::u16string_view QueryStart =
-    u"https://web.archive.org/cdx/search/cdx?url=hi.baidu.com/someone/blog/item/"
+    u"https://web.archive.org/cdx/search/cdx?url=hi.baidu.com/someone/"
     u"&matchType=prefix&output=json&fl=timestamp,original,statuscode,mimetype"
-    u"&filter=statuscode:200&collapse=urlkey&limit=500&showResumeKey=true";
+    u"&filter=statuscode:200&filter=original:.*/item/.*&collapse=urlkey&limit=500"
+    u"&showResumeKey=true";
 
 // Answers shaped like the archive's, with a header row first.
 const std::string FirstPart = R"([["timestamp","original","statuscode","mimetype"],
@@ -48,11 +49,11 @@ TEST(CaptureIndexQuery, AsksForThePostsOfTheBlogAndPassesTheResumeKeyBack) {
 
     WaybackBlog named = Blog;
     named.blog = u"http://hi.baidu.com/小a+b%20";
-    EXPECT_EQ(
-        capture_index_query(named, 9),
-        u"https://web.archive.org/cdx/search/cdx?url=hi.baidu.com/%E5%B0%8Fa%2Bb%2520/blog/item/"
-        u"&matchType=prefix&output=json&fl=timestamp,original,statuscode,mimetype"
-        u"&filter=statuscode:200&collapse=urlkey&limit=9&showResumeKey=true");
+    EXPECT_EQ(capture_index_query(named, 9),
+              u"https://web.archive.org/cdx/search/cdx?url=hi.baidu.com/%E5%B0%8Fa%2Bb%2520/"
+              u"&matchType=prefix&output=json&fl=timestamp,original,statuscode,mimetype"
+              u"&filter=statuscode:200&filter=original:.*/item/.*&collapse=urlkey&limit=9"
+              u"&showResumeKey=true");
 }
 
 TEST(ParseCaptureIndex, ReadsRowsByTheHeaderAndTheKeyAfterTheEmptyRow) {
@@ -206,6 +207,34 @@ TEST(PostsMissingFromList, AppendsOnlyUnlistedPostsOfTheBlogOnceInIndexOrder) {
         u"https://web.archive.org/web/20080808080808/http://hi.baidu.com/someone/blog/item/c3.html",
     };
     EXPECT_EQ(posts_missing_from_list(Blog, list, index), expected);
+}
+
+TEST(PostsMissingFromList, NewerLayoutPostsAreListedOnceAtTheirCanonicalAddress) {
+    // One post listed from a list page already, whatever the case of its digits.
+    const Links list = {u"https://web.archive.org/web/2013/http://hi.baidu.com/someone/item/"
+                        u"aaaaaaaaaaaaaaaaaaaaaaaa"};
+    const std::vector<CaptureEntry> index = {
+        {u"20130101000000", u"http://hi.baidu.com:80/someone/item/AAAAAAAAAAAAAAAAAAAAAAAA", u"200",
+         u"text/html"},
+        {u"20130202000000", u"http://hi.baidu.com/someone/item/BBBBBBBBBBBBBBBBBBBBBBBB?fr=x",
+         u"200", u"text/html"},
+        {u"20130303000000", u"http://hi.baidu.com/someone/item/bbbbbbbbbbbbbbbbbbbbbbbb", u"200",
+         u"text/html"},
+        {u"20130404000000", u"http://hi.baidu.com/someone/item/cccc", u"200", u"text/html"},
+        {u"20130505000000", u"http://hi.baidu.com/other/item/dddddddddddddddddddddddd", u"200",
+         u"text/html"},
+        {u"20080808080808", u"http://hi.baidu.com/someone/blog/item/c3.html", u"200", u"text/html"},
+    };
+    const Links expected = {
+        u"https://web.archive.org/web/20130202000000/http://hi.baidu.com/someone/item/"
+        u"bbbbbbbbbbbbbbbbbbbbbbbb",
+        u"https://web.archive.org/web/20080808080808/http://hi.baidu.com/someone/blog/item/c3.html",
+    };
+    EXPECT_EQ(posts_missing_from_list(Blog, list, index), expected);
+    // Each is downloaded from its own first good capture.
+    const OwnCaptures captures(index);
+    EXPECT_EQ(captures.timestamp_of(expected[0]), u"20130202000000");
+    EXPECT_EQ(captures.timestamp_of(list[0]), u"20130101000000");
 }
 
 TEST(OwnCaptures, DownloadsEachPostRawFromItsOwnFirstGoodCapture) {

@@ -1,5 +1,6 @@
 #include "offline/address.h"
 #include "offline/picture.h"
+#include "offline/post_numbers.h"
 
 #include <gtest/gtest.h>
 
@@ -94,4 +95,20 @@ TEST(PostPageKey, GivesEverySpellingOfAPostOneKeyAndLeavesOtherAddressesAlone) {
               "https://hi.baidu.com/u/blog/item/a.htm"}}) {
         EXPECT_EQ(PostPageKey(address), kept) << address;
     }
+}
+
+TEST(PostNumbers, FindsAPostByAnySpellingOfItsAddressAndNothingElse) {
+    PostNumbers numbers;
+    numbers.add("http://hi.baidu.com/u/blog/item/2.html", 2);
+    numbers.add("https://hi.baidu.com/u/blog/item/2.html?again", 7); // the same post: 2 stays
+    numbers.add("http://hi.baidu.com/u/blog/index/1", 9);
+    for (const char* address : {"https://hi.baidu.com/u/blog/item/2.html",
+                                "http://hi.baidu.com/u/blog/item/2.html?from=1",
+                                "HTTP://HI.BAIDU.COM:80/u/blog/item/2.html#comment"}) {
+        EXPECT_EQ(numbers.find(address), 2U) << address;
+    }
+    EXPECT_EQ(numbers.find("http://hi.baidu.com/u/blog/index/1"), 9U);
+    EXPECT_EQ(numbers.find("http://hi.baidu.com/u/blog/index/1?x"), std::nullopt);
+    EXPECT_EQ(numbers.find("http://hi.baidu.com/v/blog/item/2.html"), std::nullopt);
+    EXPECT_EQ(numbers.find("javascript:alert(1)"), std::nullopt);
 }

@@ -187,3 +187,26 @@ TEST(BuildPages, IndexAndPostPagesShowEachPostsDateAndCategory) {
     position(pages.posts.at(0).second, "<h1>一</h1>\n<p class=\"facts\">" + facts + "</p>\n");
     EXPECT_EQ(pages.posts.at(1).second.find("class=\"facts\""), std::string::npos);
 }
+
+TEST(PreparePost, ANewerLayoutPageGivesItsHeadingBodyDateAndTagsWithoutCategory) {
+    const std::u16string page =
+        u"<title>标题_小园_百度空间</title><div class=\"content-other-info\"><span>2013-04-05 "
+        u"21:07</span></div><h2 class=\"title content-title\">A &amp; B 标题</h2>"
+        u"<div id=\"content\" class=\"content text-content\"><p>正文</p></div>"
+        u"<a href=\"http://hi.baidu.com/tag/旅行/feeds\">#旅行</a>";
+    const PreparedPost post = PreparePost(3, {u"http://hi.baidu.com/u/item/x", page, u""});
+    ASSERT_TRUE(post.saved);
+    EXPECT_EQ(post.title, "A & B 标题");
+    ASSERT_TRUE(post.facts.date);
+    EXPECT_EQ(IsoDate(*post.facts.date), "2013-04-05T21:07:00+08:00");
+    EXPECT_EQ(post.facts.tags, std::vector<std::string>{"旅行"});
+    EXPECT_EQ(post.facts.category, "");
+    EXPECT_EQ(post.body.markup.size(), 1u);
+    EXPECT_NE(post.body.markup.front().find("<p>正文</p>"), std::string::npos);
+    // An old-layout page is read as it always was.
+    const PreparedPost old = PreparePost(
+        1, {u"http://hi.baidu.com/u/blog/item/1.html",
+            u"<title>A &amp; B_x</title>查看文章<p>旧</p>" + page + u"类别：默认分类", u""});
+    EXPECT_EQ(old.title, "A & B");
+    EXPECT_TRUE(old.facts.tags.empty());
+}

@@ -11,7 +11,10 @@ namespace {
 TEST(Markdown, ParagraphsBreaksAndEmphasis) {
     EXPECT_EQ(HtmlToMarkdown("<p>一段\r\n  文字</p><p>二<br>行</p>"), "一段 文字\n\n二\\\n行");
     EXPECT_EQ(HtmlToMarkdown("<p><b>粗</b><strong>重</strong> <i>斜</i> <em>强 </em>调</p>"),
-              "**粗****重** *斜* *强* 调");
+              "**粗**<strong>重</strong> *斜* *强* 调");
+    // Runs side by side would merge their markers into one that means nothing.
+    EXPECT_EQ(HtmlToMarkdown("<i>斜</i><i>体</i><b>粗</b><i>斜</i>"),
+              "*斜*<em>体</em>**粗**<em>斜</em>");
     // Markers beside punctuation would not be read as emphasis: HTML says it instead.
     EXPECT_EQ(HtmlToMarkdown("a<b>，粗</b>b"), "a<strong>，粗</strong>b");
     EXPECT_EQ(HtmlToMarkdown("<p><br>开头与结尾的换行<br></p>"), "开头与结尾的换行");
@@ -34,8 +37,13 @@ TEST(Markdown, HeadingsLinksPicturesAndCode) {
     EXPECT_EQ(HtmlToMarkdown("<a href=\"../2/\">上 一篇</a> <a href=\"http://x.cn/a b(c)&amp;d\">"
                              "x</a>"),
               "[上 一篇](../2/) [x](http://x.cn/a%20b%28c%29\\&d)");
+    // Titles stay, their quotes escaped.
+    EXPECT_EQ(HtmlToMarkdown(
+                  "<a href=\"x.html\" title=\"说 &quot;明&quot;\">x</a>"
+                  "<img src=\"a.png\" alt=\"图\" title=\"图\n题\"><a href=\"y\" title=\"\">y</a>"),
+              "[x](x.html \"说 \\\"明\\\"\")![图](a.png \"图 题\")[y](y)");
     EXPECT_EQ(HtmlToMarkdown("<img src=\"a.png\" alt=\"图[1]\"><img src=\"b.gif\" width=\"5\">"),
-              "![图\\[1\\]](a.png)<img src=\"b.gif\" width=\"5\">");
+              "<img src=\"a.png\" alt=\"图[1]\"><img src=\"b.gif\" width=\"5\">");
     EXPECT_EQ(HtmlToMarkdown("<a href=\"x.html\"><img src=\"a.png\"></a>"), "[![](a.png)](x.html)");
     EXPECT_EQ(HtmlToMarkdown("<code>a `b` c</code> <tt>*</tt>"), "``a `b` c`` `*`");
     EXPECT_EQ(HtmlToMarkdown("<a name=\"top\">锚</a>"), "锚");
@@ -44,12 +52,21 @@ TEST(Markdown, HeadingsLinksPicturesAndCode) {
 TEST(Markdown, ListsNestedAndInSequence) {
     EXPECT_EQ(HtmlToMarkdown("<ul><li>一<ul><li>甲</li><li>乙<ol><li>子</li></ol></li></ul></li>"
                              "<li>二</li></ul>"),
-              "- 一\n\n  - 甲\n\n  - 乙\n\n    1. 子\n\n- 二");
+              "* 一\n\n  - 甲\n\n  - 乙\n\n    1. 子\n\n* 二");
     EXPECT_EQ(HtmlToMarkdown("<ol start=\"7\"><li>七</li><li>八</li></ol>"), "7. 七\n8. 八");
-    // Two lists in a row keep apart by their markers.
+    // Two lists in a row keep apart by their markers, even with empty blocks between them or
+    // each in its own block; the second keeps its start.
     EXPECT_EQ(HtmlToMarkdown("<ul><li>a</li></ul><ul><li>b</li></ul><ol><li>c</li></ol>"
-                             "<ol><li>d</li></ol>"),
-              "- a\n\n* b\n\n1. c\n\n1) d");
+                             "<p></p><ol start=\"5\"><li>d</li></ol>"),
+              "- a\n\n* b\n\n1. c\n\n5) d");
+    EXPECT_EQ(HtmlToMarkdown("<div><ol><li>a<ol><li>b</li></ol></li></ol></div>"
+                             "<div><ol start=\"5\"><li>c</li></ol></div>"),
+              "1) a\n\n   1. b\n\n5. c");
+    // What Markdown cannot say of a list keeps the whole list as HTML.
+    EXPECT_EQ(HtmlToMarkdown("<ul>前言<li>a</li>结尾</ul><ol type=\"a\"><li>甲</li><li>乙</li></ol>"
+                             "<ol><li value=\"3\">三</li></ol>"),
+              "<ul>前言<li>a</li>结尾</ul>\n\n<ol type=\"a\"><li>甲</li><li>乙</li></ol>\n\n"
+              "<ol><li value=\"3\">三</li></ol>");
     EXPECT_EQ(HtmlToMarkdown("<ul><li></li><li>x</li></ul>"), "-\n- x");
 }
 
@@ -73,6 +90,10 @@ TEST(Markdown, WhatMarkdownCannotSayStaysHtml) {
     EXPECT_EQ(HtmlToMarkdown("<font color=red><p>段</p></font>"),
               "<font color=\"red\">\n\n段\n\n</font>");
     EXPECT_EQ(HtmlToMarkdown("<p>注<!-- 注释 -->释</p>"), "注释");
+    // A styled paragraph or heading is one HTML line, so no paragraph inside ends it.
+    EXPECT_EQ(
+        HtmlToMarkdown("<p align=\"center\">居<b>中</b>\n\n文</p><h2 style=\"color:red\">红</h2>"),
+        "<p align=\"center\">居<b>中</b>&#10;&#10;文</p>\n\n<h2 style=\"color:red\">红</h2>");
 }
 
 // Whether a line ends in "{...}" whose brace is not escaped.

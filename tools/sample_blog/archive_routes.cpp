@@ -260,12 +260,13 @@ Reply replay(const ReplayTarget& target, const ServiceOptions& options,
         return *file;
     }
     const std::u16string html = schedule.content(*page, capture);
+    const Reply::Kind kind = capture.new_layout ? Reply::Kind::utf8 : Reply::Kind::gbk;
     if (raw_flag(target.flag) || capture.notice) {
-        return Reply{.kind = Reply::Kind::gbk, .html = html};
+        return Reply{.kind = kind, .html = html};
     }
     // Links come both ways, as the archive wrote them over the years.
     const bool absolute = page->number % 2 == (page->kind == ArchivedPage::Kind::list ? 1 : 0);
-    return Reply{.kind = Reply::Kind::gbk, .html = replayed(html, captures, capture, absolute)};
+    return Reply{.kind = kind, .html = replayed(html, captures, capture, absolute)};
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "tools/sample_blog/archive_schedule.h"
 #include "platform/text.h"
+#include "tools/sample_blog/new_layout_blog.h"
 
 #include <algorithm>
 #include <charconv>
@@ -16,6 +17,17 @@ const std::int64_t list_from = seconds_at(2012, 3, 1, 7, 2, 11);
 constexpr std::int64_t list_span = 30 * day_seconds;
 const std::int64_t early_notice = seconds_at(2012, 4, 10);
 const std::int64_t late_notice = seconds_at(2015, 6, 1);
+const std::int64_t new_posts_from = seconds_at(2013, 4, 1, 9, 0, 7);
+const std::int64_t new_list_from = seconds_at(2013, 5, 1, 11, 20, 3);
+
+NewLayoutBlog new_layout_of(const SampleBlog& blog) {
+    return NewLayoutBlog(blog.user(), blog.post_count(), blog.per_page());
+}
+
+bool has_new_layout(const SampleBlog& blog) {
+    return NewLayoutBlog::is_new_layout_user(blog.user()) ||
+           NewLayoutBlog::is_mixed_user(blog.user());
+}
 
 std::vector<std::string> segments_of(std::string_view path) {
     std::vector<std::string> segments;
@@ -40,6 +52,19 @@ std::optional<int> list_index(std::string_view text) {
     return value;
 }
 
+// "page=K" of a list page's query; nothing for any other query.
+std::optional<int> page_query(std::string_view query) {
+    constexpr std::string_view name = "page=";
+    if (!query.starts_with(name)) {
+        return std::nullopt;
+    }
+    const auto k = list_index(query.substr(name.size()));
+    if (!k || *k < 1) {
+        return std::nullopt;
+    }
+    return k;
+}
+
 std::string path_of(const ArchivedPage& page) {
     const std::string user = platform::utf16_to_utf8(page.blog.user());
     switch (page.kind) {
@@ -49,6 +74,11 @@ std::string path_of(const ArchivedPage& page) {
         return "/" + user + "/blog";
     case ArchivedPage::Kind::list:
         return "/" + user + "/blog/index/" + std::to_string(page.number);
+    case ArchivedPage::Kind::new_list:
+        return "/" + user + (page.number == 1 ? "" : "?page=" + std::to_string(page.number));
+    case ArchivedPage::Kind::new_post:
+        return "/" + user + "/item/" +
+               platform::utf16_to_utf8(new_layout_of(page.blog).post_id(page.number));
     case ArchivedPage::Kind::post:
         break;
     }
@@ -96,7 +126,7 @@ bool ArchiveSchedule::closed(const SampleBlog& blog, int number) const {
 }
 
 std::optional<ArchivedPage> ArchiveSchedule::page_at(const WebAddress& address) const {
-    if (address.host != "hi.baidu.com" || address.port != 80 || !address.query.empty()) {
+    if (address.host != "hi.baidu.com" || address.port != 80) {
         return std::nullopt;
     }
     const auto segments = segments_of(address.path);
@@ -104,7 +134,26 @@ std::optional<ArchivedPage> ArchiveSchedule::page_at(const WebAddress& address) 
         return std::nullopt;
     }
     ArchivedPage page{.blog = SampleBlog(platform::utf8_to_utf16(segments[0]), m_blog)};
+    if (!address.query.empty()) {
+        const auto k = segments.size() == 1 ? page_query(address.query) : std::nullopt;
+        if (!k || !has_new_layout(page.blog) || *k > new_layout_of(page.blog).page_count()) {
+            return std::nullopt;
+        }
+        page.kind = ArchivedPage::Kind::new_list;
+        page.number = *k;
+        return page;
+    }
     if (segments.size() == 1) {
+        return page;
+    }
+    if (segments.size() == 3 && segments[1] == "item" && has_new_layout(page.blog)) {
+        const auto number =
+            new_layout_of(page.blog).post_number(platform::utf8_to_utf16(segments[2]));
+        if (!number) {
+            return std::nullopt;
+        }
+        page.kind = ArchivedPage::Kind::new_post;
+        page.number = *number;
         return page;
     }
     if (segments[1] != "blog" || segments.size() == 3 || segments.size() > 4) {
@@ -145,10 +194,33 @@ std::vector<Capture> ArchiveSchedule::captures_of(const ArchivedPage& page) cons
     if (m_archive.unknown_users.contains(blog.user())) {
         return captures;
     }
+    const bool only_new = NewLayoutBlog::is_new_layout_user(blog.user());
+    if (only_new && page.kind != ArchivedPage::Kind::home &&
+        page.kind != ArchivedPage::Kind::new_list && page.kind != ArchivedPage::Kind::new_post) {
+        return captures; // never captured in the older layout
+    }
     switch (page.kind) {
     case ArchivedPage::Kind::home:
-        captures = {{home_time, plain}, {late_notice, plain, true}};
+        if (only_new) {
+            captures = {{new_list_from, plain, false, true}, {late_notice, plain, true}};
+        } else if (has_new_layout(blog)) {
+            captures = {{home_time, plain},
+                        {new_list_from, plain, false, true},
+                        {late_notice, plain, true}};
+        } else {
+            captures = {{home_time, plain}, {late_notice, plain, true}};
+        }
         break;
+    case ArchivedPage::Kind::new_list:
+        captures = {{new_list_from + (page.number - 1) * day_seconds, plain, false, true},
+                    {late_notice + 180 + page.number, plain, true}};
+        break;
+    case ArchivedPage::Kind::new_post: {
+        const int n = page.number;
+        captures = {{new_posts_from + n * 3600, n % 3 == 0 ? with_port : plain, false, true},
+                    {late_notice + 2 * day_seconds + n * 60, plain, true}};
+        break;
+    }
     case ArchivedPage::Kind::first_list:
         captures = {{first_list_time, plain}, {late_notice + 60, plain, true}};
         break;
@@ -180,10 +252,24 @@ std::u16string ArchiveSchedule::content(const ArchivedPage& page, const Capture&
     if (capture.notice) {
         return blog_closed_page();
     }
+    if (capture.new_layout) {
+        const NewLayoutBlog blog = new_layout_of(page.blog);
+        if (page.kind == ArchivedPage::Kind::new_post) {
+            return blog.post_page(page.number);
+        }
+        // The newest post was written after the list pages were captured.
+        std::u16string html =
+            blog.list_page(page.kind == ArchivedPage::Kind::home ? 1 : page.number);
+        remove_links_to(html, u"/" + blog.user() + u"/item/" + blog.post_id(blog.last_post()));
+        return html;
+    }
     std::u16string html;
     switch (page.kind) {
     case ArchivedPage::Kind::home:
         html = page.blog.home_page().html;
+        break;
+    case ArchivedPage::Kind::new_list:
+    case ArchivedPage::Kind::new_post:
         break;
     case ArchivedPage::Kind::first_list:
         html = page.blog.list_page(0).html;
@@ -220,6 +306,15 @@ std::vector<ArchivedPage> ArchiveSchedule::pages_of(const std::u16string& user) 
     }
     for (int n = 1; n <= blog.post_count(); ++n) {
         pages.push_back({blog, ArchivedPage::Kind::post, n});
+    }
+    if (has_new_layout(blog)) {
+        const NewLayoutBlog new_blog = new_layout_of(blog);
+        for (int k = 2; k <= new_blog.page_count(); ++k) {
+            pages.push_back({blog, ArchivedPage::Kind::new_list, k});
+        }
+        for (int n = new_blog.first_post(); n <= new_blog.last_post(); ++n) {
+            pages.push_back({blog, ArchivedPage::Kind::new_post, n});
+        }
     }
     std::erase_if(pages, [this](const ArchivedPage& page) { return captures_of(page).empty(); });
     return pages;

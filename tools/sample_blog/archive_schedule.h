@@ -7,6 +7,13 @@
 //   2012-04-10          "blog closed" notices, answering 200, of the closed posts
 //   2015-06             "blog closed" notices of every other page
 // Gaps (ArchiveOptions) leave captures out, or posts out of the captured pages.
+//
+// A blog of the newer layout (new_layout_blog.h: users "nl…") was captured only after the move:
+//   2013-04             each post "/u/item/ID", every third under the ":80" address
+//   2013-05-0K          list page K "/u?page=K", and the home "/u" as list page 1
+// and its newest post is missing from every captured list page (it is in the index only).
+// A mixed blog (users "mx…") has the older layout's history above and the newer one's besides:
+// its home's 2013 capture is of the newer layout.
 
 #include "tools/sample_blog/archive_address.h"
 #include "tools/sample_blog/archive_options.h"
@@ -21,13 +28,14 @@ namespace sample_blog {
 
 struct Capture {
     std::int64_t time = 0;
-    std::string original; // the address as the crawler saw it
-    bool notice = false;  // the "blog closed" page instead of the blog's own
+    std::string original;    // the address as the crawler saw it
+    bool notice = false;     // the "blog closed" page instead of the blog's own
+    bool new_layout = false; // the page in the newer layout (sent in UTF-8)
 };
 
 // One page of a blog that the archive may hold.
 struct ArchivedPage {
-    enum class Kind { home, first_list, list, post };
+    enum class Kind { home, first_list, list, post, new_list, new_post };
     SampleBlog blog;
     Kind kind = Kind::home;
     int number = 0; // list page index or post number

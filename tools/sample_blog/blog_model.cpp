@@ -105,7 +105,7 @@ std::u16string SampleBlog::page_title(int number) const {
 // The words of post `number`, as the options make them.
 std::u16string SampleBlog::content(int number) const {
     if (m_options.export_trials) {
-        return trial_content(number);
+        return trial_content(number, post_path(number == 1 ? 2 : 1));
     }
     return m_options.hostile ? hostile_content(number) : post_content(number);
 }
@@ -116,8 +116,15 @@ std::u16string SampleBlog::post_body(int number) const {
                                 : std::u16string();
     return u"</div>\r\n" + date + u"<div id=\"blog_text\" class=\"cnt\">\r\n" + content(number) +
            (m_options.pictures ? picture_content(number) : std::u16string()) +
-           u"</div>\r\n<div class=\"opt\"><a href=\"" + blog_path() + u"/category/" +
-           std::u16string(default_category) + u"\">";
+           u"</div>\r\n<div class=\"opt\">" + (category_in_link(number) ? category_link() : u"");
+}
+
+bool SampleBlog::category_in_link(int number) const {
+    return !m_options.export_trials || number % 2 == 1;
+}
+
+std::u16string SampleBlog::category_link() const {
+    return u"<a href=\"" + blog_path() + u"/category/" + std::u16string(default_category) + u"\">";
 }
 
 SampleBlog SampleBlog::friend_blog() const {
@@ -237,7 +244,9 @@ Page SampleBlog::post_page(int number) const {
     page.html(post_body(number));
     page.record_link(blog_path() + u"/category/" + std::u16string(default_category));
     if (m_options.export_trials) {
-        page.html(u"类别：" + trial_category(number) + u"</a> | ");
+        // Even trials: the other layout, the label and then the category as a link.
+        page.html(u"类别：" + (category_in_link(number) ? u"" : category_link()) +
+                  trial_category(number) + u"</a> | ");
         page.html(trial_tags_markup(number));
         page.html(u" | ");
     } else {

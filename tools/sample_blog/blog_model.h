@@ -51,6 +51,7 @@ public:
 
     const std::u16string& user() const { return m_user; }
     int post_count() const { return m_options.posts; }
+    int per_page() const { return m_options.per_page; }
     // The blog has list pages 0 to last_page_index(); an empty blog still has page 0.
     int last_page_index() const;
     // Post numbers on list page k, in page order; empty for a page that does not exist.
@@ -86,6 +87,10 @@ private:
     std::u16string content(int number) const;
     // What a body shows after its words when the blog has pictures.
     std::u16string picture_content(int number) const;
+    // Whether the post's page carries its category inside the link after "类别：" (the old
+    // layout: odd trial posts and every other post) or as a link after the label (even trials).
+    bool category_in_link(int number) const;
+    std::u16string category_link() const; // the start tag of the category's link
     void write_head(PageBuilder& page, std::u16string_view title) const;
     void write_nav(PageBuilder& page) const;
     void write_greeting(PageBuilder& page) const;

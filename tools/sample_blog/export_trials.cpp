@@ -143,8 +143,9 @@ std::u16string trial_tags_markup(int number) {
     return markup;
 }
 
-std::u16string trial_content(int number) {
+std::u16string trial_content(int number, std::u16string_view other_post) {
     const std::u16string n = platform::decimal(number);
+    const std::u16string other(other_post);
     switch (hostile_kind(number)) {
     case -1:
         break;
@@ -157,7 +158,7 @@ std::u16string trial_content(int number) {
     default:
         return hostile_content(hostile_kind(number) - 2);
     }
-    switch (number % 3) {
+    switch (number % 4) {
     case 0:
         return u"<p>第" + n +
                u"篇：<b>粗体</b>、<strong>重要</strong>、<i>斜体</i>、<em>强调</em>、"
@@ -176,6 +177,26 @@ std::u16string trial_content(int number) {
                u"篇：CDATA 的结尾 ]]> 在正文里，还有 ]]]]>。</p>\r\n"
                u"<p>控制字符\x01\x02\x0B\x0C\x1F之间，制表\t符。</p>\r\n"
                u"<pre>]]> 在预排版里</pre>\r\n";
+    case 3:
+        return u"<p>第" + n +
+               u"篇：看起来要一样。</p>\r\n"
+               u"<p><b>粗</b><b>体</b>相连，<i>斜</i><i>体</i>相连，<b>粗</b><i>斜</i>相连，"
+               u"<strong>重</strong><b>要</b>。</p>\r\n"
+               u"<p align=\"center\">居中的段落</p>\r\n"
+               u"<p style=\"color:red\">红色的段落，<b>其中加粗</b></p>\r\n"
+               u"<p align=\"right\" style=\"color:#008000\">靠右的绿色段落</p>\r\n"
+               u"<h3 style=\"text-align:center\">居中的标题</h3>\r\n"
+               u"<ul>前言<li>甲</li><li>乙</li>结尾</ul>\r\n"
+               u"<ol type=\"a\"><li>子</li><li>丑</li></ol>\r\n"
+               u"<ol><li>一</li><li>二</li></ol>\r\n"
+               u"<ol start=\"5\"><li>五</li><li>六</li></ol>\r\n"
+               u"<div><ol><li>三</li></ol></div><div><ol start=\"9\"><li>九</li></ol></div>\r\n"
+               u"<p><a href=\"http://www.example.com/\" title=\"示例网站\">带标题的链接</a>"
+               u"<img src=\"/_sample/pictures/titled.png\" alt=\"带标题的图\" "
+               u"title=\"图片的标题\"></p>\r\n"
+               u"<p><a href=\"https://hi.baidu.com" +
+               other + u"\">安全连接的另一篇</a>、<a href=\"" + other +
+               u"?from=1\">带参数的另一篇</a></p>\r\n";
     default:
         return u"<p>第" + n +
                u"篇：列表和表格。</p>\r\n"

@@ -1,12 +1,14 @@
 #pragma once
 // The sample blog's trial posts for the exports (served with --export-trials): every kind of
-// markup a body can hold, nested lists, a table, "]]>", control characters, a title with quotes
-// and a colon, and a date line in each of the service's date forms, for the exports to carry
-// across whole; and after them hostile ones, for the exports to carry across harmless.
+// markup a body can hold, nested lists, a table, "]]>", control characters, markup whose look
+// must survive, a title with quotes and a colon, a date line in each of the service's date forms
+// and the category after its label or inside its link, for the exports to carry across whole;
+// and after them hostile ones, for the exports to carry across harmless.
 
 #include "tools/sample_blog/hostile_post.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sample_blog {
@@ -19,8 +21,11 @@ namespace sample_blog {
 std::u16string trial_date_line(int number);
 std::u16string trial_iso_date(int number);
 
-// Post 3 % 3 == 0: every element; 1: "]]>" and control characters; 2: lists and a table.
-std::u16string trial_content(int number);
+// Post n % 4 == 0: every element; 1: "]]>" and control characters; 2: lists and a table;
+// 3: what must look the same (emphasis side by side, aligned and coloured paragraphs, lists with
+// text, letters, starts and neighbours, titles, and links to `other_post`, a post's path, in
+// other spellings).
+std::u16string trial_content(int number, std::u16string_view other_post);
 
 // Quotes and a colon around the number: 他说："你好" & 'hi': 7
 std::u16string trial_title(int number);

@@ -1,6 +1,7 @@
 #include "tools/sample_blog/routes.h"
 #include "platform/text.h"
 #include "tools/sample_blog/blog_pictures.h"
+#include "tools/sample_blog/new_layout_blog.h"
 
 #include <charconv>
 #include <vector>
@@ -140,7 +141,47 @@ Reply post_page(const SampleBlog& blog, std::string_view file, const ServiceOpti
     return page(blog.post_page(*number).html);
 }
 
-Reply route(const std::vector<std::string_view>& segments, const ServiceOptions& options) {
+// "N" of "...?page=N"; 1 without it.
+int page_query(std::string_view target) {
+    const auto question = target.find('?');
+    if (question == std::string_view::npos) {
+        return 1;
+    }
+    const std::string_view query = target.substr(question + 1);
+    constexpr std::string_view name = "page=";
+    const auto at = query.find(name);
+    int k = 0;
+    if (at == std::string_view::npos || (at > 0 && query[at - 1] != '&') ||
+        !parse_index(query.substr(at + name.size(), query.find('&', at) - at - name.size()), k)) {
+        return 1;
+    }
+    return k;
+}
+
+Reply new_layout_route(const std::vector<std::string_view>& segments, std::string_view target,
+                       const ServiceOptions& options) {
+    const bool changeover = segments[0] == "new";
+    const NewLayoutBlog blog(platform::utf8_to_utf16(segments[changeover ? 1 : 0]),
+                             options.blog.posts, options.blog.per_page);
+    if (segments.size() == (changeover ? 2u : 1u)) {
+        const int k = page_query(target);
+        if (k < 1 || k > blog.page_count()) {
+            return not_found();
+        }
+        return Reply{.kind = Reply::Kind::utf8, .html = blog.list_page(k)};
+    }
+    if (!changeover && segments.size() == 3 && segments[1] == "item") {
+        const auto number = blog.post_number(platform::utf8_to_utf16(segments[2]));
+        if (!number || options.missing_posts.contains(*number)) {
+            return not_found();
+        }
+        return Reply{.kind = Reply::Kind::utf8, .html = blog.post_page(*number)};
+    }
+    return not_found();
+}
+
+Reply route(const std::vector<std::string_view>& segments, std::string_view target,
+            const ServiceOptions& options) {
     if (!segments.empty() && segments[0] == "_sample") {
         return fixed_page(segments);
     }
@@ -152,6 +193,10 @@ Reply route(const std::vector<std::string_view>& segments, const ServiceOptions&
     }
     if (options.live_gone) {
         return not_found();
+    }
+    const bool changeover = segments[0] == "new" && segments.size() == 2;
+    if (NewLayoutBlog::is_new_layout_user(platform::utf8_to_utf16(segments[changeover ? 1 : 0]))) {
+        return new_layout_route(segments, target, options);
     }
     const SampleBlog blog(platform::utf8_to_utf16(segments[0]), options.blog);
     if (segments.size() == 1) {
@@ -175,7 +220,7 @@ Reply route(const std::vector<std::string_view>& segments, const ServiceOptions&
 } // namespace
 
 Reply answer(std::string_view target, const ServiceOptions& options) {
-    Reply reply = route(segments_of(path_of(target)), options);
+    Reply reply = route(segments_of(path_of(target)), target, options);
     reply.delay += options.latency;
     return reply;
 }

@@ -43,7 +43,8 @@ struct Reply {
 inline constexpr std::chrono::milliseconds k_trickle_interval{100};
 inline constexpr std::size_t k_trickle_length = 300;
 
-// The target as UTF-8, percent-decoded; a query string is ignored.
+// The target as UTF-8, percent-decoded; a query string is ignored but for the newer layout's
+// list pages (?page=N).
 Reply answer(std::string_view target, const ServiceOptions& options);
 
 } // namespace sample_blog

@@ -115,6 +115,13 @@ void send_huge_picture(std::size_t length, sample_blog::StopFlag& stop,
 // cpp-httplib does not hand its socket to a handler, so the one this request came on is found
 // by its two ends and shut: the client reads an end of stream and no answer, as from a
 // firewall.
+// The decoded path with the query as sent: the newer layout's list pages are "/u?page=N".
+std::string path_and_query(const httplib::Request& request) {
+    const auto question = request.target.find('?');
+    return request.path +
+           (question == std::string::npos ? std::string() : request.target.substr(question));
+}
+
 void close_without_answer(const httplib::Request& request) {
     for (int fd = 0; fd < 1024; ++fd) {
         sockaddr_storage local{};
@@ -255,7 +262,7 @@ int main(int argc, char** argv) {
                               ? Reply{.kind = Reply::Kind::text,
                                       .body = std::to_string(relay ? relay->archive_tunnels() : 0),
                                       .content_type = "text/plain"}
-                              : sample_blog::answer(request.path, options);
+                              : sample_blog::answer(path_and_query(request), options);
             serve(reply, stop, log, request, response);
             return;
         }
