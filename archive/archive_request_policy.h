@@ -5,6 +5,7 @@
 
 #include "archive/archive_politeness.h"
 #include "platform/request_policy.h"
+#include "platform/shared_connections.h"
 
 #include <map>
 #include <memory>
@@ -24,6 +25,9 @@ public:
     void begin(const std::string& url, Attempts& request) override;
     Next end(Attempts& request, const Answer& answer) override;
     long connect_timeout_seconds() const override { return 30; }
+    // The archive refuses clients that open and close many connections: the few it allows are
+    // kept alive for every request of the run.
+    platform::SharedConnections* connections() override { return &m_connections; }
 
     // A new harvest or save: an archive found out of reach is tried again.
     void try_again() { m_politeness.try_again(); }
@@ -37,6 +41,8 @@ private:
     RequestKind kind_of(const std::string& url) const;
 
     std::string m_host; // in lower case, without a port
+    // Outlives every transfer of the download objects this policy governs.
+    platform::SharedConnections m_connections;
     SystemPolitenessClock m_clock;
     ArchivePoliteness m_politeness;
 };

@@ -1,20 +1,23 @@
-// An archive save of 100 posts with pictures through the stand-in archive, with the save's own
-// parts (capture index, raw posts, the copy's raw pictures) under one ArchiveRequestPolicy; the
-// index, read 10 rows a part, answers a 429 without Retry-After first. From the stand-in's log of
-// archive requests it reports the pace against the archive's limits:
+// An archive save of 100 posts with pictures through the stand-in archive over https, with the
+// save's own parts (capture index, raw posts, the copy's raw pictures) under one
+// ArchiveRequestPolicy; the index, read 10 rows a part, answers a 429 without Retry-After first.
+// The argument is the replay pace, the least time in ms between two replay starts: 250 as the
+// program goes, 1000 as it went before (a baseline of about 10 minutes). From the stand-in's log
+// of archive requests it reports the pace against the archive's limits:
 //   index_per_min       most index requests arriving within any 60 s (limit 24; archive 30)
 //   index_gap_s         shortest gap between the arrivals of two index requests (2.5 s)
 //   replay_per_s        replay requests (raw posts, pictures, their redirects) a second over
-//                       the whole save (at most 1)
-//   replay_gap_s        shortest gap between the arrivals of two replay requests (1 s, less
-//                       the few milliseconds by which the way to the stand-in varies)
+//                       the whole save (at most 4; archive 10)
+//   replay_gap_s        shortest gap between the arrivals of two replay requests (the pace,
+//                       less the few milliseconds by which the way to the stand-in varies)
 //   replay_in_flight    most replay requests running at once (at most 2)
 //   pause_after_429_s   from the 429 to the next request of any kind (60 s)
+//   connections         connections (https tunnels) opened to the archive (at most 2)
 // Then, with the network gone (a proxy that takes connections and never answers), how long the
 // same save takes to give up (within 3 minutes):
 //   unreachable_s
 //
-//   build/bench/archive_save_bench
+//   build/bench/archive_save_bench --benchmark_filter='Pictures/250|Gone'
 
 #include "archive/archive_request_policy.h"
 #include "archive/blog_route.h"
@@ -45,7 +48,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr int post_count = 100;
-const std::u16string typed = u"http://web.archive.org/web/2012/http://hi.baidu.com/someone";
+const std::u16string typed = u"https://web.archive.org/web/2012/http://hi.baidu.com/someone";
 
 platform::DownloadResult download_one(const std::string& url, platform::RequestPolicy& policy) {
     platform::DownloadResult got;
@@ -73,7 +76,7 @@ bool archive_save(const fs::path& folder, archive::ArchiveRequestPolicy& policy)
     }
     std::vector<std::u16string> posts;
     for (const archive::CaptureEntry& entry : reader.entries()) {
-        posts.push_back(u"http://web.archive.org/web/" + entry.timestamp + u"/" + entry.original);
+        posts.push_back(u"https://web.archive.org/web/" + entry.timestamp + u"/" + entry.original);
     }
     const std::vector<std::u16string> addresses =
         route.download_addresses(posts, archive::OwnCaptures(reader.entries()));
@@ -144,12 +147,14 @@ void BM_ArchiveSaveOf100PostsWithPictures(benchmark::State& state) {
     const testing_support::SampleBlogService service(
         {"--posts", std::to_string(post_count), "--pictures", "--archive", "full",
          "--archive-429-first", "index=1", "--archive-retry-after", "0",
-         "--archive-index-part-rows", "10"});
+         "--archive-index-part-rows", "10", "--https"});
+    archive::PolitenessLimits limits;
+    limits.replay_interval_ms = state.range(0);
     const fs::path folder = fs::temp_directory_path() / "pellumo-archive-save-bench";
     for (auto _ : state) {
         fs::remove_all(folder);
         fs::create_directories(folder);
-        archive::ArchiveRequestPolicy policy("http://web.archive.org");
+        archive::ArchiveRequestPolicy policy("https://web.archive.org", limits);
         if (!archive_save(folder, policy)) {
             state.SkipWithError("the archive stopped the save");
         }
@@ -199,6 +204,7 @@ void BM_ArchiveSaveOf100PostsWithPictures(benchmark::State& state) {
     state.counters["replay_gap_s"] = replay_gap;
     state.counters["replay_in_flight"] = in_flight;
     state.counters["pause_after_429_s"] = pause_after_429;
+    state.counters["connections"] = service.archive_connections();
 }
 
 void BM_ArchiveSaveWithTheNetworkGone(benchmark::State& state) {
@@ -206,13 +212,14 @@ void BM_ArchiveSaveWithTheNetworkGone(benchmark::State& state) {
     const testing_support::LoopbackSocket swallowing(true);
     const std::string proxy = swallowing.url.substr(0, swallowing.url.size() - 1);
     setenv("http_proxy", proxy.c_str(), 1);
+    setenv("https_proxy", proxy.c_str(), 1);
     unsetenv("no_proxy");
     unsetenv("NO_PROXY");
     const fs::path folder = fs::temp_directory_path() / "pellumo-archive-gone-bench";
     double seconds = 0;
     for (auto _ : state) {
         fs::create_directories(folder);
-        archive::ArchiveRequestPolicy policy("http://web.archive.org");
+        archive::ArchiveRequestPolicy policy("https://web.archive.org");
         const Clock::time_point start = Clock::now();
         if (archive_save(folder, policy) || !policy.unreachable()) {
             state.SkipWithError("the save did not find the archive out of reach");
@@ -221,10 +228,13 @@ void BM_ArchiveSaveWithTheNetworkGone(benchmark::State& state) {
     }
     fs::remove_all(folder);
     unsetenv("http_proxy");
+    unsetenv("https_proxy");
     state.counters["unreachable_s"] = seconds;
 }
 
 BENCHMARK(BM_ArchiveSaveOf100PostsWithPictures)
+    ->Arg(250)
+    ->Arg(1000)
     ->Iterations(1)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();

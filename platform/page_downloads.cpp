@@ -1,6 +1,7 @@
 #include "platform/page_downloads.h"
 
 #include "platform/http_options.h"
+#include "platform/shared_connections.h"
 
 #include <stdexcept>
 #include <utility>
@@ -110,6 +111,9 @@ std::optional<std::string> PageDownloads::try_start(std::size_t index) {
         }
         if (governed(index)) {
             set_option(handle, CURLOPT_CONNECTTIMEOUT, m_policy->connect_timeout_seconds());
+            if (SharedConnections* connections = m_policy->connections()) {
+                connections->use_in(handle);
+            }
         }
         transfer->reception.attach(handle);
         const auto entry = m_running.emplace(handle, std::move(transfer)).first;

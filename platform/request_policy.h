@@ -8,6 +8,8 @@
 
 namespace platform {
 
+class SharedConnections;
+
 class RequestPolicy {
 public:
     enum class Go {
@@ -49,6 +51,9 @@ public:
     virtual Next end(Attempts& request, const Answer& answer) = 0;
     // Seconds a governed transfer may take to connect.
     virtual long connect_timeout_seconds() const = 0;
+    // Where every governed transfer, of any download object, keeps its connections alive for
+    // the next; nothing when each download object keeps its own.
+    virtual SharedConnections* connections() { return nullptr; }
 };
 
 } // namespace platform

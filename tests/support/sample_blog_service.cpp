@@ -231,13 +231,25 @@ std::string SampleBlogService::proxy_url() const {
     return "http://127.0.0.1:" + std::to_string(m_port);
 }
 
-std::string SampleBlogService::request_log() const {
-    httplib::Client client("127.0.0.1", m_port);
-    const httplib::Result result = client.Get("/_sample/requests");
+namespace {
+
+std::string service_page(int port, const std::string& path) {
+    httplib::Client client("127.0.0.1", port);
+    const httplib::Result result = client.Get(path);
     if (!result || result->status != 200) {
-        throw std::runtime_error("sample_blog did not give its request log");
+        throw std::runtime_error("sample_blog did not give " + path);
     }
     return result->body;
+}
+
+} // namespace
+
+std::string SampleBlogService::request_log() const {
+    return service_page(m_port, "/_sample/requests");
+}
+
+int SampleBlogService::archive_connections() const {
+    return std::stoi(service_page(m_port, "/_sample/archive-connections"));
 }
 
 int SampleBlogService::stop() {

@@ -35,6 +35,9 @@ public:
     // Every request target the service has received, as sent, one a line; asked for directly,
     // not through the program's own HTTP code.
     std::string request_log() const;
+    // How many https tunnels to the archive the service has accepted: the connections a client
+    // opened to it over https.
+    int archive_connections() const;
 
     // SIGTERM, then waits; SIGKILL when the service has not ended within five seconds. Returns
     // the wait status (see waitpid), the same on later calls.

@@ -161,6 +161,7 @@ void ConnectRelay::tunnel(int client) {
         send_all(client, "HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n");
         return;
     }
+    ++m_archive_tunnels;
     const int server = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const sockaddr_in address = loopback(m_tls_port);
     if (server < 0 ||

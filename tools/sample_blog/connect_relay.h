@@ -19,6 +19,8 @@ public:
     ConnectRelay& operator=(const ConnectRelay&) = delete;
 
     int port() const { return m_port; }
+    // Tunnels opened to the archive so far: a client that keeps its connections alive opens few.
+    int archive_tunnels() const { return m_archive_tunnels; }
 
 private:
     void accept_loop();
@@ -28,6 +30,7 @@ private:
     int m_listener = -1;
     int m_port = 0;
     std::atomic<bool> m_stopping = false;
+    std::atomic<int> m_archive_tunnels = 0;
     std::mutex m_mutex;
     std::condition_variable m_tunnel_ended;
     int m_tunnels = 0;

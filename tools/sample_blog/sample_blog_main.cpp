@@ -33,6 +33,7 @@ using sample_blog::Reply;
 constexpr std::size_t worker_threads = 16;
 // An idle keep-alive connection holds a worker, and stopping waits for every worker.
 constexpr time_t keep_alive_seconds = 1;
+constexpr std::size_t keep_alive_requests = 100000;
 constexpr int service_unavailable = 503;
 
 // Closing the connection spares the stop a wait for it to fall idle.
@@ -239,6 +240,7 @@ int main(int argc, char** argv) {
     }
     const sample_blog::ArchiveSchedule schedule(options.archive, options.blog);
     sample_blog::ArchiveTraffic traffic(options.archive);
+    std::optional<sample_blog::ConnectRelay> relay;
     const auto handle = [&](const std::string& target, const httplib::Request& request,
                             httplib::Response& response) {
         log.add(target);
@@ -256,6 +258,10 @@ int main(int argc, char** argv) {
                               ? Reply{.kind = Reply::Kind::text,
                                       .body = traffic.log(),
                                       .content_type = "text/plain"}
+                          : request.path.ends_with("/_sample/archive-connections")
+                              ? Reply{.kind = Reply::Kind::text,
+                                      .body = std::to_string(relay ? relay->archive_tunnels() : 0),
+                                      .content_type = "text/plain"}
                               : sample_blog::answer(path_and_query(request), options);
             serve(reply, stop, log, request, response);
             return;
@@ -272,12 +278,13 @@ int main(int argc, char** argv) {
         if (each != nullptr) {
             each->new_task_queue = [] { return new httplib::ThreadPool(worker_threads); };
             each->set_keep_alive_timeout(keep_alive_seconds);
+            // As the archive does: a connection kept alive serves any number of requests.
+            each->set_keep_alive_max_count(keep_alive_requests);
         }
     }
     server.Get(R"(.*)", [&](const httplib::Request& request, httplib::Response& response) {
         handle(request.target, request, response);
     });
-    std::optional<sample_blog::ConnectRelay> relay;
     std::thread tls_thread;
     if (tls_server) {
         // Inside the tunnel the target is the path alone; the host comes from the header.
