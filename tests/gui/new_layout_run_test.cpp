@@ -169,7 +169,7 @@ class MixedBlogTest : public Form1Fixture {
 protected:
     MixedBlogTest()
         : Form1Fixture({"--posts", "4", "--per-page", "2", "--live-gone", "--archive", "full",
-                        "--export-trials"}) {}
+                        "--export-trials", "--https"}) {}
 
     void SetUp() override {
         Form1Fixture::SetUp();
@@ -255,7 +255,7 @@ class NewLayoutRecoveryTest : public NewLayoutRunTest {
 protected:
     NewLayoutRecoveryTest()
         : NewLayoutRunTest(
-              {"--posts", "5", "--per-page", "2", "--live-gone", "--archive", "full"}) {}
+              {"--posts", "5", "--per-page", "2", "--live-gone", "--archive", "full", "--https"}) {}
 };
 
 } // namespace
@@ -265,7 +265,7 @@ TEST_F(NewLayoutRecoveryTest, ADeadAddressLeadsToTheArchiveAndItsPosts) {
     question_answer = true;
     run(form().Command1, u"http://hi.baidu.com/nlsomeone");
     // Its home's newest good capture is where the harvest went.
-    EXPECT_EQ(form().txtblog.get_text().substr(0, 27), "http://web.archive.org/web/");
+    EXPECT_EQ(form().txtblog.get_text().substr(0, 28), "https://web.archive.org/web/");
     Texts originals;
     for (const std::u16string& item : form().list1_items()) {
         originals.push_back(original_in(item));
