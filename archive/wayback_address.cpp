@@ -123,7 +123,10 @@ std::optional<CapturePrefix> take_capture_prefix(std::u16string_view& text) {
         return std::nullopt;
     }
     CapturePrefix prefix;
-    prefix.archive = *scheme + u"://" + joined(*authority);
+    // The archive moves every http request to https: asking https at once saves a governed
+    // turn per request. A port given with http names a server that may speak only http.
+    const bool secure_instead = *scheme == u"http" && authority->port.empty();
+    prefix.archive = (secure_instead ? u"https" : *scheme) + u"://" + joined(*authority);
     std::size_t digits = 0;
     while (digits < text.size() && is_digit(text[digits])) {
         ++digits;

@@ -16,7 +16,8 @@ namespace archive {
 // A typed Wayback address of a blog, taken apart.
 struct WaybackBlog {
     // Scheme and host as typed, lower case, with a port only when it is not the default one:
-    // "https://web.archive.org". Every request to the archive starts with it.
+    // "https://web.archive.org"; http without a port is asked as https, as the archive would
+    // move it there. Every request to the archive starts with it.
     std::u16string archive;
     // The typed timestamp's digits, without its flag: "2012".
     std::u16string timestamp;

@@ -12,7 +12,7 @@ packages=(
   libgumbo-dev
   fonts-noto-cjk locales
   nlohmann-json3-dev
-  librsvg2-bin libglib2.0-dev-bin
+  librsvg2-bin libglib2.0-dev-bin openssl
   dpkg-dev file lintian desktop-file-utils appstream
   hugo cmark libxml2-utils python3 python3-yaml libyaml-dev nodejs
 )

@@ -24,7 +24,7 @@ constexpr std::u16string_view unreachable = u"无法连接网页时光机，请�
 constexpr std::u16string_view blocked = u"网页时光机暂时拒绝访问，请一小时后再试";
 
 std::vector<std::string> with(std::vector<std::string> options) {
-    std::vector<std::string> all{"--posts", "11", "--per-page", "4", "--archive", "full"};
+    std::vector<std::string> all{"--posts", "11", "--per-page", "4", "--archive", "full", "--https"};
     all.insert(all.end(), options.begin(), options.end());
     return all;
 }

@@ -74,7 +74,7 @@ protected:
         : Form1Fixture(arguments(std::move(more))) {}
 
     static std::vector<std::string> arguments(std::vector<std::string> more) {
-        std::vector<std::string> all{"--posts", "6", "--per-page", "4", "--archive", "full"};
+        std::vector<std::string> all{"--posts", "6", "--per-page", "4", "--archive", "full", "--https"};
         all.insert(all.end(), more.begin(), more.end());
         return all;
     }

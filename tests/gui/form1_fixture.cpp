@@ -143,7 +143,7 @@ ImpatientNeighbour::ImpatientNeighbour(Gtk::Button& button) {
                 m_asked = true;
                 std::thread([] {
                     try {
-                        platform::http_get("http://web.archive.org/web/2012/http://hi.baidu.com/");
+                        platform::http_get("https://web.archive.org/web/2012/http://hi.baidu.com/");
                     } catch (const platform::HttpError&) {
                     }
                 }).detach();

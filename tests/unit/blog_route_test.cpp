@@ -31,12 +31,12 @@ TEST(BlogRoute, AnArchivedBlogSavesUnderItsOwnUserNameAndEveryOtherAddressAsBefo
               u"http://hi.baidu.com/someone/blog/index/3");
     const BlogRoute archived(u"http://web.archive.org/web/2011/hi.baidu.com/someone/blog");
     EXPECT_EQ(archived.first_list_page(),
-              u"http://web.archive.org/web/2011id_/http://hi.baidu.com/someone/blog");
+              u"https://web.archive.org/web/2011id_/http://hi.baidu.com/someone/blog");
     EXPECT_EQ(archived.list_page(3),
-              u"http://web.archive.org/web/2011id_/http://hi.baidu.com/someone/blog/index/3");
+              u"https://web.archive.org/web/2011id_/http://hi.baidu.com/someone/blog/index/3");
 }
 
-TEST(BlogRoute, PostsComeRawFromTheirOwnCaptureOnTheArchiveAsTyped) {
+TEST(BlogRoute, PostsComeRawFromTheirOwnCaptureOverHttps) {
     const std::vector<archive::CaptureEntry> index{
         {u"20100101000000", u"http://hi.baidu.com:80/someone/blog/item/a.html", u"200", u""},
         {u"20110101000000", u"http://hi.baidu.com/someone/blog/item/b.html", u"200", u""},
@@ -54,11 +54,11 @@ TEST(BlogRoute, PostsComeRawFromTheirOwnCaptureOnTheArchiveAsTyped) {
     EXPECT_EQ(BlogRoute(u"http://web.archive.org/web/2013/http://hi.baidu.com/someone")
                   .download_addresses(list, captures),
               (Items{
-                  u"http://web.archive.org/web/20100101000000id_/http://hi.baidu.com/someone/"
+                  u"https://web.archive.org/web/20100101000000id_/http://hi.baidu.com/someone/"
                   u"blog/item/a.html",
-                  u"http://web.archive.org/web/20120202020202id_/http://hi.baidu.com/someone/"
+                  u"https://web.archive.org/web/20120202020202id_/http://hi.baidu.com/someone/"
                   u"blog/item/c.html",
-                  u"http://web.archive.org/web/20110101000000id_/http://hi.baidu.com/someone/"
+                  u"https://web.archive.org/web/20110101000000id_/http://hi.baidu.com/someone/"
                   u"blog/item/b.html",
                   u"http://hi.baidu.com/someone/blog/item/d.html",
               }));

@@ -17,12 +17,13 @@ TEST(RecogniseWaybackBlog, TakesApartEveryFormOfABlogsArchiveAddress) {
     const Case cases[] = {
         {u"https://web.archive.org/web/2012/http://hi.baidu.com/someone",
          u"https://web.archive.org", u"2012", u"someone"},
+        // http is asked as https, where the archive would move it; a port keeps what is typed.
         {u"http://web.archive.org/web/20100315000000/hi.baidu.com/someone/blog",
-         u"http://web.archive.org", u"20100315000000", u"someone"},
+         u"https://web.archive.org", u"20100315000000", u"someone"},
         {u"HTTPS://Web.Archive.ORG/web/7id_/HTTP://HI.BAIDU.COM/someone/",
          u"https://web.archive.org", u"7", u"someone"},
         {u"http://web.archive.org:80/web/2011js_/http://hi.baidu.com:80/someone?from=x",
-         u"http://web.archive.org", u"2011", u"someone"},
+         u"https://web.archive.org", u"2011", u"someone"},
         {u"https://web.archive.org:443/web/20121231235959im_/http:/hi.baidu.com/someone/blog/index/"
          u"3",
          u"https://web.archive.org", u"20121231235959", u"someone"},
