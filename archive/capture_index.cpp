@@ -97,8 +97,8 @@ bool is_unreserved(char c) {
            c == '.' || c == '_' || c == '~';
 }
 
-// Percent-encodes `text` (as UTF-8) for a query value. With `keep_encoding` the text is taken to
-// be encoded already: its %XX escapes, "+" and the other characters a query may hold stay.
+} // namespace
+
 std::u16string query_value(std::u16string_view text, bool keep_encoding) {
     static constexpr char Hex[] = "0123456789ABCDEF";
     static constexpr std::string_view QuerySafe = "!$'()*,/:@+";
@@ -120,6 +120,8 @@ std::u16string query_value(std::u16string_view text, bool keep_encoding) {
     }
     return encoded;
 }
+
+namespace {
 
 std::optional<std::size_t> column_of(const Row& header, std::string_view name) {
     for (std::size_t i = 0; i < header.size(); ++i) {

@@ -34,6 +34,10 @@ struct CaptureEntry {
 std::u16string capture_index_query(const WaybackBlog& blog, std::size_t part_size,
                                    std::u16string_view resume_key = {});
 
+// Percent-encodes `text` (as UTF-8) for a query value. With `keep_encoding` the text is taken to
+// be encoded already: its %XX escapes, "+" and the other characters a query may hold stay.
+std::u16string query_value(std::u16string_view text, bool keep_encoding);
+
 // <archive>/cdx/search/cdx?url=<address without scheme>&output=json
 //   &fl=timestamp,original,statuscode,mimetype&filter=statuscode:200
 // Every status-200 capture of that one address, the earliest first.

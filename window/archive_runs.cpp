@@ -4,6 +4,7 @@
 
 #include "archive/archive_politeness.h"
 #include "archive/archive_request_policy.h"
+#include "archive/list_page_index.h"
 #include "archive/raw_page_links.h"
 #include "archive/wayback_address.h"
 #include "platform/message_box.h"
@@ -97,6 +98,20 @@ Form1::read_capture_index(const archive::WaybackBlog& blog,
     whole = reader.complete();
     parts = reader.parts_read();
     return reader.entries();
+}
+
+std::vector<long long> Form1::captured_list_pages_after(const archive::WaybackBlog& blog,
+                                                        std::u16string_view user, long long walked,
+                                                        archive::ArchiveRequestPolicy& politeness,
+                                                        window::WaitingCaption& caption) {
+    constexpr std::size_t most_pages = 1000;
+    const std::optional<std::string> body = fetch_from_archive(
+        archive::list_pages_query(blog.archive, user, most_pages), politeness, caption);
+    if (!body || platform::quit_requested()) {
+        return {};
+    }
+    return archive::captured_list_pages_after(user, walked,
+                                              archive::parse_capture_index(*body).entries);
 }
 
 void Form1::add_posts_from_capture_index(const archive::WaybackBlog& blog,

@@ -123,9 +123,16 @@ private:
     std::optional<int> new_layout_page_count(const archive::BlogRoute& route,
                                              archive::ArchiveRequestPolicy* politeness,
                                              window::WaitingCaption& caption);
-    void walk_new_layout(const archive::BlogRoute& route, int pages,
+    // True when the archive stopped the walk (its box shown).
+    bool walk_new_layout(const archive::BlogRoute& route, int pages,
                          archive::ArchiveRequestPolicy* politeness,
                          window::WaitingCaption& caption);
+    // The newer layout's list pages above `walked` that the archive's index holds captures of;
+    // none when the index cannot say (the post index still lists every captured post).
+    std::vector<long long> captured_list_pages_after(const archive::WaybackBlog& blog,
+                                                     std::u16string_view user, long long walked,
+                                                     archive::ArchiveRequestPolicy& politeness,
+                                                     window::WaitingCaption& caption);
     // Shows a page of the blog as the archive captured it, downloaded under the politeness;
     // nothing is shown when no page came.
     void show_archived_page(const std::u16string& raw_address,

@@ -162,7 +162,7 @@ void Form1::HarvestRun() {
         stopped = archive_stopped(politeness);
     }
     if (new_layout_pages) {
-        walk_new_layout(route, *new_layout_pages, politeness, caption);
+        stopped = walk_new_layout(route, *new_layout_pages, politeness, caption);
     } else {
         if (!first_page && !stopped) {
             platform::MsgBox(blog::BadAddressText, blog::BadAddressTitle);
@@ -232,7 +232,7 @@ std::optional<int> Form1::new_layout_page_count(const archive::BlogRoute& route,
     return blog::NewLayoutPageCount(page);
 }
 
-void Form1::walk_new_layout(const archive::BlogRoute& route, int pages,
+bool Form1::walk_new_layout(const archive::BlogRoute& route, int pages,
                             archive::ArchiveRequestPolicy* politeness,
                             window::WaitingCaption& caption) {
     Label2.set_text(platform::utf16_to_utf8(u"共有" + platform::decimal(pages) + u"页数"));
@@ -243,6 +243,19 @@ void Form1::walk_new_layout(const archive::BlogRoute& route, int pages,
             walk_list_page(k, new_layout_address(route, blog::NewLayoutListPageAddress(user, k)),
                            politeness, caption);
     }
+    if (!politeness || stopped || platform::quit_requested()) {
+        return stopped;
+    }
+    // The home's capture may be older than the blog's last pages, or show no pager at all.
+    const std::vector<long long> more =
+        captured_list_pages_after(*route.wayback(), user, pages, *politeness, caption);
+    stopped = archive_stopped(politeness);
+    for (std::size_t i = 0; i < more.size() && !stopped && !platform::quit_requested(); ++i) {
+        stopped = walk_list_page(
+            more[i], new_layout_address(route, blog::NewLayoutListPageAddress(user, more[i])),
+            politeness, caption);
+    }
+    return stopped;
 }
 
 // The blog's first list page; nothing when the address names no blog or no response could be

@@ -2,10 +2,13 @@
 #include "tests/gui/form1_fixture.h"
 
 #include "platform/files.h"
+#include "platform/quit_request.h"
 #include "platform/text.h"
 #include "tools/sample_blog/blog_model.h"
 #include "tools/sample_blog/gbk_encoder.h"
 #include "tools/sample_blog/new_layout_blog.h"
+
+#include <glibmm/main.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -25,6 +28,15 @@ namespace {
 const std::u16string hint_text = u"若无法自动获取全部日志，请手动点击[下一页]";
 // Seven posts, three a page: three list pages.
 const sample_blog::NewLayoutBlog nl_blog(u"nlsomeone", 7, 3);
+
+// The original inside a list item, as the blog's own address.
+std::u16string original_in(const std::u16string& item) {
+    std::u16string original = item.substr(item.find(u"/http://") + 1);
+    if (const std::size_t port = original.find(u":80/"); port != std::u16string::npos) {
+        original.erase(port, 3);
+    }
+    return original;
+}
 
 class NewLayoutRunTest : public Form1Fixture {
 protected:
@@ -48,6 +60,17 @@ protected:
     void run(Gtk::Button& button, std::u16string_view address) {
         form().txtblog.set_text(platform::utf16_to_utf8(address));
         click(button);
+    }
+
+    // Harvests the blog as the archive held it in 2013: the originals listed, in order.
+    Texts harvest_archived() {
+        run(form().Command1,
+            u"http://web.archive.org/web/20130601000000/http://hi.baidu.com/nlsomeone");
+        Texts originals;
+        for (const std::u16string& item : form().list1_items()) {
+            originals.push_back(original_in(item));
+        }
+        return originals;
     }
 
     // The posts newest first, as the list pages show them.
@@ -120,29 +143,15 @@ namespace {
 class NewLayoutArchiveTest : public NewLayoutRunTest {
 protected:
     NewLayoutArchiveTest()
-        : NewLayoutRunTest({"--posts", "5", "--per-page", "2", "--archive", "full"}) {}
+        : NewLayoutRunTest({"--posts", "5", "--per-page", "2", "--archive", "full", "--https"}) {}
 };
-
-// The original inside a list item, as the blog's own address.
-std::u16string original_in(const std::u16string& item) {
-    std::u16string original = item.substr(item.find(u"/http://") + 1);
-    if (const std::size_t port = original.find(u":80/"); port != std::u16string::npos) {
-        original.erase(port, 3);
-    }
-    return original;
-}
 
 } // namespace
 
 TEST_F(NewLayoutArchiveTest, WalksTheCapturedPagesAddsTheIndexOnlyPostAndSavesEachOnce) {
     const sample_blog::NewLayoutBlog blog(u"nlsomeone", 5, 2);
-    run(form().Command1,
-        u"http://web.archive.org/web/20130601000000/http://hi.baidu.com/nlsomeone");
+    const Texts originals = harvest_archived();
     EXPECT_EQ(text_of(form().Label2), u"共有3页数");
-    Texts originals;
-    for (const std::u16string& item : form().list1_items()) {
-        originals.push_back(original_in(item));
-    }
     // Posts 4 to 1 from the list pages, then post 5 from the index.
     EXPECT_EQ(originals, (Texts{blog.post_address(4), blog.post_address(3), blog.post_address(2),
                                 blog.post_address(1), blog.post_address(5)}));
@@ -159,6 +168,36 @@ TEST_F(NewLayoutArchiveTest, WalksTheCapturedPagesAddsTheIndexOnlyPostAndSavesEa
     }
     EXPECT_EQ(files_in(user_folder()), expected);
     EXPECT_EQ(box_texts().front(), u"保存完毕");
+}
+
+namespace {
+
+// The same blog, but its home was captured in a theme without a pager: one page by the home,
+// three by the index of its list pages.
+class PagerlessHomeArchiveTest : public NewLayoutRunTest {
+protected:
+    PagerlessHomeArchiveTest()
+        : NewLayoutRunTest({"--posts", "5", "--per-page", "2", "--archive", "full", "--https",
+                            "--archive-pagerless-home", "1"}) {}
+};
+
+} // namespace
+
+TEST_F(PagerlessHomeArchiveTest, WalksTheListPagesTheIndexHoldsBeyondThePager) {
+    const sample_blog::NewLayoutBlog blog(u"nlsomeone", 5, 2);
+    const Texts originals = harvest_archived();
+    EXPECT_EQ(text_of(form().Label2), u"共有1页数");
+    EXPECT_EQ(text_of(form().Label3), u"正在获取第3页的文章链接");
+    // In the blog's own order, as the list pages show it, not the index's.
+    EXPECT_EQ(originals, (Texts{blog.post_address(4), blog.post_address(3), blog.post_address(2),
+                                blog.post_address(1), blog.post_address(5)}));
+    EXPECT_EQ(box_texts(), Texts{hint_text});
+    const std::string log = service().request_log();
+    for (const char* page : {"id_/http://hi.baidu.com/nlsomeone?page=2\n",
+                             "id_/http://hi.baidu.com/nlsomeone?page=3\n"}) {
+        EXPECT_NE(log.find(page), std::string::npos) << page << log;
+    }
+    EXPECT_EQ(log.find("nlsomeone?page=4"), std::string::npos) << log;
 }
 
 namespace {
@@ -182,32 +221,79 @@ protected:
         Form1Fixture::TearDown();
     }
     static fs::path user_folder() { return platform::program_folder() / "mxsomeone"; }
+
+    // Harvests the dead address through the archive: each list item as (new layout?, number).
+    std::vector<std::pair<bool, int>> harvest() {
+        question_answer = true;
+        form().txtblog.set_text("http://hi.baidu.com/mxsomeone");
+        click(form().Command1);
+        EXPECT_GE(box_texts().size(), 2u);
+        std::map<std::u16string, std::pair<bool, int>> known; // original -> new layout?, number
+        for (int n = 1; n <= 4; ++n) {
+            known[old_blog.post_address(n)] = {false, n};
+        }
+        for (int n = 2; n <= 6; ++n) {
+            known[new_blog.post_address(n)] = {true, n};
+        }
+        std::vector<std::pair<bool, int>> listed;
+        for (const std::u16string& item : form().list1_items()) {
+            EXPECT_TRUE(known.contains(original_in(item))) << platform::utf16_to_utf8(item);
+            listed.push_back(known.contains(original_in(item)) ? known[original_in(item)]
+                                                               : std::pair{false, 0});
+        }
+        return listed;
+    }
+
+    // The files a save of `listed` leaves. Posts 2 and 3 carry the same title and time in both
+    // layouts: kept once, the old copy. Post 4's old page shows no date, so both its copies are
+    // kept.
+    std::map<std::string, std::string>
+    expected_files(const std::vector<std::pair<bool, int>>& listed) const {
+        const std::string old_name = "他说：&quot;你好&quot;&amp;'hi'_";
+        const std::string new_name = "他说：_你好_&'hi'_";
+        std::map<std::string, std::string> expected;
+        for (std::size_t i = 0; i < listed.size(); ++i) {
+            const auto [is_new, n] = listed[i];
+            if (is_new && (n == 2 || n == 3)) {
+                continue;
+            }
+            const std::string title = is_new && n >= 5
+                                          ? "新版文章" + std::to_string(n)
+                                          : (is_new ? new_name : old_name) + std::to_string(n);
+            expected[std::to_string(i + 1) + " " + title + ".html"] =
+                sample_blog::encode_gbk(is_new ? new_blog.body(n) : old_blog.post_body(n));
+        }
+        return expected;
+    }
+
+    // The save's last boxes: the two layouts' count right before where the files are.
+    void expect_two_layouts_box() {
+        const Texts shown = box_texts();
+        ASSERT_GE(shown.size(), 3u);
+        EXPECT_EQ(shown[shown.size() - 3], u"有2篇文章在新旧两种版式里都有存档，只保存了一份");
+        EXPECT_EQ(shown[shown.size() - 2].substr(0, 7), u"文章已保存于 ");
+    }
+
+    // The exports hold seven posts.
+    static std::size_t exported_posts() {
+        std::size_t exported = 0;
+        for (const auto& entry :
+             fs::directory_iterator(user_folder() / u8"导出" / "hugo/content/posts")) {
+            exported += entry.is_directory() ? 1 : 0;
+        }
+        return exported;
+    }
+
+    const sample_blog::SampleBlog old_blog{u"mxsomeone",
+                                           {.posts = 4, .per_page = 2, .export_trials = true}};
+    const sample_blog::NewLayoutBlog new_blog{u"mxsomeone", 4, 2};
 };
 
 } // namespace
 
 TEST_F(MixedBlogTest, RecoversBothLayoutsAndKeepsAPostOfBothOnce) {
-    const sample_blog::SampleBlog old_blog(u"mxsomeone",
-                                           {.posts = 4, .per_page = 2, .export_trials = true});
-    const sample_blog::NewLayoutBlog new_blog(u"mxsomeone", 4, 2);
-    question_answer = true;
-    form().txtblog.set_text("http://hi.baidu.com/mxsomeone");
-    click(form().Command1);
-    ASSERT_GE(box_texts().size(), 2u);
-
+    const std::vector<std::pair<bool, int>> listed = harvest();
     // Every capture of either layout is listed once, the old addresses first.
-    std::map<std::u16string, std::pair<bool, int>> known; // original -> new layout?, number
-    for (int n = 1; n <= 4; ++n) {
-        known[old_blog.post_address(n)] = {false, n};
-    }
-    for (int n = 2; n <= 6; ++n) {
-        known[new_blog.post_address(n)] = {true, n};
-    }
-    std::vector<std::pair<bool, int>> listed;
-    for (const std::u16string& item : form().list1_items()) {
-        ASSERT_TRUE(known.contains(original_in(item))) << platform::utf16_to_utf8(item);
-        listed.push_back(known[original_in(item)]);
-    }
     ASSERT_EQ(listed.size(), 9u);
     for (std::size_t i = 0; i < 4; ++i) {
         EXPECT_FALSE(listed[i].first);
@@ -215,37 +301,54 @@ TEST_F(MixedBlogTest, RecoversBothLayoutsAndKeepsAPostOfBothOnce) {
 
     boxes.clear();
     click(form().Command2);
-    // Posts 2 and 3 carry the same title and time in both layouts: kept once, the old copy.
-    // Post 4's old page shows no date, so both its copies are kept.
-    const std::string old_name = "他说：&quot;你好&quot;&amp;'hi'_";
-    const std::string new_name = "他说：_你好_&'hi'_";
-    std::map<std::string, std::string> expected;
-    for (std::size_t i = 0; i < listed.size(); ++i) {
-        const auto [is_new, n] = listed[i];
-        if (is_new && (n == 2 || n == 3)) {
-            continue;
-        }
-        const std::string title = is_new && n >= 5
-                                      ? "新版文章" + std::to_string(n)
-                                      : (is_new ? new_name : old_name) + std::to_string(n);
-        expected[std::to_string(i + 1) + " " + title + ".html"] =
-            sample_blog::encode_gbk(is_new ? new_blog.body(n) : old_blog.post_body(n));
-    }
-    EXPECT_EQ(files_in(user_folder()), expected);
-    const Texts shown = box_texts();
-    ASSERT_GE(shown.size(), 3u);
-    EXPECT_EQ(shown[shown.size() - 3], u"有2篇文章在新旧两种版式里都有存档，只保存了一份");
-    EXPECT_EQ(shown[shown.size() - 2].substr(0, 7), u"文章已保存于 ");
-
-    // The exports hold seven posts, the new ones with their dates and tags.
-    std::size_t exported = 0;
-    for (const auto& entry :
-         fs::directory_iterator(user_folder() / u8"导出" / "hugo/content/posts")) {
-        exported += entry.is_directory() ? 1 : 0;
-    }
-    EXPECT_EQ(exported, 7u);
+    EXPECT_EQ(files_in(user_folder()), expected_files(listed));
+    expect_two_layouts_box();
+    // The new ones with their dates and tags.
+    EXPECT_EQ(exported_posts(), 7u);
     const std::string wordpress = read_file(user_folder() / u8"导出" / "wordpress.xml");
     EXPECT_NE(wordpress.find("<![CDATA[新版]]>"), std::string::npos);
+}
+
+TEST_F(MixedBlogTest, ASaveResumedAfterAllOldPostsStillKeepsAPostOfBothOnce) {
+    const std::vector<std::pair<bool, int>> listed = harvest();
+    ASSERT_EQ(listed.size(), 9u);
+    const Texts items = form().list1_items();
+    const std::string archived = form().txtblog.get_text();
+    // Closed once the old layout's four posts are written: the new copies of posts 2 and 3
+    // come after, in the resumed save, which must still know what was written before.
+    sigc::connection watch = Glib::signal_timeout().connect(
+        [this] {
+            if (form().Command2.get_label().raw().ends_with("4/9")) {
+                form().close();
+                return false;
+            }
+            return true;
+        },
+        2);
+    click(form().Command2);
+    watch.disconnect();
+    ASSERT_TRUE(platform::quit_requested());
+    ASSERT_LT(files_in(user_folder()).size(), 7u);
+
+    restart_form();
+    boxes.clear();
+    question_answer = true;
+    // The address first: it names the user whose newer-layout posts the list takes.
+    form().txtblog.set_text(archived);
+    form().list1_add_links(items);
+    ASSERT_EQ(form().list1_items(), items);
+    click(form().Command2);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_TRUE(box_texts().front().starts_with(u"上次的保存没有完成")) << [&] {
+        std::string shown;
+        for (const std::u16string& text : box_texts()) {
+            shown += platform::utf16_to_utf8(text) + "\n";
+        }
+        return shown;
+    }();
+    EXPECT_EQ(files_in(user_folder()), expected_files(listed));
+    expect_two_layouts_box();
+    EXPECT_EQ(exported_posts(), 7u);
 }
 
 namespace {

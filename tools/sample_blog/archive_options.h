@@ -34,6 +34,9 @@ struct ArchiveOptions {
     int silent_after_index = -1; // once N index requests came, every request gets no answer
     int index_fails_after = -1;  // index requests after the first N answer 400
     int index_part_rows = 0;     // an index answer holds at most N rows, whatever the limit
+    // The newer layout's home was captured in a theme without a pager: only the index tells of
+    // its other list pages.
+    bool pagerless_home = false;
 };
 
 } // namespace sample_blog

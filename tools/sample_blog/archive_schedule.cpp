@@ -97,6 +97,17 @@ void remove_links_to(std::u16string& html, const std::u16string& path) {
     }
 }
 
+// Drops the newer layout's pager, <div id="pagerBar">…</div></div>, as a theme without one.
+void remove_pager(std::u16string& html) {
+    constexpr std::u16string_view start = u"<div id=\"pagerBar\">";
+    constexpr std::u16string_view end = u"</script></div></div>";
+    const std::size_t at = html.find(start);
+    const std::size_t last = html.find(end, at);
+    if (at != std::u16string::npos && last != std::u16string::npos) {
+        html.erase(at, last + end.size() - at);
+    }
+}
+
 } // namespace
 
 ArchiveSchedule::ArchiveSchedule(const ArchiveOptions& archive, const BlogOptions& blog)
@@ -261,6 +272,9 @@ std::u16string ArchiveSchedule::content(const ArchivedPage& page, const Capture&
         std::u16string html =
             blog.list_page(page.kind == ArchivedPage::Kind::home ? 1 : page.number);
         remove_links_to(html, u"/" + blog.user() + u"/item/" + blog.post_id(blog.last_post()));
+        if (page.kind == ArchivedPage::Kind::home && m_archive.pagerless_home) {
+            remove_pager(html);
+        }
         return html;
     }
     std::u16string html;

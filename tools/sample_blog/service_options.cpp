@@ -111,6 +111,8 @@ bool parse_archive_option(std::string_view option, std::string_view value,
         archive.index_fails_after = parse_count(option, value, 0);
     } else if (option == "--archive-index-part-rows") {
         archive.index_part_rows = parse_count(option, value, 1);
+    } else if (option == "--archive-pagerless-home") {
+        archive.pagerless_home = parse_count(option, value, 0) != 0;
     } else {
         return false;
     }

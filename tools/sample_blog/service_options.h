@@ -37,6 +37,7 @@ inline constexpr const char* k_usage =
     "                   [--archive-429-every N]\n"
     "                   [--archive-429-first KIND=N]... [--archive-503-first KIND=N]...\n"
     "                   [--archive-retry-after S] [--archive-block-impatient 0|1]\n"
+    "                   [--archive-pagerless-home 0|1]\n"
     "                   [--tls-cert PEM --tls-key PEM]\n"
     "                   KIND: replay|raw|image|index\n";
 
