@@ -59,9 +59,8 @@ std::vector<long long> captured_list_pages_after(std::u16string_view user, long 
             pages.push_back(*k);
         }
     }
-    std::ranges::sort(pages);
-    const auto [first, last] = std::ranges::unique(pages);
-    pages.erase(first, last);
+    std::sort(pages.begin(), pages.end());
+    pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
     return pages;
 }
 

@@ -1,7 +1,9 @@
 // The capture index's answer as any bytes at all: an answer is either refused with nothing kept,
-// or every row it gives is a capture, and the posts taken from it are each listed once.
+// or every row it gives is a capture, and the posts and list pages taken from it are each listed
+// once.
 
 #include "archive/capture_index.h"
+#include "archive/list_page_index.h"
 #include "blog/link_collector.h"
 #include "fuzz/fuzz_input.h"
 
@@ -32,6 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::u16string& post : archive::posts_missing_from_list(blog, {}, part.entries)) {
         fuzz::require(blog::IsPostLink(post), "an added post passes the link filter");
         fuzz::require(seen.insert(archive::post_identity(post)).second, "each post is added once");
+    }
+    long long previous = 1;
+    for (const long long page : archive::captured_list_pages_after(u"u", 1, part.entries)) {
+        fuzz::require(page > previous, "list pages come above the walk, ascending, each once");
+        previous = page;
     }
     return 0;
 }
