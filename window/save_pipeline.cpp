@@ -11,10 +11,8 @@
 #include "platform/text.h"
 #include "platform/worker_thread.h"
 #include "utilities/moddelay.h"
+#include "window/save_outputs.h"
 
-#include <glib.h>
-
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -31,12 +29,6 @@ namespace {
 constexpr std::uint32_t wait_slice_ms = 60000;
 // Pages from this length on leave enough freed memory behind to hand it back at once.
 constexpr std::size_t long_page_bytes = std::size_t{1} << 20;
-
-// "3/10"
-std::u16string count_of(std::size_t done, std::size_t total) {
-    return platform::decimal(static_cast<long long>(done)) + u"/" +
-           platform::decimal(static_cast<long long>(total));
-}
 
 std::vector<std::string> addresses_of(const std::vector<std::u16string>& posts) {
     std::vector<std::string> addresses;
@@ -368,7 +360,7 @@ private:
         } else {
             m_copy_fault = true;
         }
-        const std::u16string count = count_of(++m_saved_or_failed, m_job.posts.size());
+        const std::u16string count = CountOf(++m_saved_or_failed, m_job.posts.size());
         show(std::u16string(SavingCaption) + count, count);
         if (m_events.pace) {
             m_events.pace(++m_downloaded, m_download_index.size());
@@ -380,70 +372,18 @@ private:
         for (auto repeated = m_repeated.rbegin(); repeated != m_repeated.rend(); ++repeated) {
             m_summaries.erase(m_summaries.begin() + static_cast<std::ptrdiff_t>(*repeated));
         }
-        const offline::CopyPlan wanted = offline::PlanPictures(m_summaries);
-        const offline::PictureStore store(offline::CopyFolder(m_job.target.folder));
-        const std::optional<offline::PictureOutcomes> pictures = FetchPictures(
-            wanted, store, m_job.parallel,
-            [this](std::size_t done, std::size_t total) {
-                const std::u16string count = count_of(done, total);
-                show(u"图片" + count, count);
-                if (m_events.pace) {
-                    m_events.pace(done, total);
-                }
-            },
-            m_job.pictures);
-        if (!pictures) {
-            m_outcome.stopped = true;
-            m_outcome.copy = CopyResult::stopped;
-            return;
-        }
-        const std::int64_t now = g_get_real_time() / G_USEC_PER_SEC;
-        const offline::CopyPageBuilder& pages = m_pages.emplace(
-            std::move(m_summaries), *pictures, m_job.user_name, offline::BackupTimeText(now));
-        // The pages are built where the posts were prepared, a body at a time.
-        std::atomic<bool> stop = false;
-        std::optional<offline::CopyWriteResult> written;
-        std::exception_ptr fault;
-        {
-            const offline::BodyLoader body_of =
-                [&](std::size_t number) -> std::optional<offline::CleanBody> {
-                if (stop) {
-                    return std::nullopt;
-                }
-                return m_spool->Load(number);
-            };
-            platform::WorkerThread worker; // after what its job uses, so it ends first
-            worker.post({[&] {
-                             try {
-                                 written = offline::WriteCopy(m_job.target.folder, pages, body_of);
-                                 for (PreparedPostSink* sink : m_job.sinks) {
-                                     if (!written->stopped) {
-                                         sink->finish(pages.posts(), *pictures, body_of);
-                                     }
-                                 }
-                             } catch (...) {
-                                 fault = std::current_exception();
-                             }
-                         },
-                         {}});
-            m_events.wait([&] { return worker.unfinished() == 0; });
-            stop = true;
-        }
-        if (platform::quit_requested() && (!written || written->stopped)) {
-            m_outcome.stopped = true;
-            m_outcome.copy = CopyResult::stopped;
-            return;
-        }
-        m_outcome.copy = fault || !written || !written->failed.empty() ? CopyResult::incomplete
-                                                                       : CopyResult::written;
+        const CopyStep step = WriteCopyStep(
+            m_job, m_events, [this](auto full, auto short_form) { show(full, short_form); },
+            std::move(m_summaries), *m_spool, m_pages);
+        m_outcome.copy = step.copy;
+        m_outcome.stopped = step.stopped;
     }
 
-    // The exports under their own caption, on a worker too, a body at a time from the spool,
-    // whether or not the copy's pages could all be written; the caption that stood before comes
-    // back after, so the boxes come with the caption they always had. Without the prepared posts
-    // and their pictures there is nothing whole to export: the earlier exports stay, and the
-    // save says that these were not written. A close before or during them leaves the earlier
-    // ones too.
+    // The exports under their own caption, whether or not the copy's pages could all be written;
+    // the caption that stood before comes back after, so the boxes come with the caption they
+    // always had. Without the prepared posts and their pictures there is nothing whole to
+    // export: the earlier exports stay, and the save says that these were not written. A close
+    // before or during them leaves the earlier ones too.
     void write_exports() {
         if (platform::quit_requested()) {
             m_outcome.stopped = true;
@@ -455,18 +395,7 @@ private:
         }
         const std::pair<std::u16string, std::u16string> before = m_shown;
         show(u"导出", u"导出");
-        bool exported = false;
-        {
-            platform::WorkerThread worker;
-            worker.post({[&] {
-                             exported = WriteExports(
-                                 m_job.target.folder, m_pages->posts(),
-                                 [this](std::size_t number) { return m_spool->Load(number); },
-                                 *m_job.exports, platform::quit_requested);
-                         },
-                         {}});
-            m_events.wait([&] { return worker.unfinished() == 0; });
-        }
+        const bool exported = WriteExportsStep(m_job, m_events, *m_pages, *m_spool);
         m_outcome.stopped = platform::quit_requested();
         m_outcome.exported = exported || m_outcome.stopped;
         show(before.first, before.second);
