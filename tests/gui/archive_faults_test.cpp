@@ -24,25 +24,20 @@ constexpr std::u16string_view unreachable = u"无法连接网页时光机，请�
 constexpr std::u16string_view blocked = u"网页时光机暂时拒绝访问，请一小时后再试";
 
 std::vector<std::string> with(std::vector<std::string> options) {
-    std::vector<std::string> all{"--posts", "11", "--per-page", "4", "--archive", "full", "--https"};
+    std::vector<std::string> all{"--posts",   "11",   "--per-page", "4",
+                                 "--archive", "full", "--https"};
     all.insert(all.end(), options.begin(), options.end());
     return all;
 }
 
-class ArchiveFaultTest : public gui_testing::Form1Fixture {
+class ArchiveFaultTest : public gui_testing::UserFolderFixture {
 protected:
     explicit ArchiveFaultTest(std::vector<std::string> options)
-        : Form1Fixture(with(std::move(options))) {}
+        : UserFolderFixture(with(std::move(options))) {}
     void SetUp() override {
-        Form1Fixture::SetUp();
-        fs::remove_all(user_folder());
+        UserFolderFixture::SetUp();
         form().txtblog.set_text(platform::utf16_to_utf8(archived_blog));
     }
-    void TearDown() override {
-        fs::remove_all(user_folder());
-        Form1Fixture::TearDown();
-    }
-    static fs::path user_folder() { return platform::program_folder() / "someone"; }
     std::u16string saved_in() const {
         return u"文章已保存于 " + platform::utf8_to_utf16(user_folder().string());
     }

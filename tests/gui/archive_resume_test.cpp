@@ -27,10 +27,6 @@ const std::u16string archived_blog = u"http://web.archive.org/web/2012/http://hi
 const sample_blog::SampleBlog someone(u"someone", {.posts = 6, .per_page = 4});
 constexpr int post_count = 6;
 
-fs::path user_folder() {
-    return platform::program_folder() / "someone";
-}
-
 std::string gbk_body(int number) {
     return sample_blog::encode_gbk(someone.post_body(number));
 }
@@ -68,24 +64,16 @@ std::map<int, int> bodies_in(const fs::path& folder) {
     return copies;
 }
 
-class ResumeTest : public gui_testing::Form1Fixture {
+class ResumeTest : public gui_testing::UserFolderFixture {
 protected:
     explicit ResumeTest(std::vector<std::string> more = {})
-        : Form1Fixture(arguments(std::move(more))) {}
+        : UserFolderFixture(arguments(std::move(more))) {}
 
     static std::vector<std::string> arguments(std::vector<std::string> more) {
-        std::vector<std::string> all{"--posts", "6", "--per-page", "4", "--archive", "full", "--https"};
+        std::vector<std::string> all{"--posts",   "6",    "--per-page", "4",
+                                     "--archive", "full", "--https"};
         all.insert(all.end(), more.begin(), more.end());
         return all;
-    }
-
-    void SetUp() override {
-        Form1Fixture::SetUp();
-        fs::remove_all(user_folder());
-    }
-    void TearDown() override {
-        fs::remove_all(user_folder());
-        Form1Fixture::TearDown();
     }
 
     static Texts captures() {

@@ -47,27 +47,21 @@ std::u16string original(std::u16string_view link) {
 
 // The stand-in archive's default gaps: list page 1 never captured, the last post of page 0
 // shown by no captured page, first index query and first raw capture answered with a 429.
-class ArchiveTest : public gui_testing::Form1Fixture {
+class ArchiveTest : public gui_testing::UserFolderFixture {
 protected:
     // `repeated`: a post of list page 0 that the capture of page 1, made at another time, also
     // links to.
     explicit ArchiveTest(const char* archive = "gaps", int repeated = 0)
-        : Form1Fixture(repeated > 0 ? std::vector<std::string>{"--posts", "11", "--per-page", "4",
-                                                               "--archive", archive, "--https",
-                                                               "--archive-repeated-post",
-                                                               std::to_string(repeated)}
-                                    : std::vector<std::string>{"--posts", "11", "--per-page", "4",
-                                                               "--archive", archive, "--https"}) {}
+        : UserFolderFixture(arguments(archive, repeated)) {}
 
-    void SetUp() override {
-        Form1Fixture::SetUp();
-        fs::remove_all(user_folder());
+    static std::vector<std::string> arguments(const char* archive, int repeated) {
+        std::vector<std::string> all{"--posts",   "11",    "--per-page", "4",
+                                     "--archive", archive, "--https"};
+        if (repeated > 0) {
+            all.insert(all.end(), {"--archive-repeated-post", std::to_string(repeated)});
+        }
+        return all;
     }
-    void TearDown() override {
-        fs::remove_all(user_folder());
-        Form1Fixture::TearDown();
-    }
-    static fs::path user_folder() { return platform::program_folder() / "someone"; }
 
     void press(Gtk::Button& button, std::u16string_view address) {
         form().txtblog.set_text(utf16_to_utf8(address));
@@ -99,29 +93,21 @@ protected:
 
 // The third request (the second post, after the index and the first post) answers 429; an
 // address that asks again during the pause is shut out.
-class BlockingArchiveTest : public gui_testing::Form1Fixture {
+class BlockingArchiveTest : public gui_testing::UserFolderFixture {
 protected:
     BlockingArchiveTest()
-        : Form1Fixture({"--posts", "11", "--per-page", "4", "--archive", "full",
-                        "--https", "--archive-429-every", "3"}) {}
-    void TearDown() override {
-        fs::remove_all(platform::program_folder() / "someone");
-        Form1Fixture::TearDown();
-    }
+        : UserFolderFixture({"--posts", "11", "--per-page", "4", "--archive", "full", "--https",
+                             "--archive-429-every", "3"}) {}
 };
 
 // A whole archive of a blog with pictures: the copy's pictures come from the archive too. Post
 // 6 links to posts 1 to 3 by their original addresses and shows a picture relative to the
 // blog's host.
-class PicturedArchiveTest : public gui_testing::Form1Fixture {
+class PicturedArchiveTest : public gui_testing::UserFolderFixture {
 protected:
     PicturedArchiveTest()
-        : Form1Fixture({"--posts", "6", "--per-page", "4", "--archive", "full", "--pictures",
-                        "--https"}) {}
-    void TearDown() override {
-        fs::remove_all(platform::program_folder() / "someone");
-        Form1Fixture::TearDown();
-    }
+        : UserFolderFixture(
+              {"--posts", "6", "--per-page", "4", "--archive", "full", "--pictures", "--https"}) {}
 };
 
 } // namespace

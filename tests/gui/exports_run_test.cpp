@@ -9,8 +9,9 @@
 #include <fstream>
 
 using gui_testing::click;
-using gui_testing::Form1Fixture;
+using gui_testing::ListAtStart;
 using gui_testing::read_file;
+using gui_testing::UserFolderFixture;
 using Texts = std::vector<std::u16string>;
 
 namespace fs = std::filesystem;
@@ -20,30 +21,23 @@ namespace {
 const sample_blog::BlogOptions trials{
     .posts = 5, .per_page = 5, .pictures = true, .export_trials = true};
 
-class ExportsSaveTest : public Form1Fixture {
+class ExportsSaveTest : public UserFolderFixture {
 protected:
     ExportsSaveTest()
-        : Form1Fixture({"--posts", "5", "--per-page", "5", "--pictures", "--export-trials",
-                        "--not-found", "5"}) {}
+        : UserFolderFixture({"--posts", "5", "--per-page", "5", "--pictures", "--export-trials",
+                             "--not-found", "5"},
+                            "someone", ListAtStart::empty) {}
 
     void SetUp() override {
-        Form1Fixture::SetUp();
-        fs::remove_all(user_folder());
-        ASSERT_TRUE(wait_for_collected());
-        form().list1_clear();
+        UserFolderFixture::SetUp();
         std::vector<std::u16string> posts;
         for (int n = 1; n <= 5; ++n) {
             posts.push_back(sample_blog::SampleBlog(u"someone", trials).post_address(n));
         }
         form().list1_add_links(posts);
     }
-    void TearDown() override {
-        fs::remove_all(user_folder());
-        Form1Fixture::TearDown();
-    }
 
-    static fs::path user_folder() { return platform::program_folder() / "someone"; }
-    static fs::path exports() { return user_folder() / u8"导出"; }
+    fs::path exports() const { return user_folder() / u8"导出"; }
 
     // Saves, noting every caption the button is given meanwhile.
     std::vector<std::string> save() {

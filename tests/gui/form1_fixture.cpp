@@ -2,6 +2,7 @@
 
 #include "tests/support/file_bytes.h"
 
+#include "platform/files.h"
 #include "platform/http.h"
 #include "platform/message_box.h"
 #include "platform/quit_request.h"
@@ -80,6 +81,28 @@ void Form1Fixture::TearDown() {
     platform::set_shell_handler({});
     m_service.reset();
     platform::reset_quit_request();
+}
+
+UserFolderFixture::UserFolderFixture(std::vector<std::string> service_arguments, std::string user,
+                                     ListAtStart list)
+    : Form1Fixture(std::move(service_arguments)), m_user(std::move(user)), m_list(list) {}
+
+void UserFolderFixture::SetUp() {
+    Form1Fixture::SetUp();
+    std::filesystem::remove_all(user_folder());
+    if (m_list == ListAtStart::empty) {
+        ASSERT_TRUE(wait_for_collected());
+        form().list1_clear();
+    }
+}
+
+void UserFolderFixture::TearDown() {
+    std::filesystem::remove_all(user_folder());
+    Form1Fixture::TearDown();
+}
+
+std::filesystem::path UserFolderFixture::user_folder() const {
+    return platform::program_folder() / m_user;
 }
 
 void Form1Fixture::restart_form() {

@@ -65,6 +65,26 @@ private:
     std::unique_ptr<Form1> m_form;
 };
 
+// A window whose tests write into the folder of one blog's user: the folder is gone before each
+// test and after it. With ListAtStart::empty the list starts empty, once the links of the page
+// shown at start are in (they would come in later otherwise).
+enum class ListAtStart { as_loaded, empty };
+class UserFolderFixture : public Form1Fixture {
+protected:
+    explicit UserFolderFixture(std::vector<std::string> service_arguments,
+                               std::string user = "someone",
+                               ListAtStart list = ListAtStart::as_loaded);
+
+    void SetUp() override;
+    void TearDown() override;
+
+    std::filesystem::path user_folder() const;
+
+private:
+    std::string m_user;
+    ListAtStart m_list;
+};
+
 // A click as the user makes it: nothing happens on an insensitive button. The handler runs
 // before this returns.
 void click(Gtk::Button& button);

@@ -16,9 +16,10 @@
 
 using gui_testing::click;
 using gui_testing::files_in;
-using gui_testing::Form1Fixture;
+using gui_testing::ListAtStart;
 using gui_testing::read_file;
 using gui_testing::text_of;
+using gui_testing::UserFolderFixture;
 using Texts = std::vector<std::u16string>;
 
 namespace fs = std::filesystem;
@@ -38,24 +39,11 @@ std::u16string original_in(const std::u16string& item) {
     return original;
 }
 
-class NewLayoutRunTest : public Form1Fixture {
+class NewLayoutRunTest : public UserFolderFixture {
 protected:
     explicit NewLayoutRunTest(std::vector<std::string> service_arguments = {"--posts", "7",
                                                                             "--per-page", "3"})
-        : Form1Fixture(std::move(service_arguments)) {}
-
-    void SetUp() override {
-        Form1Fixture::SetUp();
-        fs::remove_all(user_folder());
-        ASSERT_TRUE(wait_for_collected());
-        form().list1_clear();
-    }
-    void TearDown() override {
-        fs::remove_all(user_folder());
-        Form1Fixture::TearDown();
-    }
-
-    static fs::path user_folder() { return platform::program_folder() / "nlsomeone"; }
+        : UserFolderFixture(std::move(service_arguments), "nlsomeone", ListAtStart::empty) {}
 
     void run(Gtk::Button& button, std::u16string_view address) {
         form().txtblog.set_text(platform::utf16_to_utf8(address));
@@ -204,23 +192,12 @@ namespace {
 
 // The service closed; the archive holds a blog of both layouts (new_layout_blog.h): old posts
 // 1 to 4, and in the newer layout posts 2 to 4 again and posts 5 and 6.
-class MixedBlogTest : public Form1Fixture {
+class MixedBlogTest : public UserFolderFixture {
 protected:
     MixedBlogTest()
-        : Form1Fixture({"--posts", "4", "--per-page", "2", "--live-gone", "--archive", "full",
-                        "--export-trials", "--https"}) {}
-
-    void SetUp() override {
-        Form1Fixture::SetUp();
-        fs::remove_all(user_folder());
-        ASSERT_TRUE(wait_for_collected());
-        form().list1_clear();
-    }
-    void TearDown() override {
-        fs::remove_all(user_folder());
-        Form1Fixture::TearDown();
-    }
-    static fs::path user_folder() { return platform::program_folder() / "mxsomeone"; }
+        : UserFolderFixture({"--posts", "4", "--per-page", "2", "--live-gone", "--archive", "full",
+                             "--export-trials", "--https"},
+                            "mxsomeone", ListAtStart::empty) {}
 
     // Harvests the dead address through the archive: each list item as (new layout?, number).
     std::vector<std::pair<bool, int>> harvest() {
@@ -275,7 +252,7 @@ protected:
     }
 
     // The exports hold seven posts.
-    static std::size_t exported_posts() {
+    std::size_t exported_posts() const {
         std::size_t exported = 0;
         for (const auto& entry :
              fs::directory_iterator(user_folder() / u8"导出" / "hugo/content/posts")) {

@@ -66,7 +66,7 @@ protected:
         : SaveTest({"--posts", "5", "--per-page", "5", "--pictures", "--not-found", "5",
                     "--latency-ms", "150"}) {}
 
-    static fs::path copy_folder() { return user_folder() / u8"离线浏览"; }
+    fs::path copy_folder() const { return user_folder() / u8"离线浏览"; }
     static sample_blog::SampleBlog blog() {
         return sample_blog::SampleBlog(u"someone", picture_options);
     }
@@ -164,7 +164,7 @@ TEST_F(CopyTest, TheSaveWritesABrowsableCopyWithItsPicturesAndLeavesThePostFiles
     }
 
     // The index leads to every post in order, and lists what could not be had.
-    const auto local = [](std::string_view page) { return file_address(copy_folder() / page); };
+    const auto local = [this](std::string_view page) { return file_address(copy_folder() / page); };
     EXPECT_EQ(
         links_of(copy_folder() / "index.html"),
         (Texts{local("all.html"), local("posts/1.html"), local("posts/2.html"),

@@ -91,23 +91,11 @@ void LocalPosts::hold() {
 }
 
 SaveTest::SaveTest(std::vector<std::string> service_arguments)
-    : Form1Fixture(std::move(service_arguments)) {}
-
-void SaveTest::SetUp() {
-    Form1Fixture::SetUp();
-    fs::remove_all(user_folder());
-    ASSERT_TRUE(wait_for_collected()); // the home page, loaded at start
-    form().list1_clear();
-}
+    : UserFolderFixture(std::move(service_arguments), "someone", ListAtStart::empty) {}
 
 void SaveTest::TearDown() {
-    fs::remove_all(user_folder());
     fs::remove_all(platform::program_folder() / "blocked");
-    Form1Fixture::TearDown();
-}
-
-fs::path SaveTest::user_folder() {
-    return platform::program_folder() / "someone";
+    UserFolderFixture::TearDown();
 }
 
 void SaveTest::list_page(int k) {

@@ -61,15 +61,12 @@ private:
     testing_support::LoopbackServer m_server; // last: stopped before the members it uses
 };
 
-class SaveTest : public Form1Fixture {
+class SaveTest : public UserFolderFixture {
 protected:
     explicit SaveTest(std::vector<std::string> service_arguments = {"--posts", "11", "--per-page",
                                                                     "4"});
 
-    void SetUp() override;
     void TearDown() override;
-
-    static std::filesystem::path user_folder();
 
     // Shows a list page of the blog so that its posts are listed.
     void list_page(int k);

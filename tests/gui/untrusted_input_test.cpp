@@ -23,6 +23,8 @@
 using gui_testing::click;
 using gui_testing::file_address;
 using gui_testing::Form1Fixture;
+using gui_testing::ListAtStart;
+using gui_testing::UserFolderFixture;
 using gui_testing::wait_until;
 using Texts = std::vector<std::u16string>;
 namespace fs = std::filesystem;
@@ -76,24 +78,12 @@ Texts expected_inspection(std::size_t markers, std::size_t own) {
             u"own:" + number(own), u"covered:"};
 }
 
-class HostileCopyTest : public Form1Fixture {
+class HostileCopyTest : public UserFolderFixture {
 protected:
     explicit HostileCopyTest(std::vector<std::string> service_arguments =
                                  {"--posts", std::to_string(sample_blog::k_hostile_posts),
                                   "--per-page", "10", "--hostile"})
-        : Form1Fixture(std::move(service_arguments)) {}
-
-    void SetUp() override {
-        Form1Fixture::SetUp();
-        fs::remove_all(user_folder());
-        ASSERT_TRUE(wait_for_collected());
-        form().list1_clear();
-    }
-    void TearDown() override {
-        fs::remove_all(user_folder());
-        Form1Fixture::TearDown();
-    }
-    static fs::path user_folder() { return platform::program_folder() / "someone"; }
+        : UserFolderFixture(std::move(service_arguments), "someone", ListAtStart::empty) {}
 
     // Shows the page, gives whatever it holds time to fire (a refresh after a second, an
     // error handler, an autofocus), and reads it.
