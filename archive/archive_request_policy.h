@@ -21,6 +21,9 @@ public:
     explicit ArchiveRequestPolicy(const std::string& archive, PolitenessLimits limits = {});
 
     bool governs(const std::string& url) const override;
+    // An archive given over https is asked over https only: its http addresses, which it
+    // answers with a redirect to https, are asked there at once.
+    std::string address_of(const std::string& url) const override;
     Permission ask(const std::string& url) const override;
     void begin(const std::string& url, Attempts& request) override;
     Next end(Attempts& request, const Answer& answer) override;
@@ -41,6 +44,7 @@ private:
     RequestKind kind_of(const std::string& url) const;
 
     std::string m_host; // in lower case, without a port
+    bool m_https;       // the archive was given over https
     // Outlives every transfer of the download objects this policy governs.
     platform::SharedConnections m_connections;
     SystemPolitenessClock m_clock;
