@@ -47,6 +47,11 @@ std::optional<Parts> address_parts(std::string_view url) {
     return Parts{scheme == "https", authority, lowered(host), rest.substr(authority_end), path};
 }
 
+bool over_https(std::string_view url) {
+    const std::optional<Parts> parts = address_parts(url);
+    return parts && parts->https;
+}
+
 void keep(const ArchiveRequest& state, platform::RequestPolicy::Attempts& request) {
     request.count = state.attempts;
     request.running = state.running;
@@ -60,8 +65,7 @@ std::string archive_host(std::string_view archive) {
 }
 
 ArchiveRequestPolicy::ArchiveRequestPolicy(const std::string& archive, PolitenessLimits limits)
-    : m_host(archive_host(archive)), m_https(address_parts(archive).value_or(Parts{}).https),
-      m_politeness(m_clock, limits) {}
+    : m_host(archive_host(archive)), m_https(over_https(archive)), m_politeness(m_clock, limits) {}
 
 std::string ArchiveRequestPolicy::address_of(const std::string& url) const {
     const std::optional<Parts> parts = address_parts(url);
@@ -136,6 +140,9 @@ ArchiveRequestPolicy& ArchivePolicies::for_run(const std::string& archive) {
         policy = std::make_unique<ArchiveRequestPolicy>(archive);
     }
     policy->try_again();
+    if (over_https(archive)) {
+        policy->ask_over_https();
+    }
     return *policy;
 }
 

@@ -309,10 +309,16 @@ TEST(ArchiveDownloads, OneStateGovernsTheArchiveHostWhateverItsSchemeAndPort) {
     }
     EXPECT_EQ(policy.address_of("http://web.archive.org/web/2012/x"),
               "http://web.archive.org/web/2012/x");
-    // The harvest's policy is the save's and the pictures', whichever scheme each asks with.
+    // The harvest's policy is the save's and the pictures', whichever scheme each asks with;
+    // from the first run over https on, every run asks over https.
     archive::ArchivePolicies policies;
-    EXPECT_EQ(&policies.for_run("http://web.archive.org"),
-              &policies.for_run("https://WEB.archive.org:443"));
+    const std::string http = "http://web.archive.org/web/2012/x";
+    archive::ArchiveRequestPolicy& first = policies.for_run("http://web.archive.org");
+    EXPECT_EQ(first.address_of(http), http);
+    EXPECT_EQ(&first, &policies.for_run("https://WEB.archive.org:443"));
+    EXPECT_EQ(first.address_of(http), "https://web.archive.org/web/2012/x");
+    policies.for_run("http://web.archive.org");
+    EXPECT_EQ(first.address_of(http), "https://web.archive.org/web/2012/x");
 }
 
 // A loopback archive reached as 127.0.0.1 and the same server as "localhost", which the policy
