@@ -17,8 +17,11 @@ std::string lowered(std::string_view text) {
 
 // Where the host of an http or https address starts and ends; nothing for any other address.
 struct Parts {
-    std::string host;      // in lower case, without a port
-    std::string_view path; // from the "/" after the host; "/" when there is none
+    bool https = false;
+    std::string_view authority; // as written, user and port included
+    std::string host;           // in lower case, without a port
+    std::string_view after;     // everything after the authority, as written
+    std::string_view path;      // from the "/" after the host; "/" when there is none
 };
 
 std::optional<Parts> address_parts(std::string_view url) {
@@ -32,7 +35,8 @@ std::optional<Parts> address_parts(std::string_view url) {
     }
     const std::string_view rest = url.substr(colon + 3);
     const std::size_t authority_end = std::min(rest.find_first_of("/?#"), rest.size());
-    std::string_view host = rest.substr(0, authority_end);
+    const std::string_view authority = rest.substr(0, authority_end);
+    std::string_view host = authority;
     if (const std::size_t at = host.rfind('@'); at != std::string_view::npos) {
         host.remove_prefix(at + 1);
     }
@@ -40,7 +44,12 @@ std::optional<Parts> address_parts(std::string_view url) {
     const std::string_view path = authority_end < rest.size() && rest[authority_end] == '/'
                                       ? rest.substr(authority_end)
                                       : std::string_view("/");
-    return Parts{lowered(host), path};
+    return Parts{scheme == "https", authority, lowered(host), rest.substr(authority_end), path};
+}
+
+bool over_https(std::string_view url) {
+    const std::optional<Parts> parts = address_parts(url);
+    return parts && parts->https;
 }
 
 void keep(const ArchiveRequest& state, platform::RequestPolicy::Attempts& request) {
@@ -56,7 +65,21 @@ std::string archive_host(std::string_view archive) {
 }
 
 ArchiveRequestPolicy::ArchiveRequestPolicy(const std::string& archive, PolitenessLimits limits)
-    : m_host(archive_host(archive)), m_politeness(m_clock, limits) {}
+    : m_host(archive_host(archive)), m_https(over_https(archive)), m_politeness(m_clock, limits) {}
+
+std::string ArchiveRequestPolicy::address_of(const std::string& url) const {
+    const std::optional<Parts> parts = address_parts(url);
+    if (!m_https || !parts || parts->https || m_host.empty() || parts->host != m_host) {
+        return url;
+    }
+    // The archive answers its http addresses only with a redirect to https, which would cost a
+    // turn of the pace; the http port goes with the scheme.
+    std::string_view authority = parts->authority;
+    if (authority.ends_with(":80")) {
+        authority.remove_suffix(3);
+    }
+    return "https://" + std::string(authority) + std::string(parts->after);
+}
 
 bool ArchiveRequestPolicy::governs(const std::string& url) const {
     const std::optional<Parts> parts = address_parts(url);
@@ -117,6 +140,9 @@ ArchiveRequestPolicy& ArchivePolicies::for_run(const std::string& archive) {
         policy = std::make_unique<ArchiveRequestPolicy>(archive);
     }
     policy->try_again();
+    if (over_https(archive)) {
+        policy->ask_over_https();
+    }
     return *policy;
 }
 

@@ -21,6 +21,9 @@ public:
     explicit ArchiveRequestPolicy(const std::string& archive, PolitenessLimits limits = {});
 
     bool governs(const std::string& url) const override;
+    // An archive given over https is asked over https only: its http addresses, which it
+    // answers with a redirect to https, are asked there at once.
+    std::string address_of(const std::string& url) const override;
     Permission ask(const std::string& url) const override;
     void begin(const std::string& url, Attempts& request) override;
     Next end(Attempts& request, const Answer& answer) override;
@@ -31,6 +34,8 @@ public:
 
     // A new harvest or save: an archive found out of reach is tried again.
     void try_again() { m_politeness.try_again(); }
+    // From now on the archive is asked over https only (see address_of).
+    void ask_over_https() { m_https = true; }
     std::int64_t pause_seconds_left() const { return m_politeness.pause_seconds_left(); }
     bool blocked() const { return m_politeness.blocked(); }
     bool unreachable() const { return m_politeness.unreachable(); }
@@ -41,6 +46,7 @@ private:
     RequestKind kind_of(const std::string& url) const;
 
     std::string m_host; // in lower case, without a port
+    bool m_https;       // the archive is asked over https
     // Outlives every transfer of the download objects this policy governs.
     platform::SharedConnections m_connections;
     SystemPolitenessClock m_clock;
@@ -56,7 +62,7 @@ std::string archive_host(std::string_view archive);
 class ArchivePolicies {
 public:
     // The policy of `archive` (as in ArchiveRequestPolicy), made on first use, ready for a new
-    // harvest or save.
+    // harvest or save; over https from the first run that gives the archive over https.
     ArchiveRequestPolicy& for_run(const std::string& archive);
 
 private:

@@ -28,6 +28,9 @@ PageDownloads::PageDownloads(std::vector<std::string> urls, std::size_t max_para
     }
     if (m_policy) {
         m_governed.resize(m_urls.size());
+        for (std::string& url : m_urls) {
+            url = m_policy->address_of(url);
+        }
     }
     start_curl_once();
     m_multi.reset(curl_multi_init());

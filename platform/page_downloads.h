@@ -45,7 +45,8 @@ public:
     // Starts the addresses in list order, at most `max_parallel` (at least 1) at a time.
     // `on_finished` runs from the main context, once per address, in the order the downloads end.
     // It may call cancel() or destroy this object. The addresses `policy` governs wait for its
-    // leave before each attempt and are retried as it says. With a policy every redirect is
+    // leave before each attempt and are retried as it says; each address, and each hop, is
+    // asked for where the policy's address_of() says. With a policy every redirect is
     // followed here one hop at a time, each hop into what it governs asked for like an attempt
     // (at most 5 such hops, 20 in all); it must outlive this object, and every attempt it let
     // begin is ended in it exactly once, whether the transfer ends, fails or is cancelled. A

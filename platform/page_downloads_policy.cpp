@@ -157,7 +157,7 @@ bool PageDownloads::follow_redirect(Outcome& outcome, CURL* handle) {
     }
     // The next address is a new request: its own attempts, its own turn (at once when the policy
     // does not govern it).
-    m_urls[outcome.index] = location;
+    m_urls[outcome.index] = m_policy->address_of(location);
     request.attempts = {};
     m_retries.push_front(outcome.index);
     return true;

@@ -46,6 +46,10 @@ public:
 
     virtual ~RequestPolicy() = default;
     virtual bool governs(const std::string& url) const = 0;
+    // Where a governed address is asked for: a server that answers an address only by sending
+    // the client elsewhere is asked there at once, sparing it a request. `url` itself unless
+    // the policy knows better.
+    virtual std::string address_of(const std::string& url) const { return url; }
     virtual Permission ask(const std::string& url) const = 0;
     virtual void begin(const std::string& url, Attempts& request) = 0;
     virtual Next end(Attempts& request, const Answer& answer) = 0;
