@@ -96,10 +96,6 @@ std::string config(const SiteFacts& site) {
            "typographer = false\n";
 }
 
-} // namespace
-
-namespace {
-
 // The page up to its body.
 std::string front_matter(const ExportPost& post) {
     std::string page =

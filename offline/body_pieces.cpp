@@ -154,8 +154,8 @@ void BodyPieces::read_to(std::size_t units) {
 }
 
 std::size_t BodyPieces::cut_from(std::size_t from) {
-    // What decides a cut lies within a tag's length of `from` past the place tried, unless the
-    // text runs on without a place to cut: then it is read further until it has one.
+    // A tag to cut before is looked for within `near` of `from` (its next unit read too); when
+    // there is none and the text runs on without a place to cut, it is read further.
     for (std::size_t reach = from + near() + 2;; reach *= 2) {
         read_to(reach);
         const std::size_t cut = cut_in(m_left, from, near());
