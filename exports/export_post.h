@@ -33,6 +33,12 @@ struct ExportPost {
     std::string hugo_body;             // pictures beside the page, links to the other posts' pages
     std::string wordpress_body;        // pictures under the uploads folder, links as they were
     std::vector<std::string> pictures; // file names, as in the copy's images folder
+    // A body over the size the copy cleans in pieces is not held rendered: the two above stay
+    // empty, and the writers render it from the prepared post's body as they write. Valid while
+    // that post is.
+    const offline::CleanBody* long_body = nullptr;
+    offline::BodyTargets hugo_targets;
+    offline::BodyTargets wordpress_targets;
 };
 
 // What a post's export needs from around it.

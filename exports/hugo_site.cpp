@@ -2,6 +2,7 @@
 
 #include "exports/export_text.h"
 #include "exports/markdown_pieces.h"
+#include "platform/part_file.h"
 
 namespace exports {
 namespace {
@@ -95,9 +96,8 @@ std::string config(const SiteFacts& site) {
            "typographer = false\n";
 }
 
-} // namespace
-
-std::string HugoPage(const ExportPost& post) {
+// The page up to its body.
+std::string front_matter(const ExportPost& post) {
     std::string page =
         "---\ntitle: " + QuotedText(post.title) + "\ndate: " + offline::IsoDate(post.date) + "\n";
     if (!post.category.empty()) {
@@ -115,8 +115,33 @@ std::string HugoPage(const ExportPost& post) {
         page += std::string("date_from: ") +
                 (post.date_from == DateFrom::capture ? "capture" : "backup") + "\n";
     }
+    return page + "---\n\n";
+}
+
+} // namespace
+
+std::string HugoPage(const ExportPost& post) {
     const std::string body = BodyToMarkdown(post.hugo_body);
-    return page + "---\n\n" + body + (body.empty() ? "" : "\n");
+    return front_matter(post) + body + (body.empty() ? "" : "\n");
+}
+
+void HugoSite::write_page(const std::filesystem::path& file, const ExportPost& post) {
+    if (!post.long_body) {
+        m_files.write(file, HugoPage(post));
+        return;
+    }
+    // The Markdown goes to the file a piece at a time as the body is rendered.
+    platform::PartFile page(file, platform::Durability::scratch);
+    bool written = page.write(front_matter(post));
+    bool any = false;
+    offline::RenderedParts body(*post.long_body, post.hugo_targets);
+    BodyToMarkdown(body, [&](std::string_view part) {
+        written = page.write(part) && written;
+        any = true;
+    });
+    if (!(written && page.write(any ? "\n" : "") && page.commit())) {
+        m_files.failed(file);
+    }
 }
 
 HugoSite::HugoSite(std::filesystem::path folder, std::filesystem::path pictures, SiteFacts site)
@@ -127,7 +152,7 @@ void HugoSite::add_post(const ExportPost& post) {
     const std::filesystem::path bundle = m_folder / "content" / "posts" / name;
     m_bundles.insert(name);
     m_files.make_folder(bundle);
-    m_files.write(bundle / "index.md", HugoPage(post));
+    write_page(bundle / "index.md", post);
     std::set<std::string> kept{"index.md"};
     for (const std::string& picture : post.pictures) {
         m_files.copy_picture(m_pictures / picture, bundle / picture);

@@ -32,6 +32,8 @@ public:
     std::vector<std::filesystem::path> finish();
 
 private:
+    void write_page(const std::filesystem::path& file, const ExportPost& post);
+
     std::filesystem::path m_folder;
     std::filesystem::path m_pictures;
     SiteFacts m_site;
@@ -41,7 +43,8 @@ private:
     std::map<std::string, std::map<std::string, std::string>> m_term_titles;
 };
 
-// The page of one post: YAML front matter, then the body in Markdown.
+// The page of one post: YAML front matter, then the body in Markdown (of a post whose body is
+// held rendered).
 std::string HugoPage(const ExportPost& post);
 
 } // namespace exports

@@ -12,6 +12,9 @@ std::string date_time(const offline::PostDate& date) {
     return iso.substr(0, 10) + " " + iso.substr(11, 8);
 }
 
+// A long body's content is written this many bytes at a time.
+constexpr std::size_t long_item_part_bytes = std::size_t{64} << 10;
+
 std::string element(std::string_view name, std::string_view content) {
     return "\t\t<" + std::string(name) + ">" + std::string(content) + "</" + std::string(name) +
            ">\n";
@@ -52,7 +55,10 @@ std::string WordPressHead(const SiteFacts& site) {
            "</wp:author_display_name></wp:author>\n\t<generator>Pellumo</generator>\n";
 }
 
-std::string WordPressItem(const ExportPost& post, std::string_view user) {
+namespace {
+
+// An item up to its content.
+std::string item_head(const ExportPost& post, std::string_view user) {
     const long long unix_seconds = offline::UnixSeconds(post.date);
     std::string item = "\t<item>\n";
     item += element("title", XmlText(post.title));
@@ -60,9 +66,13 @@ std::string WordPressItem(const ExportPost& post, std::string_view user) {
     item += element("pubDate", Rfc822Date(unix_seconds));
     item += element("dc:creator", Cdata(user));
     item += "\t\t<guid isPermaLink=\"false\">" + XmlText(post.address) + "</guid>\n";
-    item += element("description", "");
-    item += element("content:encoded", Cdata(BracketsAsReferences(post.wordpress_body)));
-    item += element("excerpt:encoded", Cdata(""));
+    return item + element("description", "");
+}
+
+// An item after its content.
+std::string item_tail(const ExportPost& post) {
+    const long long unix_seconds = offline::UnixSeconds(post.date);
+    std::string item = element("excerpt:encoded", Cdata(""));
     item += element("wp:post_id", std::to_string(post.number));
     item += element("wp:post_date", Cdata(date_time(post.date)));
     item += element("wp:post_date_gmt", Cdata(date_time(offline::UtcDate(unix_seconds))));
@@ -92,6 +102,14 @@ std::string WordPressItem(const ExportPost& post, std::string_view user) {
     return item + "\t</item>\n";
 }
 
+} // namespace
+
+std::string WordPressItem(const ExportPost& post, std::string_view user) {
+    return item_head(post, user) +
+           element("content:encoded", Cdata(BracketsAsReferences(post.wordpress_body))) +
+           item_tail(post);
+}
+
 WordPressFile::WordPressFile(std::filesystem::path file, std::filesystem::path uploads,
                              std::filesystem::path pictures, SiteFacts site)
     : m_file(std::move(file)), m_uploads(std::move(uploads)), m_pictures(std::move(pictures)),
@@ -111,12 +129,29 @@ void WordPressFile::put(std::string_view text) {
 }
 
 void WordPressFile::add_post(const ExportPost& post) {
-    put(WordPressItem(post, m_site.user));
+    if (post.long_body) {
+        put_long_item(post);
+    } else {
+        put(WordPressItem(post, m_site.user));
+    }
     for (const std::string& picture : post.pictures) {
         if (m_uploaded.insert(picture).second) {
             m_files.copy_picture(m_pictures / picture, m_uploads / picture);
         }
     }
+}
+
+void WordPressFile::put_long_item(const ExportPost& post) {
+    // As WordPressItem writes it: with its brackets as references the content holds no "]]>", so
+    // it is one CDATA section, written a part at a time as the body is rendered.
+    put(item_head(post, m_site.user));
+    put("\t\t<content:encoded><![CDATA[");
+    offline::RenderedParts body(*post.long_body, post.wordpress_targets);
+    while (const std::optional<std::string_view> part = body.next(long_item_part_bytes)) {
+        put(XmlCharacters(BracketsAsReferences(*part)));
+    }
+    put("]]></content:encoded>\n");
+    put(item_tail(post));
 }
 
 std::vector<std::filesystem::path> WordPressFile::finish() {

@@ -31,6 +31,8 @@ private:
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
     void put(std::string_view text);
+    // The item of a post whose body is not held rendered.
+    void put_long_item(const ExportPost& post);
 
     std::filesystem::path m_file;
     std::filesystem::path m_part;

@@ -301,28 +301,67 @@ std::vector<std::string> PicturesOf(const CleanBody& body) {
     return pictures;
 }
 
+namespace {
+
+// The start tag of an address as a page shows it; empty for a picture that page has not.
+std::string address_tag(const BodyAddress& value, const BodyTargets& targets) {
+    if (value.picture) {
+        const auto local = targets.picture(value.address);
+        return local ? "<img src=\"" + EscapeHtml(*local) + "\"" + value.attributes + ">"
+                     : std::string();
+    }
+    if (value.address.empty()) {
+        return "<a href=\"" + EscapeHtml(value.fragment) + "\"" + value.attributes + ">";
+    }
+    if (const auto local = targets.post(value.address)) {
+        // On the page of all posts a post is itself an anchor, which no fragment can follow.
+        const bool anchor = local->find('#') != std::string::npos;
+        return "<a href=\"" + EscapeHtml(anchor ? *local : *local + value.fragment) + "\"" +
+               value.attributes + ">";
+    }
+    return "<a href=\"" + EscapeHtml(value.address + value.fragment) + "\"" + value.attributes +
+           std::string(link_rel) + ">";
+}
+
+bool continues_sequence(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
+} // namespace
+
 std::string RenderBody(const CleanBody& body, const BodyTargets& targets) {
     std::string out = body.markup.front();
     for (std::size_t i = 0; i < body.addresses.size(); ++i) {
-        const BodyAddress& value = body.addresses[i];
-        if (value.picture) {
-            if (const auto local = targets.picture(value.address)) {
-                out += "<img src=\"" + EscapeHtml(*local) + "\"" + value.attributes + ">";
-            }
-        } else if (value.address.empty()) {
-            out += "<a href=\"" + EscapeHtml(value.fragment) + "\"" + value.attributes + ">";
-        } else if (const auto local = targets.post(value.address)) {
-            // On the page of all posts a post is itself an anchor, which no fragment can follow.
-            const bool anchor = local->find('#') != std::string::npos;
-            out += "<a href=\"" + EscapeHtml(anchor ? *local : *local + value.fragment) + "\"" +
-                   value.attributes + ">";
-        } else {
-            out += "<a href=\"" + EscapeHtml(value.address + value.fragment) + "\"" +
-                   value.attributes + std::string(link_rel) + ">";
-        }
+        out += address_tag(body.addresses[i], targets);
         out += body.markup.at(i + 1);
     }
     return out;
+}
+
+RenderedParts::RenderedParts(const CleanBody& body, const BodyTargets& targets)
+    : m_body(body), m_targets(targets) {}
+
+std::optional<std::string_view> RenderedParts::next(std::size_t most_bytes) {
+    // Markup and addresses take turns: markup 0, address 0, markup 1, … the last markup.
+    while (m_left.empty()) {
+        if (m_next > 2 * m_body.addresses.size()) {
+            return std::nullopt;
+        }
+        if (m_next % 2 == 0) {
+            m_left = m_body.markup.at(m_next / 2);
+        } else {
+            m_tag = address_tag(m_body.addresses[m_next / 2], m_targets);
+            m_left = m_tag;
+        }
+        ++m_next;
+    }
+    std::size_t end = std::min(std::max<std::size_t>(most_bytes, 1), m_left.size());
+    while (end < m_left.size() && continues_sequence(m_left[end])) {
+        ++end;
+    }
+    const std::string_view part = m_left.substr(0, end);
+    m_left.remove_prefix(end);
+    return part;
 }
 
 } // namespace offline

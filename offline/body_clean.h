@@ -13,6 +13,7 @@
 // page can point them at local files: a picture without one is dropped, a link without one
 // keeps its web address with rel="noreferrer noopener". Only http(s) addresses are kept.
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -55,5 +56,24 @@ struct BodyTargets {
 
 // The body as the page shows it.
 std::string RenderBody(const CleanBody& body, const BodyTargets& targets);
+
+// The same a part at a time, so that a long body's page can be written without the whole of it
+// held. Parts are cut only between UTF-8 sequences.
+class RenderedParts {
+public:
+    // `body` and `targets` must outlive this object.
+    RenderedParts(const CleanBody& body, const BodyTargets& targets);
+
+    // The next part, at most about `most_bytes` long, valid until the next call; nothing after
+    // the last.
+    std::optional<std::string_view> next(std::size_t most_bytes);
+
+private:
+    const CleanBody& m_body;
+    const BodyTargets& m_targets;
+    std::size_t m_next = 0;  // of markup and addresses taken in turns, the next to give out
+    std::string_view m_left; // what is left of the one being given out
+    std::string m_tag;       // the start tag of the address at hand, written out
+};
 
 } // namespace offline

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace offline {
 namespace {
@@ -59,7 +60,7 @@ bool text_cut(std::u16string_view body, std::size_t at) {
 
 // Where to try a cut from `from` on: before the next tag if one comes soon, else in the text;
 // the body's end when there is no such place.
-std::size_t cut_from(std::u16string_view body, std::size_t from, std::size_t near) {
+std::size_t cut_in(std::u16string_view body, std::size_t from, std::size_t near) {
     if (from >= body.size()) {
         return body.size();
     }
@@ -132,24 +133,50 @@ Ending ending_of(const GumboOutput& parsed, std::string_view html) {
 } // namespace
 
 BodyPieces::BodyPieces(std::u16string_view body, std::size_t piece_units)
-    : m_body(body), m_piece_units(std::max<std::size_t>(piece_units, 1)) {}
+    : m_left(body), m_piece_units(std::max<std::size_t>(piece_units, 1)) {}
+
+BodyPieces::BodyPieces(std::function<bool(std::u16string&)> more, std::size_t piece_units)
+    : m_more(std::move(more)), m_all_read(false),
+      m_piece_units(std::max<std::size_t>(piece_units, 1)) {}
 
 // How far to look for a tag to cut before, and how much further each new try goes.
 std::size_t BodyPieces::near() const {
     return m_piece_units / tries_per_cut + 1;
 }
 
+void BodyPieces::read_to(std::size_t units) {
+    while (!m_all_read && m_read.size() < units) {
+        m_all_read = !m_more(m_read);
+    }
+    if (m_more) {
+        m_left = m_read;
+    }
+}
+
+std::size_t BodyPieces::cut_from(std::size_t from) {
+    // A tag to cut before is looked for within `near` of `from` (its next unit read too); when
+    // there is none and the text runs on without a place to cut, it is read further.
+    for (std::size_t reach = from + near() + 2;; reach *= 2) {
+        read_to(reach);
+        const std::size_t cut = cut_in(m_left, from, near());
+        if (cut < m_left.size() || m_all_read) {
+            return cut;
+        }
+    }
+}
+
 std::optional<std::string> BodyPieces::next() {
-    if (m_started && m_at >= m_body.size()) {
+    read_to(1);
+    if (m_started && m_left.empty()) {
         return std::nullopt;
     }
     m_started = true;
-    std::size_t end = cut_from(m_body, m_at + m_piece_units, near());
+    std::size_t end = cut_from(m_piece_units);
     std::string html;
     Ending ending;
     for (int tried = 1;; ++tried) {
-        html = m_reopen + platform::utf16_to_utf8(m_body.substr(m_at, end - m_at));
-        if (end == m_body.size()) {
+        html = m_reopen + platform::utf16_to_utf8(m_left.substr(0, end));
+        if (end == m_left.size()) {
             break; // the last piece carries nothing on
         }
         const GumboDocument parsed = ParseInDiv(html);
@@ -157,9 +184,14 @@ std::optional<std::string> BodyPieces::next() {
         if (ending.clean || tried == tries_per_cut) {
             break;
         }
-        end = cut_from(m_body, end + near(), near());
+        end = cut_from(end + near());
     }
-    m_at = end;
+    if (m_more) {
+        m_read.erase(0, end);
+        m_left = m_read;
+    } else {
+        m_left.remove_prefix(end);
+    }
     m_reopen = std::move(ending.open_tags);
     return html;
 }

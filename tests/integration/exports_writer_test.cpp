@@ -1,9 +1,11 @@
 #include "window/exports_run.h"
 
 #include "exports/exports_writer.h"
+#include "offline/body_pieces.h"
 #include "offline/copy_writer.h"
 #include "offline/picture.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_folder.h"
@@ -181,6 +183,93 @@ TEST_F(ExportsWriterTest, AnExportThatCannotBeWrittenIsReported) {
     // Someone's file is never ours to replace.
     EXPECT_EQ(read_bytes(exports()), "a file where the folder goes");
     EXPECT_FALSE(fs::exists(m_folder.path() / ".导出.new"));
+}
+
+// A body longer than the copy cleans whole, built as the copy holds it: `lines` paragraphs of
+// prose, with a saved picture, a picture not saved, a link to a listed post, text that WordPress
+// and CDATA would read otherwise and, once, a run of letters too long to cut in.
+offline::CleanBody long_body(int lines, bool prose_only) {
+    offline::CleanBody body;
+    for (int line = 0; line < lines; ++line) {
+        std::string& markup = body.markup.back();
+        markup += "<p>第" + std::to_string(line) + "行，春天夏天秋天冬天，";
+        if (prose_only) {
+            markup += "风花雪月。</p>\n";
+            continue;
+        }
+        markup += " [embed]x[/embed] a]]>b &amp; <b>粗</b> ";
+        if (line == lines / 2) {
+            markup += std::string(offline::body_piece_units + 100000, 'x');
+        }
+        if (line % 997 == 0) {
+            body.addresses.push_back({true, "http://hi.baidu.com/p/x.png", "", " alt=\"图\""});
+            body.markup.push_back("");
+        }
+        if (line % 1009 == 0) {
+            body.addresses.push_back({false, "http://hi.baidu.com/u/blog/item/c.html", "#k", ""});
+            body.markup.push_back("丙</a>");
+            body.addresses.push_back({true, "http://hi.baidu.com/p/gone.png", "", ""});
+            body.markup.push_back("");
+        }
+        body.markup.back() += "</p>\n";
+    }
+    return body;
+}
+
+std::size_t units_of(const offline::CleanBody& body) {
+    std::size_t units = 0;
+    for (const std::string& markup : body.markup) {
+        units += platform::utf8_to_utf16(markup).size();
+    }
+    return units;
+}
+
+// A body over the size the copy cleans in pieces is written a part at a time; what is written is
+// what the whole rendered body gives.
+TEST_F(ExportsWriterTest, ALongBodyIsWrittenAsItsWholeRenderingWouldBe) {
+    const offline::PictureStore store(offline::CopyFolder(m_folder.path()));
+    exports::PostSurroundings around;
+    around.picture = [&store](const std::string& address) { return store.Existing(address); };
+    around.post_number = [](const std::string& address) {
+        return address == "http://hi.baidu.com/u/blog/item/c.html" ? std::optional<std::size_t>(3)
+                                                                   : std::nullopt;
+    };
+    around.backup_time = offline::ChinaDate(1700000000);
+    const exports::SiteFacts site{"u", "u 的博客", "http://hi.baidu.com/u",
+                                  "2023-11-15T06:13:20+08:00", 1700000000};
+    // Several pieces; and one piece that is long in bytes only.
+    for (const auto& [body, pieces] :
+         {std::pair(long_body(40000, false), true), std::pair(long_body(30000, true), false)}) {
+        ASSERT_EQ(units_of(body) > 2 * offline::body_piece_units, pieces);
+        offline::PreparedPost post{
+            1, "http://hi.baidu.com/u/blog/item/a.html", "", true, "长", body, {}, {}};
+        post.facts.date = offline::PostDate{2009, 5, 1, 21, 0, true};
+        const exports::ExportPost streamed = exports::ExportPostOf(post, around);
+        ASSERT_EQ(streamed.long_body, &post.body);
+        {
+            exports::ExportsWriter writer(m_folder.path(),
+                                          offline::CopyFolder(m_folder.path()) / "images", site);
+            writer.add_post(streamed);
+            ASSERT_TRUE(writer.finish());
+        }
+        exports::ExportPost whole = streamed;
+        whole.long_body = nullptr;
+        whole.hugo_body = offline::RenderBody(post.body, streamed.hugo_targets);
+        whole.wordpress_body = offline::RenderBody(post.body, streamed.wordpress_targets);
+        if (pieces) {
+            ASSERT_EQ(whole.pictures.size(), 1U);
+            ASSERT_NE(whole.hugo_body.find("<img src=\"" + whole.pictures[0]), std::string::npos);
+            ASSERT_NE(whole.hugo_body.find("href=\"../3/#k\""), std::string::npos);
+        }
+        const std::string page = read_bytes(exports() / "hugo/content/posts/1/index.md");
+        EXPECT_TRUE(page == exports::HugoPage(whole))
+            << page.size() << " bytes against " << exports::HugoPage(whole).size();
+        const std::string wordpress = read_bytes(exports() / "wordpress.xml");
+        EXPECT_TRUE(wordpress == exports::WordPressHead(site) +
+                                     exports::WordPressItem(whole, site.user) +
+                                     std::string(exports::wordpress_tail))
+            << wordpress.size() << " bytes";
+    }
 }
 
 } // namespace

@@ -187,3 +187,40 @@ TEST(BodyPieces, HugeStartTagsAreNotCarriedIntoEveryPiece) {
         EXPECT_LE(sizes[k], 3 * piece_units + 64 * 1024) << k;
     }
 }
+
+TEST(BodyPieces, ABodyTakenAsItComesIsCutAsTheWholeBodyIs) {
+    // Comments, tags, references, line ends, pairs of surrogates and runs of letters too long
+    // to cut in, read a few units at a time or many.
+    std::u16string body;
+    for (int k = 0; k < 60; ++k) {
+        body += u"<p title=\"a <b> b\">第" + platform::decimal(k) + u"段 &amp; 𠀀\r\n<!-- <i> -->";
+        body += std::u16string(static_cast<std::size_t>(k % 7) * 9, u'x') +
+                u"<b>粗</b>ab<i>cd</i>ef</p>";
+    }
+    const auto all_pieces = [](BodyPieces pieces) {
+        std::vector<std::string> each;
+        while (const std::optional<std::string> piece = pieces.next()) {
+            each.push_back(*piece);
+        }
+        return each;
+    };
+    for (const std::size_t piece_units : {std::size_t{1}, std::size_t{16}, std::size_t{100}}) {
+        const std::vector<std::string> whole = all_pieces(BodyPieces(body, piece_units));
+        ASSERT_GT(whole.size(), 20u);
+        for (const std::size_t stretch : {std::size_t{1}, std::size_t{7}, std::size_t{5000}}) {
+            std::size_t at = 0;
+            const auto more = [&](std::u16string& text) {
+                if (at >= body.size()) {
+                    return false;
+                }
+                text += body.substr(at, stretch);
+                at += stretch;
+                return true;
+            };
+            EXPECT_EQ(all_pieces(BodyPieces(more, piece_units)), whole)
+                << "pieces of " << piece_units << ", read " << stretch << " at a time";
+        }
+    }
+    EXPECT_EQ(all_pieces(BodyPieces([](std::u16string&) { return false; }, 10)),
+              std::vector<std::string>{""});
+}
