@@ -231,9 +231,7 @@ TEST_F(WholeArchiveTest, PreviewsAndTheirLinksAreFetchedRawThroughTheArchivesRul
     }
     EXPECT_TRUE(asked_next) << log;
     EXPECT_GE(archive_requests, 2) << log;
-    // Each page, maybe its own timestamp, which the stand-in gives over http, and the move back
-    // to https.
-    EXPECT_LE(archive_requests, 6) << log;
+    EXPECT_LE(archive_requests, 4) << log; // each page and maybe its own timestamp
 }
 
 TEST_F(WholeArchiveTest, ListsWhatALiveHarvestListsAndSavesTheSameFiles) {
