@@ -1,5 +1,8 @@
 #include "platform/freed_memory.h"
 
+// Any C library header says which library this is; without one the test below never holds.
+#include <cstdlib>
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif

@@ -2,6 +2,8 @@
 
 #include "platform/http_options.h"
 
+#include "platform/body_buffer.h"
+
 #include "platform/extra_ca.h"
 
 #include "platform/request_address.h"
@@ -98,14 +100,7 @@ bool Reception::append(const char* data, std::size_t length) {
     }
     const std::size_t needed = m_body.size() + length;
     if (needed > m_body.capacity()) {
-        // Capacities are the limit halved some times, each at least double the last: the
-        // string then takes them as asked, where its own doubling could reach twice the limit.
-        const std::size_t wanted = std::max(needed, 2 * m_body.capacity());
-        std::size_t capacity = limit;
-        while (capacity / 2 >= wanted) {
-            capacity /= 2;
-        }
-        m_body.reserve(capacity);
+        GrowBody(m_body, NextBodyCapacity(needed, m_body.capacity(), limit));
     }
     m_body.append(data, length);
     return true;
