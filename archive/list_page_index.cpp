@@ -27,13 +27,18 @@ std::optional<long long> page_number(std::u16string_view digits) {
     return value;
 }
 
+// "hi.baidu.com/<user>?page=", as the index compares originals.
+std::u16string list_page_prefix(std::u16string_view user) {
+    return canonical_original(blog::NewLayoutHomeAddress(user)) + u"?page=";
+}
+
 } // namespace
 
 std::u16string list_pages_query(std::u16string_view archive, std::u16string_view user,
                                 std::size_t most) {
     std::u16string query(archive);
     query += u"/cdx/search/cdx?url=";
-    query += query_value(canonical_original(blog::NewLayoutHomeAddress(user)) + u"?page=", false);
+    query += query_value(list_page_prefix(user), false);
     query += u"&matchType=prefix&output=json&fl=timestamp,original,statuscode,mimetype"
              u"&filter=statuscode:200&collapse=urlkey&limit=";
     query += platform::decimal(static_cast<long long>(most));
@@ -42,13 +47,13 @@ std::u16string list_pages_query(std::u16string_view archive, std::u16string_view
 
 std::vector<long long> captured_list_pages_after(std::u16string_view user, long long walked,
                                                  const std::vector<CaptureEntry>& index) {
-    const std::u16string prefix = canonical_original(blog::NewLayoutHomeAddress(user)) + u"?page=";
+    const std::u16string prefix = list_page_prefix(user);
     std::vector<long long> pages;
     for (const CaptureEntry& entry : index) {
         if (!entry.status.empty() && entry.status != u"200") {
             continue;
         }
-        // The index lowers the case of what it matches, as the blog's own links do not.
+        // The index matches without regard to case; so does this.
         const std::u16string original = canonical_original(entry.original);
         if (!starts_with_ignoring_case(original, prefix)) {
             continue;
