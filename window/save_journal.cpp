@@ -334,6 +334,15 @@ void SaveJournal::after_append(std::size_t index, std::u16string_view failure) {
     write();
 }
 
+blog::AppendWatch SaveJournal::append_watch(std::size_t number) {
+    blog::AppendWatch watch{
+        [this, number](const std::filesystem::path& file) { before_append(number - 1, file); }, {}};
+    if (crash_during(number)) {
+        watch.halfway = [number] { reached(CrashPoint::during_append, number); };
+    }
+    return watch;
+}
+
 void SaveJournal::skipped_as_duplicate(std::size_t index) {
     m_state.posts.at(index) = {PostState::duplicate, {}, 0, {}};
     write();

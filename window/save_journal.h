@@ -5,6 +5,8 @@
 // before the append. The journal is rewritten whole (temporary file and rename) before and after
 // each append.
 
+#include "window/post_saver.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -111,6 +113,9 @@ public:
     void before_append(std::size_t index, const std::filesystem::path& file);
     // After the append; `failure` empty when the post was written.
     void after_append(std::size_t index, std::u16string_view failure);
+    // What the append of post `number` (from 1) tells the journal before it starts, and in a
+    // test of a crash, where the append may end the process.
+    blog::AppendWatch append_watch(std::size_t number);
     // A post left out of the save as a duplicate of another.
     void skipped_as_duplicate(std::size_t index);
     // The save ran to its end: the failed posts' list is written beside the journal, or

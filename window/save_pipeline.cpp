@@ -1,6 +1,5 @@
 #include "window/save_pipeline.h"
 
-#include "blog/two_layouts.h"
 #include "offline/body_spool.h"
 #include "offline/copy_writer.h"
 #include "offline/summary_file.h"
@@ -12,6 +11,7 @@
 #include "platform/worker_thread.h"
 #include "utilities/moddelay.h"
 #include "window/save_outputs.h"
+#include "window/written_posts.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -29,15 +29,6 @@ namespace {
 constexpr std::uint32_t wait_slice_ms = 60000;
 // Pages from this length on leave enough freed memory behind to hand it back at once.
 constexpr std::size_t long_page_bytes = std::size_t{1} << 20;
-
-std::vector<std::string> addresses_of(const std::vector<std::u16string>& posts) {
-    std::vector<std::string> addresses;
-    addresses.reserve(posts.size());
-    for (const std::u16string& post : posts) {
-        addresses.push_back(platform::utf16_to_utf8(post));
-    }
-    return addresses;
-}
 
 void wait_on_main_context(const std::function<bool()>& done) {
     while (!done() && !platform::quit_requested()) {
@@ -130,8 +121,7 @@ private:
             if (summary) {
                 if (summary->saved) {
                     // Written before the interruption: written in this save, for the two layouts.
-                    m_written.push_back(written_post(i + 1, platform::utf8_to_utf16(summary->title),
-                                                     summary->facts));
+                    m_written.add(i + 1, platform::utf8_to_utf16(summary->title), summary->facts);
                 }
                 m_summaries[i] = std::move(*summary);
             } else {
@@ -164,12 +154,12 @@ private:
             return downloading + m_arrived.size() + worker.unfinished() >= m_job.parallel;
         };
         // Before the worker's end, which it feeds.
-        std::vector<std::u16string> wanted;
+        std::vector<std::string> wanted;
         for (const std::size_t i : m_download_index) {
-            wanted.push_back(m_job.downloads[i]);
+            wanted.push_back(platform::utf16_to_utf8(m_job.downloads[i]));
         }
         platform::PageDownloads downloads(
-            addresses_of(wanted), m_job.parallel,
+            std::move(wanted), m_job.parallel,
             [&](std::size_t download, platform::DownloadResult result) {
                 if (result.failure == platform::FetchFailure::blocked ||
                     result.failure == platform::FetchFailure::unreachable) {
@@ -242,7 +232,7 @@ private:
             if (result.body) {
                 std::string().swap(*result.body); // let it go, but keep that it came
             }
-            if (cut.has_body() && repeats_written(number, *page, cut)) {
+            if (cut.has_body() && m_written.repeats(number, *page, cut)) {
                 prepared.repeated = true;
                 if (journal()) {
                     journal()->skipped_as_duplicate(prepared.index);
@@ -250,7 +240,8 @@ private:
                 return;
             }
             const bool saved =
-                blog::SavePost(m_job.target, number, *page, cut, append_watch(number));
+                blog::SavePost(m_job.target, number, *page, cut,
+                               journal() ? journal()->append_watch(number) : blog::AppendWatch{});
             failure = PostFailure(result, *page, saved);
             prepared.failed = !failure.empty();
         } catch (...) {
@@ -263,20 +254,6 @@ private:
             // downloaded again.
             journal()->after_append(prepared.index, failure);
         }
-    }
-
-    blog::AppendWatch append_watch(std::size_t number) const {
-        if (!journal()) {
-            return {};
-        }
-        blog::AppendWatch watch{[this, number](const std::filesystem::path& file) {
-                                    journal()->before_append(number - 1, file);
-                                },
-                                {}};
-        if (SaveJournal::crash_during(number)) {
-            watch.halfway = [number] { SaveJournal::reached(CrashPoint::during_append, number); };
-        }
-        return watch;
     }
 
     // On the worker, once the post file is written.
@@ -308,28 +285,6 @@ private:
         } catch (...) {
             m_worker_copy_fault = true;
         }
-    }
-
-    static blog::WrittenPost written_post(std::size_t number, std::u16string title,
-                                          const offline::PostFacts& facts) {
-        std::optional<std::vector<int>> minute;
-        if (facts.date && facts.date->has_time) {
-            const offline::PostDate& date = *facts.date;
-            minute = std::vector<int>{date.year, date.month, date.day, date.hour, date.minute};
-        }
-        return {number, std::move(title), std::move(minute)};
-    }
-
-    // On the worker. Whether the post is one already written in this save in the other layout;
-    // when it is not and it gets written, later posts are compared with it too.
-    bool repeats_written(std::size_t number, std::u16string_view page, const blog::PostCut& cut) {
-        const offline::PostFacts facts = offline::ReadPostFacts(page, cut);
-        blog::WrittenPost post = written_post(number, platform::utf8_to_utf16(facts.title), facts);
-        if (blog::WrittenCopyOf(m_written, post)) {
-            return true;
-        }
-        m_written.push_back(std::move(post));
-        return false;
     }
 
     // On the window's thread, from the main loop, where nothing could catch what is thrown: a
@@ -420,9 +375,9 @@ private:
     std::size_t m_downloaded = 0;
     // Downloaded, not yet handed over, by their place among the downloads.
     std::map<std::size_t, platform::DownloadResult> m_arrived;
-    std::size_t m_next_to_prepare = 0;        // that place
-    std::vector<blog::WrittenPost> m_written; // on the worker
-    std::set<std::size_t> m_repeated;         // list indexes
+    std::size_t m_next_to_prepare = 0; // that place
+    WrittenPosts m_written;            // on the worker
+    std::set<std::size_t> m_repeated;  // list indexes
     std::exception_ptr m_fault;
     bool m_copy_fault = false;        // seen on the window's thread
     bool m_worker_copy_fault = false; // seen on the worker: the rest is not prepared
