@@ -2,6 +2,7 @@
 
 #include "exports/html_markup.h"
 #include "exports/html_tree.h"
+#include "exports/markdown_leaves.h"
 #include "exports/markdown_text.h"
 #include "offline/gumbo_document.h"
 
@@ -90,7 +91,7 @@ private:
         case GUMBO_TAG_OL:
             return plain_list(element) ? list(element, depth) : OuterHtml(element);
         case GUMBO_TAG_PRE:
-            return preformatted(element);
+            return PreformattedMarkdown(element);
         case GUMBO_TAG_HR:
             return HasPresentation(element) ? OuterHtml(element) : "* * *";
         case GUMBO_TAG_P:
@@ -203,39 +204,6 @@ private:
         return Joined(items, loose ? "\n\n" : "\n");
     }
 
-    std::string preformatted(const GumboNode& element) {
-        std::string text;
-        for (unsigned i = 0; i < ChildCount(element); ++i) {
-            const GumboNode& node = Child(element, i);
-            if (IsElement(node) || HasPresentation(element)) {
-                return OuterHtml(element);
-            }
-            if (node.type == GUMBO_NODE_TEXT || node.type == GUMBO_NODE_WHITESPACE ||
-                node.type == GUMBO_NODE_CDATA) {
-                text += WithoutControls(node.v.text.text);
-            }
-        }
-        std::string lines;
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == '\r') {
-                if (i + 1 < text.size() && text[i + 1] == '\n') {
-                    continue;
-                }
-                lines += '\n';
-            } else {
-                lines += text[i];
-            }
-        }
-        if (HugoReads(lines)) {
-            return OuterHtml(element);
-        }
-        const std::string fence(std::max<std::size_t>(3, LongestBacktickRun(lines) + 1), '`');
-        if (!lines.empty() && lines.back() != '\n') {
-            lines += '\n';
-        }
-        return fence + "\n" + lines + fence;
-    }
-
     void children_inline(const GumboNode& element, InlineText& out, bool heading, int depth) {
         for (unsigned i = 0; i < ChildCount(element); ++i) {
             inline_node(Child(element, i), out, heading, depth + 1);
@@ -269,22 +237,6 @@ private:
         if (m_trailing_blank) {
             out.space();
         }
-    }
-
-    // ` "title"` after a link's or picture's address, when it has one.
-    static std::string title_part(const GumboNode& element) {
-        InlineText title;
-        title.markup("");
-        title.text(Attribute(element, "title"));
-        const std::string written = title.finish();
-        if (written.empty()) {
-            return {};
-        }
-        std::string quoted = " \"";
-        for (const char c : written) {
-            quoted += c == '"' ? std::string("\\\"") : std::string(1, c);
-        }
-        return quoted + "\"";
     }
 
     void inline_node(const GumboNode& node, InlineText& out, bool heading, int depth) {
@@ -342,7 +294,7 @@ private:
             if (!presentation && gumbo_get_attribute(&node.v.element.attributes, "href")) {
                 const std::string label = inner(node, out, heading, depth);
                 out.markup("[" + label + "](" + Destination(Attribute(node, "href")) +
-                           title_part(node) + ")");
+                           LinkTitlePart(node) + ")");
                 if (m_trailing_blank) {
                     out.space();
                 }
@@ -359,7 +311,7 @@ private:
                 // text: such a text goes as HTML.
                 if (written.find('\\') == std::string::npos) {
                     out.markup("![" + written + "](" + Destination(Attribute(node, "src")) +
-                               title_part(node) + ")");
+                               LinkTitlePart(node) + ")");
                     return;
                 }
             }
