@@ -45,16 +45,3 @@ TEST(BodyBuffer, ALongBodyIsCopiedLittleAndASmallOneTakesLittleRoom) {
         EXPECT_LE(small.capacity, 2 * size + 16 * kib) << size;
     }
 }
-
-TEST(BodyBuffer, GrowingKeepsTheBodyByteForByte) {
-    std::string body;
-    for (int i = 0; i < 300000; ++i) {
-        body += static_cast<char>('a' + i % 26);
-    }
-    const std::string before = body;
-    platform::GrowBody(body, 8 * mib);
-    EXPECT_EQ(body, before);
-    EXPECT_GE(body.capacity(), 8 * mib);
-    platform::GrowBody(body, 10); // never shrinks what is there
-    EXPECT_EQ(body, before);
-}
